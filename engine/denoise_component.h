@@ -1,0 +1,16 @@
+// The entry through which one component (Y, U, V or a grey picture) is denoised.
+#pragma once
+
+#include <cstdint>
+
+#include "picture/pic_buf.h"
+#include "platform/progress_sink.h"
+
+// Denoises a single-component 8- or 16-bit raster into `out` (which must have the input's geometry).
+// The raster is padded to even sides with a black column and row, an 8-bit guide is built, and the
+// work goes to the GPU filter or to the CPU non-local-means filter with `threadCount` threads (at
+// most 16). `dynamics` is the user's value; the filters receive twice it. A cancelled run gives
+// out = in. Multi-component rasters are denoised component by component. Returns false.
+bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
+                      double dynamics, ProgressSink* progress, double noiseLevel, bool useGpu,
+                      int32_t threadCount);
