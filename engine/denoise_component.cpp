@@ -1,0 +1,83 @@
+#include "engine/denoise_component.h"
+
+#include <algorithm>
+
+#include "engine/denoise.h"
+#include "engine/non_local_means.h"
+
+namespace {
+
+// Runs the CPU member that fits the raster's depth and the thread count, from the even-sized P into
+// Z. True when the filter failed.
+bool FilterOnCpu(SBxPicBuf& z, const SBxPicBuf& p, double strength, int32_t quality,
+                 double doubledDynamics, ProgressSink* progress, double noiseLevel,
+                 int32_t threadCount) {
+  const int32_t threads = std::min(threadCount, 16);
+  if (p.bitsPerComponent == 8) {
+    // The 8-bit guide is P itself: the filter averages the values it measures distances on.
+    return threads <= 1 ? NonLocalMeans8(z, p, p, strength, quality, doubledDynamics, progress,
+                                         noiseLevel)
+                        : NonLocalMeans8Multi(z, p, p, strength, quality, doubledDynamics,
+                                              threads, progress, noiseLevel);
+  }
+  ScopedPicBuf guide;
+  ScopedPicBuf values;
+  if (CBxPicBufAPI::ReinitHeap(*guide, p) || CBxPicBufAPI::ReinitHeap(*values, p)) return true;
+  CBxPicBufAPI::Copy(*guide, p);
+  CBxPicBufAPI::Copy(*values, p);
+  if (CBxPicBufAPI::ConvertBpcComp(*guide, 8, 1)) return true;
+  const auto wholeStrength = static_cast<int32_t>(strength);
+  return threads <= 1 ? NonLocalMeans16(z, p, *guide, *values, wholeStrength, quality,
+                                        doubledDynamics, progress, noiseLevel)
+                      : NonLocalMeans16Multi(z, p, *guide, *values, wholeStrength, quality,
+                                             doubledDynamics, threads, progress, noiseLevel);
+}
+
+bool DenoiseEachComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
+                          double dynamics, ProgressSink* progress, double noiseLevel, bool useGpu,
+                          int32_t threadCount) {
+  ScopedPicBuf plane;
+  ScopedPicBuf denoised;
+  if (CBxPicBufAPI::ReinitHeap(*plane, in.width, in.height, 1, in.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*denoised, *plane) || CBxPicBufAPI::ReinitHeap(out, in)) {
+    return false;
+  }
+  for (uint32_t c = 0; c < in.components; ++c) {
+    CBxPicBufAPI::ExtractComponent(*plane, c, in);
+    DenoiseComponent(*denoised, *plane, strength, quality, dynamics, progress, noiseLevel, useGpu,
+                     threadCount);
+    CBxPicBufAPI::InsertComponent(out, c, *denoised);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
+                      double dynamics, ProgressSink* progress, double noiseLevel, bool useGpu,
+                      int32_t threadCount) {
+  if (in.components > 1) {
+    return DenoiseEachComponent(out, in, strength, quality, dynamics, progress, noiseLevel, useGpu,
+                                threadCount);
+  }
+  // The filter visits pixels in 2 × 2 blocks: odd sides get a black column or row, cropped after.
+  const int32_t evenWidth = in.width + (in.width & 1);
+  const int32_t evenHeight = in.height + (in.height & 1);
+  ScopedPicBuf p;
+  ScopedPicBuf z;
+  bool failed = CBxPicBufAPI::ReinitHeap(*p, evenWidth, evenHeight, 1, in.bitsPerComponent);
+  if (!failed) {
+    CBxPicBufAPI::SetConst(*p, 0);
+    CBxPicBufAPI::CopyRect(*p, in, {0, 0}, {0, 0}, {in.width, in.height});
+    // The graphics-card filter takes over here when the engine runs with the GPU; without a usable
+    // card the engine clears the flag before it reaches this point.
+    (void)useGpu;
+    failed = FilterOnCpu(*z, *p, strength, quality, 2.0 * dynamics, progress, noiseLevel,
+                         threadCount);
+  }
+  if (CBxPicBufAPI::ReinitHeap(out, in)) return false;
+  // A failed or cancelled filter passes the component through unchanged.
+  const bool passThrough = failed || cancelRequested.load(std::memory_order_relaxed) != 0;
+  CBxPicBufAPI::CopyRect(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height});
+  return false;
+}

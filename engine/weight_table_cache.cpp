@@ -1,0 +1,78 @@
+#include "engine/weight_table_cache.h"
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+double LevelStrength(int32_t level, double dynamics, double strengthTerm) {
+  if (dynamics > 0) return strengthTerm * (1.0 + level * dynamics / 256.0);
+  if (dynamics < 0) return strengthTerm * (1.0 + (255 - level) * -dynamics / 256.0);
+  return strengthTerm;
+}
+
+}  // namespace
+
+void FillWeightTable(int32_t* table, int32_t level, double dynamics, double strengthTerm) {
+  const double e = LevelStrength(level, dynamics, strengthTerm);
+  for (int32_t k = 0; k < kWeightTableEntries; ++k) {
+    const double cube = static_cast<double>(k) * k * k;
+    table[k] = static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5));
+  }
+  table[0] = kCentreWeight;
+}
+
+WeightTableCache& WeightTableCache::Process() {
+  static WeightTableCache cache;
+  return cache;
+}
+
+bool WeightTableCache::Matches(const Slot& slot, double dynamics, double strengthTerm,
+                               int32_t patchSide) const {
+  return slot.valid != 0 && std::abs(slot.dynamics - dynamics) < 0.001 &&
+         std::abs(slot.strengthTerm - strengthTerm) < 0.001 && slot.patchSide == patchSide;
+}
+
+int32_t WeightTableCache::SlotOf(double dynamics, double strengthTerm) const {
+  for (size_t j = 0; j < slots_.size(); ++j) {
+    if (Matches(slots_[j], dynamics, strengthTerm, kPatchSide)) return static_cast<int32_t>(j);
+  }
+  return -1;
+}
+
+const WeightTables* WeightTableCache::Lookup(double dynamics, double strengthTerm,
+                                             int32_t patchSide) const {
+  for (const Slot& slot : slots_) {
+    if (Matches(slot, dynamics, strengthTerm, patchSide)) return &slot.tables;
+  }
+  return nullptr;
+}
+
+bool WeightTableCache::Build(double dynamics, double strengthTerm, int32_t patchSide) {
+  try {
+    if (slots_.empty()) slots_.resize(kWeightTableSlots);
+    Slot& slot = slots_[nextSlot_];
+    slot.valid = 0;
+    slot.entryCount = kWeightTableEntries;
+    slot.patchSide = patchSide;
+    slot.strengthTerm = strengthTerm;
+    slot.dynamics = dynamics;
+    for (int32_t level = 0; level < 256; ++level) {
+      std::vector<int32_t>& table = slot.storage[level];
+      table.resize(kWeightTableEntries);
+      FillWeightTable(table.data(), level, dynamics, strengthTerm);
+      slot.tables[level] = table.data();
+    }
+    slot.valid = 1;
+  } catch (const std::bad_alloc&) {
+    return true;
+  }
+  nextSlot_ = (nextSlot_ + 1) % kWeightTableSlots;
+  return false;
+}
+
+const WeightTables* WeightTableCache::Obtain(double dynamics, double strengthTerm) {
+  if (const WeightTables* tables = Lookup(dynamics, strengthTerm, kPatchSide)) return tables;
+  if (Build(dynamics, strengthTerm, kPatchSide)) return nullptr;
+  return Lookup(dynamics, strengthTerm, kPatchSide);
+}
