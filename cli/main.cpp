@@ -1,1 +1,53 @@
-int main() { return 0; }
+// stillgrain-cli: the command-line front end of Stillgrain. It calls the same engine entry points
+// as the desktop application.
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/demo_command.h"
+
+namespace {
+
+struct Command {
+  std::string_view name;
+  std::string_view synopsis;
+  std::string_view help;
+  int (*run)(cli::Arguments);
+};
+
+constexpr Command kCommands[] = {
+    {"demo", cli::kDemoSynopsis, cli::kDemoHelp, cli::RunDemo},
+};
+
+void PrintUsage(std::FILE* stream) {
+  std::fprintf(stream, "usage: stillgrain-cli COMMAND [OPTIONS]\n\nCommands:\n");
+  for (const Command& command : kCommands) {
+    std::fprintf(stream, "  %.*s\n%.*s", static_cast<int>(command.synopsis.size()),
+                 command.synopsis.data(), static_cast<int>(command.help.size()),
+                 command.help.data());
+  }
+  std::fprintf(stream, "\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (args.empty()) {
+    PrintUsage(stderr);
+    return cli::kExitUsage;
+  }
+  const std::string_view name = args.front();
+  if (name == "-h" || name == "--help" || name == "help") {
+    PrintUsage(stdout);
+    return cli::kExitSuccess;
+  }
+  for (const Command& command : kCommands) {
+    if (command.name == name) return command.run(cli::Arguments(args).subspan(1));
+  }
+  std::fprintf(stderr, "stillgrain-cli: unknown command '%.*s'\n\n", static_cast<int>(name.size()),
+               name.data());
+  PrintUsage(stderr);
+  return cli::kExitUsage;
+}

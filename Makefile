@@ -1,0 +1,62 @@
+# Front door of the build: installs what is missing, configures CMake, builds, tests, benchmarks.
+#
+#   make demo    set everything up and run the command-line demo
+#   make test    set everything up, run every test, then the unit tests under the sanitizers
+#   make bench   build and run the benchmark against OpenCV
+#   make build   install missing packages, configure and build (release, in build/)
+#   make deps    install missing packages only
+#   make clean   remove the build folders
+#
+# Every target can be run again: finished work (packages, configuration, objects) is not redone.
+
+BUILD_DIR  := build
+ASAN_DIR   := build-asan
+CTEST_JOBS ?= 2
+DEMO_ARGS  ?=
+BENCH_ARGS ?=
+
+CMAKE_GENERATOR := -G Ninja
+RELEASE_FLAGS   := -DCMAKE_BUILD_TYPE=Release
+# The sanitizer build keeps some optimisation: without it the engine's tests crawl on two cores.
+# Assertions stay on.
+ASAN_FLAGS      := -DSTILLGRAIN_SANITIZE=ON -DSTILLGRAIN_BENCH=OFF \
+                   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g"
+SANITIZER_ENV   := ASAN_OPTIONS=detect_leaks=1 \
+                   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+# Redone when the package list changes, and on a fresh clone (the stamp lives in the build folder).
+DEPS_STAMP := $(BUILD_DIR)/.deps-installed
+
+.DEFAULT_GOAL := build
+.PHONY: deps build demo test bench clean
+
+deps: $(DEPS_STAMP)
+
+$(DEPS_STAMP): scripts/install-deps.sh
+	scripts/install-deps.sh
+	@mkdir -p $(BUILD_DIR)
+	@touch $@
+
+$(BUILD_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_GENERATOR) $(RELEASE_FLAGS)
+
+$(ASAN_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(ASAN_DIR) $(CMAKE_GENERATOR) $(ASAN_FLAGS)
+
+build: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR)
+
+demo: build
+	$(BUILD_DIR)/stillgrain-cli demo $(DEMO_ARGS)
+
+test: build $(ASAN_DIR)/build.ninja
+	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j$(CTEST_JOBS)
+	cmake --build $(ASAN_DIR)
+	$(SANITIZER_ENV) ctest --test-dir $(ASAN_DIR) --output-on-failure --no-tests=error \
+	    -j$(CTEST_JOBS) -L unit
+
+bench: build
+	$(BUILD_DIR)/bench/denoise_vs_opencv $(BENCH_ARGS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR)

@@ -1,0 +1,20 @@
+// What every stillgrain-cli command shares: its arguments, its exit codes, its usage errors.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace cli {
+
+// The arguments after the command's name.
+using Arguments = std::span<const std::string_view>;
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // the command could not do its work
+inline constexpr int kExitUsage = 2;    // the command line was wrong
+
+// Prints "stillgrain-cli: <message>" and the command's synopsis on standard error; returns
+// kExitUsage.
+int UsageError(std::string_view synopsis, std::string_view message);
+
+}  // namespace cli

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Stillgrain's build, tests and benchmarks need, and only those
+# that are missing. Runs as root, or through sudo otherwise. Silent when everything is there.
+#
+#   scripts/install-deps.sh           install what is missing
+#   scripts/install-deps.sh --check   list what is missing; exit 1 when anything is, install nothing
+set -euo pipefail
+
+# Every package the project needs, one per line. A new dependency is added here and nowhere else.
+PACKAGES=(
+  # toolchain
+  build-essential
+  make
+  cmake
+  ninja-build
+  pkg-config
+  # tests and micro-benchmarks
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  # benchmarks only: the peer the performance figures are compared with
+  libopencv-photo-dev
+  libopencv-imgcodecs-dev
+)
+
+log() { echo "install-deps: $*" >&2; }
+die() {
+  log "error: $*"
+  exit 1
+}
+
+is_installed() {
+  local status
+  status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) || return 1
+  [[ $status == "install ok installed" ]]
+}
+
+missing_packages() {
+  local package
+  for package in "${PACKAGES[@]}"; do
+    is_installed "$package" || echo "$package"
+  done
+}
+
+check_only=false
+case "${1:-}" in
+  "") ;;
+  --check) check_only=true ;;
+  -h | --help)
+    sed -n '2,6s/^# \{0,1\}//p' "$0"
+    exit 0
+    ;;
+  *) die "unknown option '$1' (try --help)" ;;
+esac
+
+command -v dpkg-query >/dev/null || die "dpkg-query not found: this script is for Debian and its derivatives"
+
+mapfile -t missing < <(missing_packages)
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+if $check_only; then
+  log "missing: ${missing[*]}"
+  exit 1
+fi
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=(env DEBIAN_FRONTEND=noninteractive)
+elif command -v sudo >/dev/null; then
+  as_root=(sudo env DEBIAN_FRONTEND=noninteractive)
+else
+  die "must run as root or with sudo available to install: ${missing[*]}"
+fi
+
+log "installing ${missing[*]}"
+apt_log=$(mktemp)
+trap 'rm -f "$apt_log"' EXIT
+
+# Quiet when it works; the whole apt output when it does not.
+run_apt() {
+  if ! "${as_root[@]}" apt-get "$@" >"$apt_log" 2>&1; then
+    cat "$apt_log" >&2
+    die "apt-get $1 failed"
+  fi
+}
+run_apt update -q
+run_apt install -y -q --no-install-recommends "${missing[@]}"
+
+mapfile -t still_missing < <(missing_packages)
+if ((${#still_missing[@]} != 0)); then
+  die "still missing after apt-get install: ${still_missing[*]}"
+fi
+log "done"
