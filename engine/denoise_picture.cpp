@@ -1,0 +1,48 @@
+#include <algorithm>
+
+#include "engine/denoise.h"
+#include "engine/denoise_params.h"
+#include "engine/tile_driver.h"
+#include "platform/cpu_affinity.h"
+
+namespace {
+
+bool IsSupportedInput(const SBxPicBuf& in) {
+  return in.width > 0 && in.height > 0 &&
+         (in.components == 1 || in.components == 3) &&
+         (in.bitsPerComponent == 8 || in.bitsPerComponent == 16);
+}
+
+bool SameGeometry(const SBxPicBuf& a, const SBxPicBuf& b) {
+  return a.data != nullptr && a.width == b.width && a.height == b.height &&
+         a.components == b.components && a.bitsPerComponent == b.bitsPerComponent;
+}
+
+}  // namespace
+
+void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double strengthChroma,
+                    double strengthChromaLarge, int32_t quality, double dynamics,
+                    ProgressSink* progress, NoiseLevels noiseLevels, bool processInYUV, bool useGpu,
+                    bool fusion, int32_t medianMode) {
+  cpuCount = static_cast<uint8_t>(std::min<uint32_t>(AffinityCpuBitLength(), 255));
+  if (in.data == nullptr) return;
+  if (!SameGeometry(out, in) && CBxPicBufAPI::ReinitHeap(out, in)) return;
+  if (!IsSupportedInput(in)) {
+    CBxPicBufAPI::Copy(out, in);
+    return;
+  }
+  DenoiseParams params;
+  params.strength = strength;
+  params.strengthChroma = strengthChroma;
+  params.strengthChromaLarge = strengthChromaLarge;
+  params.quality = quality;
+  params.dynamics = dynamics;
+  params.noiseLevels = noiseLevels;
+  params.processInYUV = processInYUV;
+  // No graphics-card filter is available in this build: the CPU gives the same result.
+  (void)useGpu;
+  params.useGpu = false;
+  params.fusion = fusion;
+  params.medianMode = medianMode;
+  RunTiles(out, in, params, progress, cpuCount);
+}

@@ -1,0 +1,84 @@
+#include "engine/denoise_tile.h"
+
+#include "engine/denoise_component.h"
+#include "engine/gaussian_blur.h"
+#include "engine/large_chroma_pass.h"
+#include "engine/point_artefacts.h"
+
+namespace {
+
+constexpr double kPreBlurThreshold = 25.0;
+
+// Denoises Y, U and V of a three-component tile with their own strengths, in place.
+void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressSink* progress,
+                          int32_t threadCount) {
+  ScopedPicBuf in;
+  ScopedPicBuf out;
+  if (CBxPicBufAPI::ReinitHeap(*in, yuv.width, yuv.height, 1, yuv.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*out, *in)) {
+    return;
+  }
+  const auto largeStrength = static_cast<int32_t>(params.strengthChromaLarge);
+  for (uint32_t c = 0; c < 3; ++c) {
+    const bool luma = c == 0;
+    CBxPicBufAPI::ExtractComponent(*in, c, yuv);
+    DenoiseComponent(*out, *in, luma ? params.strength : params.strengthChroma, params.quality,
+                     params.dynamics, progress,
+                     luma ? params.noiseLevels.luma : params.noiseLevels.chroma, false,
+                     threadCount);
+    if (!luma && params.strengthChromaLarge > 1) {
+      LargeChromaPass(*out, *out, largeStrength, params.quality, params.dynamics, progress, false,
+                      threadCount);
+    }
+    CBxPicBufAPI::InsertComponent(yuv, c, *out);
+  }
+}
+
+void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams& params,
+                  ProgressSink* progress, int32_t threadCount) {
+  ScopedPicBuf yuv;
+  if (CBxPicBufAPI::ReinitHeap(*yuv, picture)) return;
+  CBxPicBufAPI::ConvertRGBtoYUV(*yuv, picture);
+  if (params.strength > kPreBlurThreshold || params.strengthChroma > kPreBlurThreshold) {
+    BlurYUVComponents(*yuv, PreBlurSigma(params.strength), PreBlurSigma(params.strengthChroma));
+  }
+  DenoiseYuvComponents(*yuv, params, progress, threadCount);
+  if (CBxPicBufAPI::ReinitHeap(out, picture)) return;
+  CBxPicBufAPI::ConvertYUVtoRGB(out, *yuv);
+}
+
+void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams& params,
+                           ProgressSink* progress, int32_t threadCount) {
+  const SBxPicBuf* source = &picture;
+  ScopedPicBuf blurred;
+  if (params.strength > kPreBlurThreshold && !CBxPicBufAPI::ReinitHeap(*blurred, picture)) {
+    CBxPicBufAPI::Copy(*blurred, picture);
+    const double sigma = PreBlurSigma(params.strength);
+    if (picture.components == 1) {
+      GaussianBlur11(*blurred, static_cast<float>(sigma));
+    } else {
+      BlurYUVComponents(*blurred, sigma, sigma);
+    }
+    source = &*blurred;
+  }
+  DenoiseComponent(out, *source, params.strength, params.quality, params.dynamics, progress,
+                   params.noiseLevels.luma, params.useGpu, threadCount);
+}
+
+}  // namespace
+
+bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
+                 ProgressSink* progress, int32_t threadCount) {
+  const SBxPicBuf* source = &in;
+  ScopedPicBuf filtered;
+  if (IsPointArtefactModeActive(params.medianMode)) {
+    ReducePointArtefacts(params.medianMode, in, *filtered);
+    source = &*filtered;
+  }
+  if (params.processInYUV && source->components == 3) {
+    DenoiseInYuv(out, *source, params, progress, threadCount);
+  } else {
+    DenoiseAsOneComponent(out, *source, params, progress, threadCount);
+  }
+  return false;
+}

@@ -1,0 +1,90 @@
+#include "engine/tile_driver.h"
+
+#include <algorithm>
+
+#include "engine/denoise_tile.h"
+#include "engine/engine_progress.h"
+#include "engine/non_local_means.h"
+
+namespace {
+
+int32_t CeilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
+
+bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
+
+// Cuts the tile's source out of the picture, runs the pipeline and pastes the core (also after a
+// cancel, which leaves the tile undenoised). True when the tile could not be allocated.
+bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const DenoiseParams& params,
+             ProgressSink* progress, int32_t threadCount) {
+  ScopedPicBuf source;
+  ScopedPicBuf result;
+  const TileRect& s = tile.source;
+  if (CBxPicBufAPI::ReinitHeap(*source, s.Width(), s.Height(), in.components,
+                               in.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*result, *source)) {
+    return true;
+  }
+  CBxPicBufAPI::CopyRect(*source, in, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
+  DenoiseTile(*result, *source, params, progress, threadCount);
+  const TileRect& c = tile.core;
+  CBxPicBufAPI::CopyRect(out, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
+                         {c.Width(), c.Height()});
+  return false;
+}
+
+}  // namespace
+
+std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimit) {
+  const int32_t columns = CeilDiv(width, tileLimit);
+  const int32_t rows = CeilDiv(height, tileLimit);
+  std::vector<Tile> tiles;
+  tiles.reserve(static_cast<size_t>(columns) * rows);
+  for (int32_t j = 0; j < rows; ++j) {
+    for (int32_t i = 0; i < columns; ++i) {
+      const int32_t x = tileLimit * i;
+      const int32_t y = tileLimit * j;
+      const TileRect source{std::max(x - kSequentialMargin, 0), std::max(y - kSequentialMargin, 0),
+                            std::min(x + tileLimit + kSequentialMargin, width),
+                            std::min(y + tileLimit + kSequentialMargin, height)};
+      const TileRect core{x, y, std::min(x + tileLimit, width), std::min(y + tileLimit, height)};
+      tiles.push_back({source, core});
+    }
+  }
+  return tiles;
+}
+
+ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t components,
+                                  uint32_t threadCount) {
+  const auto side = static_cast<uint32_t>(SearchWindowSide(params.quality));
+  const uint32_t windowOffsets = side * side;
+  // On the GPU every offset of a component is one step of the calling thread.
+  const uint32_t o = params.useGpu ? windowOffsets : windowOffsets / std::max(threadCount, 1u);
+  const uint32_t r = o / 2;
+  const bool colour = components == 3;
+  const bool largeChroma = params.strengthChromaLarge > 1;
+  uint32_t t = r;
+  if (colour && params.useGpu) {
+    t = largeChroma ? 3 * o / 2 : r;
+  } else if (colour) {
+    t = largeChroma ? 5 * o / 2 : 3 * o / 2;
+  }
+  return {o, params.processInYUV ? t : r};
+}
+
+void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
+              ProgressSink* progress, int32_t threadCount) {
+  const ProgressEstimate estimate =
+      EstimateProgress(params, in.components, static_cast<uint32_t>(threadCount));
+  if (in.width < kTileLimit && in.height < kTileLimit) {
+    InitProgress(progress, estimate.perUnit);
+    DenoiseTile(out, in, params, progress, threadCount);
+    return;
+  }
+  const std::vector<Tile> tiles = SequentialGrid(in.width, in.height, kTileLimit);
+  const auto count = static_cast<uint32_t>(tiles.size());
+  InitProgress(progress, params.processInYUV ? count * estimate.perUnit
+                                             : count * estimate.offsetsPerComponent / 2);
+  for (const Tile& tile : tiles) {
+    if (RunTile(out, in, tile, params, progress, threadCount) || CancelRequested()) break;
+  }
+}

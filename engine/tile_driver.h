@@ -1,0 +1,46 @@
+// Cutting a picture into overlapping tiles, running the per-tile pipeline on each and pasting each
+// tile's core into the output; and the progress estimate of a run.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/denoise_params.h"
+#include "picture/pic_buf.h"
+#include "platform/progress_sink.h"
+
+// Pictures narrower and lower than this are denoised whole.
+constexpr int32_t kTileLimit = 1000;
+// Context around the core of a tile of the sequential grid.
+constexpr int32_t kSequentialMargin = 50;
+
+// A half-open pixel rectangle [x0, x1) × [y0, y1).
+struct TileRect {
+  int32_t x0, y0, x1, y1;
+  int32_t Width() const { return x1 - x0; }
+  int32_t Height() const { return y1 - y0; }
+  bool operator==(const TileRect&) const = default;
+};
+
+struct Tile {
+  TileRect source;  // what the pipeline sees
+  TileRect core;    // what is pasted into the output
+};
+
+// The sequential grid: ⌈W/u⌉ × ⌈H/u⌉ tiles in row-major order, cores of u × u pixels, sources grown
+// by 50 pixels, both clipped to the picture.
+std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimit);
+
+// The progress estimate of one unit (a tile, or the whole untiled picture) and of the sequential
+// grid, in steps of the progress bar.
+struct ProgressEstimate {
+  uint32_t offsetsPerComponent;  // o: the window's offsets, divided among the CPU threads
+  uint32_t perUnit;              // t with processInYUV, else o div 2
+};
+ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t components,
+                                  uint32_t threadCount);
+
+// Denoises `in` into `out` (same geometry) without tiling or on the sequential grid, whichever the
+// picture's size calls for. The progress bar is initialised here.
+void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
+              ProgressSink* progress, int32_t threadCount);
