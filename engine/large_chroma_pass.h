@@ -18,11 +18,17 @@ struct PyramidLevel {
 
 constexpr int kPyramidLevels = 4;
 
-// The sizes of the four levels of a W × H component: W >> k by H >> k.
+// The four levels of a W × H component, level k of W >> k by H >> k, their planes cleared. Throws
+// std::bad_alloc when memory runs out; `LargeChromaPass` turns that into its failure result.
 std::vector<PyramidLevel> AllocatePyramid(int32_t width, int32_t height);
 
+// Builds the pyramid from level 0's Gaussian plane: the Gaussian planes of levels 1 … 3 and the
+// Laplacian planes of levels 0 … 2. Reducing into, or expanding onto, a level with a side of 4 or
+// less is skipped and leaves that level's plane as it was.
+void DecomposePyramid(std::vector<PyramidLevel>& levels);
+
 // Denoises level 2 of the pyramid of `in` with `DenoiseComponent` and rebuilds the component into
-// `out` (re-created like `in`; `out` may be `in`). True when a level cannot be allocated, in which
-// case `out` is not written.
+// `out` (re-created like `in`; `out` may be `in`). True when the levels or the rasters of level 2
+// cannot be allocated, in which case `out` is not written.
 bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int32_t quality,
                      double dynamics, ProgressSink* progress, bool useGpu, int32_t threadCount);
