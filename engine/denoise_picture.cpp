@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 
 #include "engine/denoise.h"
 #include "engine/denoise_params.h"
@@ -11,6 +12,15 @@ bool IsSupportedInput(const SBxPicBuf& in) {
   return in.width > 0 && in.height > 0 &&
          (in.components == 1 || in.components == 3) &&
          (in.bitsPerComponent == 8 || in.bitsPerComponent == 16);
+}
+
+// Strengths are powers (s^3.5) and dynamics scale them: only finite, non-negative strengths and
+// finite dynamics give weights at all.
+bool AreUsableParameters(double strength, double strengthChroma, double strengthChromaLarge,
+                         double dynamics) {
+  const auto usable = [](double s) { return std::isfinite(s) && s >= 0; };
+  return usable(strength) && usable(strengthChroma) && usable(strengthChromaLarge) &&
+         std::isfinite(dynamics);
 }
 
 bool SameGeometry(const SBxPicBuf& a, const SBxPicBuf& b) {
@@ -27,7 +37,8 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double
   cpuCount = static_cast<uint8_t>(std::min<uint32_t>(AffinityCpuBitLength(), 255));
   if (in.data == nullptr) return;
   if (!SameGeometry(out, in) && CBxPicBufAPI::ReinitHeap(out, in)) return;
-  if (!IsSupportedInput(in)) {
+  if (!IsSupportedInput(in) ||
+      !AreUsableParameters(strength, strengthChroma, strengthChromaLarge, dynamics)) {
     CBxPicBufAPI::Copy(out, in);
     return;
   }

@@ -15,11 +15,13 @@ double LevelStrength(int32_t level, double dynamics, double strengthTerm) {
 
 void FillWeightTable(int32_t* table, int32_t level, double dynamics, double strengthTerm) {
   const double e = LevelStrength(level, dynamics, strengthTerm);
-  for (int32_t k = 0; k < kWeightTableEntries; ++k) {
+  // Distance 0 is exactly the centre weight; it is never computed, so a zero strength term (whose
+  // 0 / 0 would be undefined there) gives the centre weight and zeros.
+  table[0] = kCentreWeight;
+  for (int32_t k = 1; k < kWeightTableEntries; ++k) {
     const double cube = static_cast<double>(k) * k * k;
     table[k] = static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5));
   }
-  table[0] = kCentreWeight;
 }
 
 WeightTableCache& WeightTableCache::Process() {

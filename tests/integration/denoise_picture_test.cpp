@@ -1,6 +1,8 @@
 // The engine's entry, end to end on pictures made in code.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine/denoise.h"
 #include "platform/cpu_affinity.h"
 #include "support/recording_progress.h"
@@ -115,11 +117,35 @@ TEST(DenoisePicture, GpuRequestWithoutACardGivesTheCpuResult) {
   EXPECT_TRUE(testpics::BitIdentical(cpu, gpu));
 }
 
-TEST(DenoisePicture, UnsupportedDepthIsPassedThrough) {
+TEST(DenoisePicture, UnsupportedInputIsPassedThrough) {
   const Picture floats = testpics::RandomPicture(40, 30, 3, 32, 6);
   Picture out(40, 30, 3, 32);
   Denoise(out, floats, 20, 0, kMedianNone);
   EXPECT_TRUE(testpics::BitIdentical(out, floats));
+
+  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(40, 30, 3, 8), 5.0, 6);
+  for (double strength : {-1.0, std::nan(""), HUGE_VAL}) {
+    Picture passed(40, 30, 3, 8);
+    Denoise(passed, noisy, strength, 0, kMedianNone);
+    EXPECT_TRUE(testpics::BitIdentical(passed, noisy)) << "strength " << strength;
+  }
+}
+
+TEST(DenoisePicture, OutputOfAnotherGeometryIsRecreated) {
+  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(50, 40, 1, 16), 5.0, 8);
+  Picture expected(50, 40, 1, 16);
+  Denoise(expected, noisy, 20, 0, kMedianNone);
+  Picture out(7, 3, 3, 8);
+  Denoise(out, noisy, 20, 0, kMedianNone);
+  EXPECT_TRUE(testpics::BitIdentical(out, expected));
+}
+
+TEST(DenoisePicture, SixteenBitStrengthBelowOneKeepsThePicture) {
+  // The 16-bit filter works with whole strengths: 0.5 becomes 0, which weighs only the centre.
+  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(50, 40, 1, 16), 5.0, 9);
+  Picture out(50, 40, 1, 16);
+  Denoise(out, noisy, 0.5, 0, kMedianNone);
+  EXPECT_TRUE(testpics::BitIdentical(out, noisy));
 }
 
 }  // namespace
