@@ -14,6 +14,10 @@ PACKAGES=(
   cmake
   ninja-build
   pkg-config
+  # the core: photo files and their metadata, the INI files of settings and camera profiles
+  libfreeimage-dev
+  libexiv2-dev
+  libsimpleini-dev
   # tests and micro-benchmarks
   libgtest-dev
   libgmock-dev
