@@ -1,0 +1,58 @@
+#include "batch/folder_listing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+EntryKind Classify(const fs::directory_entry& entry, const std::string& name) {
+  std::error_code error;
+  const fs::file_status own = entry.symlink_status(error);
+  if (fs::is_directory(own)) return name.front() == '.' ? EntryKind::kIgnored : EntryKind::kFolder;
+  if (fs::is_symlink(own) && fs::is_directory(entry.status(error))) return EntryKind::kIgnored;
+  return EntryKind::kFile;
+}
+
+}  // namespace
+
+std::vector<FolderEntry> ListFolder(const fs::path& folder) {
+  std::vector<FolderEntry> entries;
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    std::string name = it->path().filename().string();
+    if (name.empty()) continue;
+    entries.push_back({name, Classify(*it, name)});
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+    const std::string la = Lower(a.name);
+    const std::string lb = Lower(b.name);
+    return la != lb ? la < lb : a.name < b.name;
+  });
+  return entries;
+}
+
+bool HasCountedExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = Lower(name.substr(dot));
+  return extension == ".bmp" || extension == ".gif" || extension == ".jpg" ||
+         extension == ".tif" || extension == ".png";
+}
+
+uint32_t CountBatchImages(const fs::path& folder) {
+  uint32_t count = 0;
+  for (const FolderEntry& entry : ListFolder(folder)) {
+    if (entry.kind == EntryKind::kFolder) count += CountBatchImages(folder / entry.name);
+    if (HasCountedExtension(entry.name)) ++count;
+  }
+  return count;
+}

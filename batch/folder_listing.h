@@ -1,0 +1,31 @@
+// Listing a folder for batch denoising: entries in case-insensitive name order, each classified as a
+// folder to enter, a file to try, or something to leave alone.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class EntryKind {
+  kFolder,  // a real directory: not a symbolic link, name not starting with "."
+  kFile,    // anything else that is not a directory: tried as a photo
+  kIgnored  // hidden folders and links to folders: neither counted nor entered
+};
+
+struct FolderEntry {
+  std::string name;
+  EntryKind kind;
+};
+
+// The entries of a folder without "." and "..", sorted by name case-insensitively. An unreadable
+// folder lists nothing.
+std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder);
+
+// True when the name ends, case-insensitively, in one of the batch's photo extensions: ".bmp",
+// ".gif", ".jpg", ".tif", ".png".
+bool HasCountedExtension(const std::string& name);
+
+// Number of photo files below the folder (its own and every real subfolder's, "denoised" ones
+// included). It only sizes the progress bar and the time estimate.
+uint32_t CountBatchImages(const std::filesystem::path& folder);
