@@ -10,8 +10,9 @@ namespace cli {
 using Arguments = std::span<const std::string_view>;
 
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;  // the command could not do its work
-inline constexpr int kExitUsage = 2;    // the command line was wrong
+inline constexpr int kExitUsage = 1;      // the command line was wrong
+inline constexpr int kExitFileError = 2;  // an input could not be read or an output written
+inline constexpr int kExitCancelled = 130;  // interrupted (SIGINT), finished cleanly
 
 // Prints "stillgrain-cli: <message>" and the command's synopsis on standard error; returns
 // kExitUsage.

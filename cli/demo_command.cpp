@@ -1,14 +1,15 @@
 #include "cli/demo_command.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "cli/option_parser.h"
 #include "cli/synthetic_photo.h"
 #include "cli/terminal_progress.h"
 #include "engine/denoise.h"
+#include "engine/non_local_means.h"
 #include "picture/pic_buf.h"
 
 namespace cli {
@@ -25,58 +26,35 @@ struct DemoOptions {
   bool help = false;
 };
 
-std::optional<double> ParseNumber(std::string_view text) {
-  double value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
-
-int SearchWindow(int32_t quality) { return quality == 1 ? 7 : quality == 2 ? 13 : 21; }
+constexpr OptionSpec kDemoOptions[] = {
+    {"--size", true}, {"--sigma", true}, {"--quality", true}, {"--strength", true}};
 
 // Fills `options` from the arguments. Returns an error message, empty on success.
 std::string ParseDemoOptions(Arguments args, DemoOptions& options) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string_view name = args[i];
-    std::optional<std::string_view> value;
-    if (name == "-h" || name == "--help") {
-      options.help = true;
-      return {};
-    }
-    if (const size_t eq = name.find('='); name.starts_with("--") && eq != std::string_view::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-    }
-    if (name != "--size" && name != "--sigma" && name != "--quality" && name != "--strength") {
-      return "unknown option '" + std::string(args[i]) + "'";
-    }
-    if (!value) {
-      if (i + 1 == args.size()) return "option '" + std::string(name) + "' needs a value";
-      value = args[++i];
-    }
-    const std::string shown = "'" + std::string(*value) + "'";
+  ParsedArguments parsed;
+  std::string error = ParseArguments(args, kDemoOptions, parsed);
+  if (!error.empty()) return error;
+  if (!parsed.operands.empty()) return "unexpected argument '" + std::string(parsed.operands[0]) + "'";
+  options.help = parsed.help;
+  for (const auto& [name, value] : parsed.options) {
     if (name == "--size") {
-      const auto size = synthetic::ParsePictureSize(*value);
-      if (!size) return "--size wants WxH with sides from 1 to 20000, not " + shown;
+      const auto size = synthetic::ParsePictureSize(value);
+      if (!size) return "--size wants WxH with sides from 1 to 20000, not '" + std::string(value) + "'";
       options.size = *size;
     } else if (name == "--sigma") {
-      const auto sigma = ParseNumber(*value);
-      if (!sigma || !(*sigma >= 0 && *sigma <= 100)) {
-        return "--sigma wants a number from 0 to 100, not " + shown;
-      }
+      const auto sigma = ParseNumberInRange(name, value, 0, 100, error);
+      if (!sigma) return error;
       options.sigma = *sigma;
     } else if (name == "--strength") {
-      const auto strength = ParseNumber(*value);
-      if (!strength || !(*strength >= 1 && *strength <= 50)) {
-        return "--strength wants a number from 1 to 50, not " + shown;
-      }
+      const auto strength = ParseNumberInRange(name, value, 1, 50, error);
+      if (!strength) return error;
       options.strength = *strength;
     } else {
-      if (*value != "1" && *value != "2" && *value != "3") {
-        return "--quality wants 1, 2 or 3, not " + shown;
+      const auto quality = ParseNumberInRange(name, value, 1, 3, error);
+      if (!quality || *quality != static_cast<int32_t>(*quality)) {
+        return "--quality wants 1, 2 or 3, not '" + std::string(value) + "'";
       }
-      options.quality = (*value)[0] - '0';
+      options.quality = static_cast<int32_t>(*quality);
     }
   }
   return {};
@@ -93,7 +71,7 @@ NoiseLevels MeasureNoise(const SBxPicBuf& bgr) {
 
 int OutOfMemory() {
   std::fprintf(stderr, "stillgrain-cli: not enough memory for the demo picture\n");
-  return kExitFailure;
+  return kExitFileError;
 }
 
 }  // namespace
@@ -102,11 +80,7 @@ int RunDemo(Arguments args) {
   DemoOptions options;
   const std::string error = ParseDemoOptions(args, options);
   if (!error.empty()) return UsageError(kDemoSynopsis, error);
-  if (options.help) {
-    std::printf("usage: stillgrain-cli %.*s\n%.*s", static_cast<int>(kDemoSynopsis.size()),
-                kDemoSynopsis.data(), static_cast<int>(kDemoHelp.size()), kDemoHelp.data());
-    return kExitSuccess;
-  }
+  if (options.help) return PrintCommandHelp(kDemoSynopsis, kDemoHelp);
 
   const auto [width, height] = options.size;
   ScopedPicBuf clean;
@@ -132,7 +106,7 @@ int RunDemo(Arguments args) {
   std::printf("picture       %d x %d, 3 components of 8 bits, Gaussian noise sigma %g\n", width,
               height, options.sigma);
   std::printf("settings      quality %d (%d x %d search window), strength %g for luma and chroma\n",
-              options.quality, SearchWindow(options.quality), SearchWindow(options.quality),
+              options.quality, SearchWindowSide(options.quality), SearchWindowSide(options.quality),
               options.strength);
   std::printf("                   before     after\n");
   std::printf("noise luma     %10.2f %9.2f\n", before.luma, after.luma);

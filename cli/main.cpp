@@ -27,7 +27,7 @@ void PrintUsage(std::FILE* stream) {
                  command.synopsis.data(), static_cast<int>(command.help.size()),
                  command.help.data());
   }
-  std::fprintf(stream, "\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n");
+  std::fprintf(stream, "\nExit status: 0 on success, 1 on a usage error, 2 when an input cannot be read or an output cannot be written, 130 when interrupted.\n");
 }
 
 }  // namespace
