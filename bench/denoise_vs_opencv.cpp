@@ -2,12 +2,23 @@
 // throughput of each, their ratio and the machine they ran on. A benchmark, not a test: it never
 // judges the figures.
 //
-//   denoise_vs_opencv [--size WxH] [--strength S] [--skip-opencv]
+//   denoise_vs_opencv [--size WxH] [--strength S] [--bits 8|16] [--threads N] [--repeat N]
+//                     [--skip-opencv] [--preview]
+//
+// --bits 16 runs the engine on the picture widened to 16 bits (v · 257); OpenCV, which takes 8-bit
+// colour only, keeps running on the 8-bit picture. --threads N confines the process to CPUs
+// 0 … N − 1 (the engine counts its threads from the affinity mask) and gives OpenCV N threads.
+// --repeat N reports the fastest of N runs of each. --preview times the live preview instead: a
+// 200 × 200 region plus its 41-pixel margins (282 × 282) from the middle of the picture, colour,
+// chroma-large 10, denoising only.
 //
 // The engine runs at the built-in profile's strength of 10 unless --strength says otherwise. That
 // strength is tuned for light noise and leaves most of the sigma-15 noise in place, which changes
 // the quality of the result but not the filter's work: every offset of the search window is
 // visited whatever the weights come to.
+#include <sched.h>
+
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/synthetic_photo.h"
 #include "engine/denoise.h"
@@ -28,12 +40,21 @@ namespace {
 
 constexpr double kSigma = 15.0;
 constexpr const char kUsage[] =
-    "usage: denoise_vs_opencv [--size WxH] [--strength S] [--skip-opencv]\n";
+    "usage: denoise_vs_opencv [--size WxH] [--strength S] [--bits 8|16] [--threads N]\n"
+    "                         [--repeat N] [--skip-opencv] [--preview]\n";
+
+// The preview region of the parameters panel and the margin it is denoised with.
+constexpr int32_t kPreviewSide = 200;
+constexpr int32_t kPreviewMargin = 41;
 
 struct Options {
   synthetic::PictureSize size{3000, 2000};
   double strength = 10.0;
+  uint32_t bits = 8;
+  int threads = 0;  // 0: every CPU the process may use
+  int repeat = 1;
   bool skipOpenCv = false;
+  bool preview = false;
 };
 
 struct Run {
@@ -41,12 +62,34 @@ struct Run {
   double psnr;
 };
 
+std::optional<int> ParseCount(std::string_view text, int low, int high) {
+  int value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size() || value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<Options> ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--skip-opencv") {
       options.skipOpenCv = true;
+    } else if (arg == "--preview") {
+      options.preview = true;
+    } else if ((arg == "--bits" || arg == "--threads" || arg == "--repeat") && i + 1 < argc) {
+      const std::optional<int> count = ParseCount(argv[++i], 1, arg == "--bits" ? 16 : 1000);
+      if (!count) return std::nullopt;
+      if (arg == "--bits") {
+        if (*count != 8 && *count != 16) return std::nullopt;
+        options.bits = static_cast<uint32_t>(*count);
+      } else if (arg == "--threads") {
+        options.threads = *count;
+      } else {
+        options.repeat = *count;
+      }
     } else if (arg == "--size" && i + 1 < argc) {
       const auto size = synthetic::ParsePictureSize(argv[++i]);
       if (!size) return std::nullopt;
@@ -94,36 +137,97 @@ std::string Today() {
   return text;
 }
 
-double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// The fastest of `repeat` runs of `work`.
+double Seconds(int repeat, const std::function<void()>& work) {
+  double best = 0;
+  for (int i = 0; i < repeat; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    best = i == 0 ? seconds : std::min(best, seconds);
+  }
+  return best;
+}
+
+// Confines the process to CPUs 0 … count − 1. False when they are not all available.
+bool UseFirstCpus(int count) {
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof(allowed), &allowed) != 0) return false;
+  cpu_set_t wanted;
+  CPU_ZERO(&wanted);
+  for (int cpu = 0; cpu < count; ++cpu) {
+    if (cpu >= CPU_SETSIZE || !CPU_ISSET(cpu, &allowed)) return false;
+    CPU_SET(cpu, &wanted);
+  }
+  return sched_setaffinity(0, sizeof(wanted), &wanted) == 0;
+}
+
+void DenoiseOnce(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels,
+                 double strength, double strengthChromaLarge) {
+  DenoisePicture(out, noisy, strength, strength, strengthChromaLarge, 3, 0.0, nullptr, levels,
+                 /*processInYUV=*/true, /*useGpu=*/false, /*fusion=*/false, kMedianNone);
+}
+
+// PSNR of the engine's result at 8 bits, whatever depth it ran at.
+double Psnr8(const SBxPicBuf& clean, const SBxPicBuf& result) {
+  if (result.bitsPerComponent == 8) return synthetic::Psnr(clean, result);
+  ScopedPicBuf narrowed;
+  if (CBxPicBufAPI::ReinitHeap(*narrowed, result)) return 0;
+  CBxPicBufAPI::Copy(*narrowed, result);
+  if (CBxPicBufAPI::ConvertBpcComp(*narrowed, 8, 3)) return 0;
+  return synthetic::Psnr(clean, *narrowed);
 }
 
 Run TimeEngine(SBxPicBuf& out, const SBxPicBuf& clean, const SBxPicBuf& noisy,
-               const NoiseLevels& levels, double strength, double strengthChromaLarge) {
-  const double seconds = Seconds([&] {
-    DenoisePicture(out, noisy, strength, strength, strengthChromaLarge, 3, 0.0, nullptr, levels,
-                   /*processInYUV=*/true, /*useGpu=*/false, /*fusion=*/false, kMedianNone);
-  });
-  return {seconds, synthetic::Psnr(clean, out)};
+               const NoiseLevels& levels, double strength, double strengthChromaLarge,
+               int repeat) {
+  const double seconds =
+      Seconds(repeat, [&] { DenoiseOnce(out, noisy, levels, strength, strengthChromaLarge); });
+  return {seconds, Psnr8(clean, out)};
 }
 
-Run TimeOpenCv(const SBxPicBuf& clean, const SBxPicBuf& noisy) {
+Run TimeOpenCv(const SBxPicBuf& clean, const SBxPicBuf& noisy, int repeat) {
   // Both keep colour pictures as B, G, R: the raster is handed over without a copy.
   const cv::Mat src(noisy.height, noisy.width, CV_8UC3, noisy.data, noisy.stride);
   cv::Mat dst;
-  const double seconds = Seconds([&] { cv::fastNlMeansDenoisingColored(src, dst, 10, 10, 7, 21); });
+  const double seconds =
+      Seconds(repeat, [&] { cv::fastNlMeansDenoisingColored(src, dst, 10, 10, 7, 21); });
   SBxPicBuf result = noisy;
   result.data = dst.data;
   return {seconds, synthetic::Psnr(clean, result)};
 }
 
-std::string EngineLabel(double strength, int strengthChromaLarge) {
-  char label[64];
-  std::snprintf(label, sizeof(label), "engine  quality 3, %g/%g, chroma-large %d", strength,
-                strength, strengthChromaLarge);
+std::string EngineLabel(uint32_t bits, double strength, int strengthChromaLarge) {
+  char label[96];
+  std::snprintf(label, sizeof(label), "engine  %u-bit, quality 3, %g/%g, chroma-large %d", bits,
+                strength, strength, strengthChromaLarge);
   return label;
+}
+
+// Times the preview of a 200 × 200 region with its margins, cut from the middle of the picture:
+// every run, since a preview is recomputed on each change; prints the fastest and the median.
+void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double strength,
+                 int repeat) {
+  const int32_t side = kPreviewSide + 2 * kPreviewMargin;
+  ScopedPicBuf region;
+  ScopedPicBuf denoised;
+  if (CBxPicBufAPI::ReinitHeap(*region, side, side, noisy.components, noisy.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*denoised, *region)) {
+    std::fputs("denoise_vs_opencv: not enough memory for the preview\n", stderr);
+    return;
+  }
+  CBxPicBufAPI::CopyRect(*region, noisy, {0, 0},
+                         {(noisy.width - side) / 2, (noisy.height - side) / 2}, {side, side});
+  std::vector<double> times;
+  for (int i = 0; i < std::max(repeat, 5); ++i) {
+    times.push_back(Seconds(1, [&] { DenoiseOnce(*denoised, *region, levels, strength, 10.0); }));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("preview  %d x %d (%d x %d + %d-pixel margins), %u-bit colour, chroma-large 10, "
+              "denoise only: fastest %.1f ms, median %.1f ms of %zu\n",
+              side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent,
+              1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
 }
 
 void PrintRun(const std::string& what, const Run& run, double megapixels) {
@@ -138,6 +242,14 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fputs(kUsage, stderr);
     return 2;
+  }
+  if (options->threads > 0) {
+    if (!UseFirstCpus(options->threads)) {
+      std::fprintf(stderr, "denoise_vs_opencv: CPUs 0 to %d are not all available\n",
+                   options->threads - 1);
+      return 1;
+    }
+    cv::setNumThreads(options->threads);
   }
   const auto [width, height] = options->size;
   const double megapixels = static_cast<double>(width) * height / 1e6;
@@ -157,6 +269,18 @@ int main(int argc, char** argv) {
   CBxPicBufAPI::ConvertRGBtoYUV(*yuv, *noisy);
   NoiseLevels levels{};
   EstimateNoiseYUV(*yuv, levels);
+  // The engine's input: the noisy picture itself, or widened to 16 bits.
+  ScopedPicBuf wide;
+  const SBxPicBuf* input = &*noisy;
+  if (options->bits == 16) {
+    if (CBxPicBufAPI::ReinitHeap(*wide, *noisy)) return 1;
+    CBxPicBufAPI::Copy(*wide, *noisy);
+    if (CBxPicBufAPI::ConvertBpcComp(*wide, 16, 3) ||
+        CBxPicBufAPI::ReinitHeap(*denoised, *wide)) {
+      return 1;
+    }
+    input = &*wide;
+  }
 
   const auto [cpuModel, cpuProcessors] = CpuModelAndCount();
   std::printf("date     %s\n", Today().c_str());
@@ -167,19 +291,26 @@ int main(int argc, char** argv) {
               levels.chroma);
   std::fflush(stdout);
 
-  const Run plain = TimeEngine(*denoised, *clean, *noisy, levels, options->strength, 0.0);
+  if (options->preview) {
+    TimePreview(*input, levels, options->strength, options->repeat);
+    std::printf("\nthreads  engine %u\n", cpuCount.load());
+    return 0;
+  }
+  const Run plain =
+      TimeEngine(*denoised, *clean, *input, levels, options->strength, 0.0, options->repeat);
   const unsigned engineThreads = cpuCount.load();
-  PrintRun(EngineLabel(options->strength, 0), plain, megapixels);
+  PrintRun(EngineLabel(options->bits, options->strength, 0), plain, megapixels);
   std::fflush(stdout);
-  const Run large = TimeEngine(*denoised, *clean, *noisy, levels, options->strength, 10.0);
-  PrintRun(EngineLabel(options->strength, 10), large, megapixels);
+  const Run large =
+      TimeEngine(*denoised, *clean, *input, levels, options->strength, 10.0, options->repeat);
+  PrintRun(EngineLabel(options->bits, options->strength, 10), large, megapixels);
   std::fflush(stdout);
 
   if (options->skipOpenCv) {
     std::printf("\nthreads  engine %u\n", engineThreads);
     return 0;
   }
-  const Run opencv = TimeOpenCv(*clean, *noisy);
+  const Run opencv = TimeOpenCv(*clean, *noisy, options->repeat);
   PrintRun("OpenCV  fastNlMeansDenoisingColored 10/10/7/21", opencv, megapixels);
   std::printf("\nthreads  engine %u, OpenCV %d\n", engineThreads, cv::getNumThreads());
   std::printf(
