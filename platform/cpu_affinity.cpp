@@ -82,3 +82,19 @@ uint32_t AffinityCpuBitLength() {
   for (size_t w = 0; w < mask.size(); ++w) mask[w] &= w < online.size() ? online[w] : 0;
   return std::max<uint32_t>(MaskBitLength(mask), 1);
 }
+
+bool LimitProcessToCpus(uint32_t count) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (count == 0 || sched_getaffinity(0, sizeof(set), &set) != 0) return true;
+  cpu_set_t limited;
+  CPU_ZERO(&limited);
+  uint32_t kept = 0;
+  for (uint32_t cpu = 0; cpu < kMaxCpus && kept < count; ++cpu) {
+    if (CPU_ISSET(cpu, &set)) {
+      CPU_SET(cpu, &limited);
+      ++kept;
+    }
+  }
+  return sched_setaffinity(0, sizeof(limited), &limited) != 0;
+}

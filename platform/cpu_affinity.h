@@ -18,3 +18,8 @@ CpuMask ParseCpuList(std::string_view list);
 
 // Bit length of the process affinity mask AND the mask of online CPUs; at least 1.
 uint32_t AffinityCpuBitLength();
+
+// Restricts the process to the first `count` CPUs of its affinity mask, so that the engine's thread
+// count (the mask's bit length) is at most `count` where the CPUs are numbered without gaps. True on
+// failure.
+bool LimitProcessToCpus(uint32_t count);

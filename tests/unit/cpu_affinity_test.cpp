@@ -1,6 +1,7 @@
 #include "platform/cpu_affinity.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <thread>
 
@@ -27,6 +28,17 @@ TEST(CpuAffinity, ThisProcessCountsAtLeastOneCpu) {
   const uint32_t count = AffinityCpuBitLength();
   EXPECT_GE(count, 1u);
   EXPECT_GE(count, std::min(std::thread::hardware_concurrency(), 1u));
+}
+
+TEST(CpuAffinity, LimitingToOneCpuGivesOneFilterThread) {
+  cpu_set_t saved;
+  ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+  EXPECT_TRUE(LimitProcessToCpus(0));
+  ASSERT_FALSE(LimitProcessToCpus(1));
+  cpu_set_t now;
+  ASSERT_EQ(sched_getaffinity(0, sizeof(now), &now), 0);
+  EXPECT_EQ(CPU_COUNT(&now), 1);
+  ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
 }
 
 }  // namespace

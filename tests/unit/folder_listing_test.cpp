@@ -13,9 +13,10 @@ namespace {
 class FolderListingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("stillgrain-listing-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ =
+        fs::temp_directory_path() /
+        ("stillgrain-listing-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
   }
@@ -56,8 +57,8 @@ TEST_F(FolderListingTest, CountsPhotoExtensionsInRealFoldersDenoisedIncluded) {
   Touch("b.png");
   Touch("s/c.tif");
   Touch("s/denoised/c.tif");
-  Touch("d.jpeg");        // not a counted extension
-  Touch("e.TIFF");        // not a counted extension
+  Touch("d.jpeg");  // not a counted extension
+  Touch("e.TIFF");  // not a counted extension
   Touch("f.Gif");
   Touch("notes.txt");
   Touch("noextension");

@@ -110,8 +110,7 @@ TEST(RunTiles, TiledResultEqualsEachTileDenoisedOnItsOwn) {
     RunTiles(result, source, GreyParams(2), nullptr, 1);
     for (int32_t y = tile.core.y0; y < tile.core.y1; ++y) {
       for (int32_t x = tile.core.x0; x < tile.core.x1; ++x) {
-        ASSERT_EQ(out.At(x, y), result.At(x - tile.source.x0, y - tile.source.y0))
-            << x << "," << y;
+        ASSERT_EQ(out.At(x, y), result.At(x - tile.source.x0, y - tile.source.y0)) << x << "," << y;
       }
     }
   }
@@ -125,10 +124,10 @@ TEST(RunTiles, CancelStopsAfterTheCurrentTileAndKeepsWhatWasPasted) {
   RecordingProgress progress(30);  // the 31st advance (init + 25 + 5) raises the flag
   RunTiles(out, noisy, GreyParams(1), &progress, 1);
   EXPECT_TRUE(testpics::BitIdentical(noisy, before));
-  EXPECT_NE(out.At(500, 10), 3);    // first tile denoised and pasted
+  EXPECT_NE(out.At(500, 10), 3);                    // first tile denoised and pasted
   EXPECT_EQ(out.At(1500, 10), noisy.At(1500, 10));  // cancelled tile pasted undenoised
-  EXPECT_EQ(out.At(2050, 10), 3);   // third tile never run
-  EXPECT_EQ(progress.Steps(), 30);  // 25 for the first tile, 5 for the second
+  EXPECT_EQ(out.At(2050, 10), 3);                   // third tile never run
+  EXPECT_EQ(progress.Steps(), 30);                  // 25 for the first tile, 5 for the second
 }
 
 }  // namespace
