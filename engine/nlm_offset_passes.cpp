@@ -1,118 +1,202 @@
 #include "engine/nlm_offset_passes.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
-// |a − b| of 16 bytes at once: the larger of the two saturated differences.
-inline __m128i AbsDiff16(__m128i a, __m128i b) {
-  return _mm_max_epu8(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+size_t Index(int32_t row, int32_t width) { return static_cast<size_t>(row) * width; }
+
+// C(y, x) of the difference raster: |G(p + d) − G(p)|, or G(p) where p + d leaves the raster.
+int32_t Difference(const uint8_t* guide, const NlmGeometry& g, NlmOffset d, int32_t y, int32_t x) {
+  const int32_t here = guide[Index(y, g.paddedWidth) + x];
+  const int32_t py = y + d.dy;
+  const int32_t px = x + d.dx;
+  if (py < 0 || py >= g.paddedHeight || px < 0 || px >= g.paddedWidth) return here;
+  const int32_t partner = guide[Index(py, g.paddedWidth) + px];
+  return partner > here ? partner - here : here - partner;
 }
 
-void AbsDiffRow(uint8_t* out, const uint8_t* a, const uint8_t* b, int32_t count) {
-  int32_t x = 0;
-  for (; x + 16 <= count; x += 16) {
-    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
-    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), AbsDiff16(va, vb));
+int32_t CellFromDifferences(const uint8_t* guide, const NlmGeometry& g, NlmOffset d, int32_t i,
+                            int32_t j) {
+  return Difference(guide, g, d, 2 * i, 2 * j) + Difference(guide, g, d, 2 * i, 2 * j + 1) +
+         Difference(guide, g, d, 2 * i + 1, 2 * j) + Difference(guide, g, d, 2 * i + 1, 2 * j + 1);
+}
+
+// The cell sums of cell row i. The cells whose four pixels all have a partner inside the raster
+// go through the kernel; the few at the left and right ends (and whole rows near the top, for
+// rasters whose border is narrower than the window) are summed one by one.
+void CellRow(uint16_t* cells, const uint8_t* guide, const NlmGeometry& g, NlmOffset d, int32_t i,
+             const NlmRowKernels& kernels) {
+  const int32_t wp = g.paddedWidth;
+  const int32_t r0 = 2 * i;
+  int32_t first = 0;
+  int32_t end = 0;
+  if (r0 + d.dy >= 0 && r0 + 1 + d.dy < g.paddedHeight) {
+    first = (std::max(0, -d.dx) + 1) / 2;                    // 2j + dx ≥ 0
+    end = std::max(first, std::min(g.cellWidth, (wp - d.dx) / 2));  // 2j + 1 + dx < wp
   }
-  for (; x < count; ++x) out[x] = static_cast<uint8_t>(a[x] > b[x] ? a[x] - b[x] : b[x] - a[x]);
+  for (int32_t j = 0; j < first; ++j) {
+    cells[j] = static_cast<uint16_t>(CellFromDifferences(guide, g, d, i, j));
+  }
+  if (end > first) {
+    const size_t x = 2 * static_cast<size_t>(first);
+    const uint8_t* g0 = guide + Index(r0, wp) + x;
+    const uint8_t* p0 = guide + Index(r0 + d.dy, wp) + x + d.dx;
+    kernels.cellSums(cells + first, g0, p0, g0 + wp, p0 + wp, end - first);
+  }
+  for (int32_t j = end; j < g.cellWidth; ++j) {
+    cells[j] = static_cast<uint16_t>(CellFromDifferences(guide, g, d, i, j));
+  }
+}
+
+// Horizontal 3-cell sums of the interior columns of a cell row.
+void AcrossRow(uint16_t* across, const uint16_t* cells, const NlmGeometry& g,
+               const NlmRowKernels& kernels) {
+  kernels.horizontalSums(across + 1, cells + 1, g.cellWidth - 2);
+}
+
+// Box row i from the cell rows i − 1 … i + 1 and their horizontal sums. The outermost ring of the
+// cell raster (rows 0 and cellHeight − 1, columns 0 and cellWidth − 1) keeps its cell sums.
+void BoxRow(uint16_t* box, const uint16_t* cells, const uint16_t* across, int32_t i,
+            const NlmGeometry& g, const NlmRowKernels& kernels) {
+  const int32_t wc = g.cellWidth;
+  const uint16_t* here = cells;
+  if (i == 0 || i == g.cellHeight - 1) {
+    std::memcpy(box, here, sizeof(uint16_t) * wc);
+    return;
+  }
+  kernels.verticalSums(box + 1, across - wc + 1, across + 1, across + wc + 1, wc - 2);
+  box[0] = here[0];
+  box[wc - 1] = here[wc - 1];
+}
+
+// The cell rows [lo, hi] (inclusive) that the box rows of a band read.
+struct RowSpan {
+  int32_t lo;
+  int32_t hi;
+};
+
+// Box rows read by band rows y0 … y1 − 1: those of the pixels themselves and of the pixels − d.
+RowSpan BoxRowsOfBand(const NlmGeometry& g, NlmBand band, NlmOffset d) {
+  const int32_t b = g.border;
+  const int32_t nearLo = (band.y0 + b) >> 1;
+  const int32_t nearHi = (band.y1 - 1 + b) >> 1;
+  const int32_t farLo = (band.y0 + b - d.dy) >> 1;
+  const int32_t farHi = (band.y1 - 1 + b - d.dy) >> 1;
+  return {std::min(nearLo, farLo), std::max(nearHi, farHi)};
 }
 
 }  // namespace
 
-void DifferencePass(uint8_t* diff, const uint8_t* guide, const NlmGeometry& g, NlmOffset d) {
-  const int32_t wp = g.paddedWidth;
-  const int32_t hp = g.paddedHeight;
-  std::memcpy(diff, guide, static_cast<size_t>(wp) * hp);
-  // Positions p whose partner p + d lies inside the raster.
-  const int32_t y0 = std::max(0, -d.dy);
-  const int32_t y1 = std::min(hp, hp - d.dy);
-  const int32_t x0 = std::max(0, -d.dx);
-  const int32_t x1 = std::min(wp, wp - d.dx);
-  for (int32_t y = y0; y < y1; ++y) {
-    const uint8_t* row = guide + static_cast<size_t>(y) * wp;
-    const uint8_t* partner = guide + static_cast<size_t>(y + d.dy) * wp + d.dx;
-    AbsDiffRow(diff + static_cast<size_t>(y) * wp + x0, partner + x0, row + x0, x1 - x0);
-  }
-}
+template <typename Sum>
+NlmBandScratch<Sum>::NlmBandScratch(const NlmGeometry& g, int32_t bandRows)
+    : cellRowCapacity((bandRows + g.searchRadius) / 2 + 4),
+      cells(Index(cellRowCapacity, g.cellWidth)),
+      across(cells.size()),
+      box(g.cellWidth),
+      expanded(Index(cellRowCapacity, g.paddedWidth)),
+      nearWeights(g.width),
+      farWeights(g.width),
+      weightSum(Index(bandRows, g.width)),
+      valueSum(weightSum.size()) {}
 
-void CellSumPass(uint16_t* cells, const uint8_t* diff, const NlmGeometry& g) {
-  const int32_t wp = g.paddedWidth;
-  for (int32_t i = 0; i < g.cellHeight; ++i) {
-    const uint8_t* r0 = diff + static_cast<size_t>(2 * i) * wp;
-    const uint8_t* r1 = r0 + wp;
-    uint16_t* out = cells + static_cast<size_t>(i) * g.cellWidth;
-    for (int32_t j = 0; j < g.cellWidth; ++j) {
-      out[j] = static_cast<uint16_t>(r0[2 * j] + r0[2 * j + 1] + r1[2 * j] + r1[2 * j + 1]);
-    }
-  }
-}
-
-void BoxSumPass(uint16_t* cells, uint16_t* scratch, const NlmGeometry& g) {
-  const int32_t wc = g.cellWidth;
-  const int32_t hc = g.cellHeight;
-  for (int32_t i = 0; i < hc; ++i) {
-    const uint16_t* in = cells + static_cast<size_t>(i) * wc;
-    uint16_t* out = scratch + static_cast<size_t>(i) * wc;
-    for (int32_t j = 1; j < wc - 1; ++j) {
-      out[j] = static_cast<uint16_t>(in[j - 1] + in[j] + in[j + 1]);
-    }
-  }
-  for (int32_t i = 1; i < hc - 1; ++i) {
-    const uint16_t* above = scratch + static_cast<size_t>(i - 1) * wc;
-    const uint16_t* here = above + wc;
-    const uint16_t* below = here + wc;
-    uint16_t* out = cells + static_cast<size_t>(i) * wc;
-    for (int32_t j = 1; j < wc - 1; ++j) {
-      out[j] = static_cast<uint16_t>(above[j] + here[j] + below[j]);
+template <typename Sample, typename Sum>
+void StartBandSums(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
+                   const NlmGeometry& g, NlmBand band) {
+  for (int32_t y = band.y0; y < band.y1; ++y) {
+    const Sample* values = planes.values + Index(y + g.border, g.paddedWidth) + g.border;
+    uint32_t* weights = scratch.weightSum.data() + Index(y - band.y0, g.width);
+    Sum* sums = scratch.valueSum.data() + Index(y - band.y0, g.width);
+    for (int32_t x = 0; x < g.width; ++x) {
+      weights[x] = kCentreWeight;
+      sums[x] = Sum{kCentreWeight} * values[x];
     }
   }
 }
 
 template <typename Sample, typename Sum>
-void AccumulateOffset(Sum* weightSum, Sum* valueSum, const uint8_t* guide, const Sample* values,
-                      const uint16_t* cells, const NlmGeometry& g, NlmOffset d,
-                      const WeightTables& tables) {
+void AccumulateBandOffset(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
+                          const NlmGeometry& g, NlmBand band, NlmOffset d,
+                          const CompactWeightTables& tables, const NlmRowKernels& kernels) {
   const int32_t wp = g.paddedWidth;
+  const int32_t wc = g.cellWidth;
   const int32_t b = g.border;
-  const bool centre = d.dx == 0 && d.dy == 0;
-  for (int32_t y = 0; y < g.height; ++y) {
+  const RowSpan boxRows = BoxRowsOfBand(g, band, d);
+  const RowSpan cellRows{std::max(boxRows.lo - 1, 0), std::min(boxRows.hi + 1, g.cellHeight - 1)};
+
+  // 1, 2. Cell sums and their horizontal sums, then the box rows, expanded to pixel resolution.
+  for (int32_t i = cellRows.lo; i <= cellRows.hi; ++i) {
+    uint16_t* cells = scratch.cells.data() + Index(i - cellRows.lo, wc);
+    CellRow(cells, planes.guide, g, d, i, kernels);
+    AcrossRow(scratch.across.data() + Index(i - cellRows.lo, wc), cells, g, kernels);
+  }
+  for (int32_t i = boxRows.lo; i <= boxRows.hi; ++i) {
+    BoxRow(scratch.box.data(), scratch.cells.data() + Index(i - cellRows.lo, wc),
+           scratch.across.data() + Index(i - cellRows.lo, wc), i, g, kernels);
+    // 3. Weights per cell when one table serves all levels, else clamped distances.
+    uint16_t* expanded = scratch.expanded.data() + Index(i - boxRows.lo, wp);
+    if (tables.uniform) {
+      kernels.expandWeights(expanded, scratch.box.data(), wc, tables.Level(0), tables.span);
+    } else {
+      kernels.expandDistances(expanded, scratch.box.data(), wc, tables.span);
+    }
+  }
+
+  // 4. Accumulation, row by row.
+  for (int32_t y = band.y0; y < band.y1; ++y) {
     const int32_t qy = y + b;
-    const uint8_t* centreGuide = guide + static_cast<size_t>(qy) * wp + b;
-    const Sample* centreValue = values + static_cast<size_t>(qy) * wp + b;
-    const Sample* plusValue = values + static_cast<size_t>(qy + d.dy) * wp + b + d.dx;
-    const Sample* minusValue = values + static_cast<size_t>(qy - d.dy) * wp + b - d.dx;
-    // A pixel's distance is that of its cell: K(y, x) = cells(y div 2, x div 2).
-    const uint16_t* distHere = cells + static_cast<size_t>(qy >> 1) * g.cellWidth;
-    const uint16_t* distMinus = cells + static_cast<size_t>((qy - d.dy) >> 1) * g.cellWidth;
-    Sum* weights = weightSum + static_cast<size_t>(y) * g.width;
-    Sum* sums = valueSum + static_cast<size_t>(y) * g.width;
-    for (int32_t x = 0; x < g.width; ++x) {
-      const int32_t qx = x + b;
-      const int32_t* table = tables[centreGuide[x]];
-      if (centre) {
-        const Sum u0 = static_cast<Sum>(table[distHere[qx >> 1]]);
-        weights[x] += u0;
-        sums[x] += u0 * static_cast<Sum>(centreValue[x]);
-        continue;
-      }
-      const Sum u1 = static_cast<Sum>(table[distHere[qx >> 1]]);
-      const Sum u2 = static_cast<Sum>(table[distMinus[(qx - d.dx) >> 1]]);
-      weights[x] += u1 + u2;
-      sums[x] += u1 * static_cast<Sum>(plusValue[x]) + u2 * static_cast<Sum>(minusValue[x]);
+    const uint16_t* nearRow = scratch.expanded.data() + Index((qy >> 1) - boxRows.lo, wp) + b;
+    const uint16_t* farRow =
+        scratch.expanded.data() + Index(((qy - d.dy) >> 1) - boxRows.lo, wp) + b - d.dx;
+    const Sample* plus = planes.values + Index(qy + d.dy, wp) + b + d.dx;
+    const Sample* minus = planes.values + Index(qy - d.dy, wp) + b - d.dx;
+    uint32_t* weights = scratch.weightSum.data() + Index(y - band.y0, g.width);
+    Sum* sums = scratch.valueSum.data() + Index(y - band.y0, g.width);
+    if (!tables.uniform) {
+      kernels.lookUpWeights(scratch.nearWeights.data(), scratch.farWeights.data(), nearRow, farRow,
+                            planes.guide + Index(qy, wp) + b, tables.weights.data(),
+                            tables.stride, g.width);
+      nearRow = scratch.nearWeights.data();
+      farRow = scratch.farWeights.data();
+    }
+    if constexpr (std::is_same_v<Sample, uint8_t>) {
+      kernels.accumulate8(weights, sums, nearRow, farRow, plus, minus, g.width);
+    } else {
+      kernels.accumulate16(weights, sums, nearRow, farRow, plus, minus, g.width);
     }
   }
 }
 
-template void AccumulateOffset<uint8_t, uint32_t>(uint32_t*, uint32_t*, const uint8_t*,
-                                                  const uint8_t*, const uint16_t*,
-                                                  const NlmGeometry&, NlmOffset,
-                                                  const WeightTables&);
-template void AccumulateOffset<uint16_t, double>(double*, double*, const uint8_t*,
-                                                 const uint16_t*, const uint16_t*,
-                                                 const NlmGeometry&, NlmOffset,
-                                                 const WeightTables&);
+void BoxRowForOffset(uint16_t* out, const uint8_t* guide, const NlmGeometry& g, NlmOffset d,
+                     int32_t cellRow, const NlmRowKernels& kernels) {
+  const int32_t wc = g.cellWidth;
+  std::vector<uint16_t> cells(Index(3, wc));
+  std::vector<uint16_t> across(cells.size());
+  for (int32_t k = 0; k < 3; ++k) {
+    const int32_t i = std::clamp(cellRow - 1 + k, 0, g.cellHeight - 1);
+    CellRow(cells.data() + Index(k, wc), guide, g, d, i, kernels);
+    AcrossRow(across.data() + Index(k, wc), cells.data() + Index(k, wc), g, kernels);
+  }
+  BoxRow(out, cells.data() + wc, across.data() + wc, cellRow, g, kernels);
+}
+
+template struct NlmBandScratch<uint32_t>;
+template struct NlmBandScratch<uint64_t>;
+template void StartBandSums<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
+                                               const NlmPlanes<uint8_t>&, const NlmGeometry&,
+                                               NlmBand);
+template void StartBandSums<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
+                                                const NlmPlanes<uint16_t>&, const NlmGeometry&,
+                                                NlmBand);
+template void AccumulateBandOffset<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
+                                                      const NlmPlanes<uint8_t>&,
+                                                      const NlmGeometry&, NlmBand, NlmOffset,
+                                                      const CompactWeightTables&,
+                                                      const NlmRowKernels&);
+template void AccumulateBandOffset<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
+                                                       const NlmPlanes<uint16_t>&,
+                                                       const NlmGeometry&, NlmBand, NlmOffset,
+                                                       const CompactWeightTables&,
+                                                       const NlmRowKernels&);

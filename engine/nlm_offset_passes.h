@@ -1,32 +1,77 @@
-// The passes that add one search offset d to the non-local-means sums.
+// The passes that add one search offset d to the non-local-means sums of one band of rows.
 //
-// All rasters are packed, row-major, in the padded geometry of `NlmGeometry`: the difference raster
-// and the guide have paddedWidth × paddedHeight bytes, the cell rasters cellWidth × cellHeight
-// 16-bit sums, the sums one entry per pixel of the unpadded W × H raster.
+// For offset d the filter needs, for every pixel x of the band, the 6 × 6 patch distance of x to
+// x + d (the box sum of the cell of x) and that of x − d to x (the box sum of the cell of x − d).
+// Both are read from box rows at cell resolution, so the passes build only the cell rows a band
+// reads, not whole rasters:
+//   1. cell sums: 2 × 2 sums of |G(p + d) − G(p)| (G(p) itself where p + d leaves the padded
+//      raster) for the cell rows the box rows need;
+//   2. box sums: 3 × 3 sums of cells, a horizontal and a vertical pass; the outermost ring of the
+//      cell raster keeps its 2 × 2 sums;
+//   3. expansion: each box row widened to pixel resolution, both pixels of a cell getting the
+//      cell's value — its weight when one table serves every intensity level, else its distance
+//      clamped to the span of the compact tables (engine/weight_table_cache.h);
+//   4. accumulation: for every pixel x with guide value I, weights u1 = T_I[dist(x)] and
+//      u2 = T_I[dist(x − d)]; weightSum(x) += u1 + u2, valueSum(x) += u1 · V(x + d) + u2 · V(x − d).
+//
+// Rows of the half window have dy ≤ 0, so x − d lies at most R rows below x: a band of h pixel rows
+// reads h / 2 + R / 2 + 1 box rows, each 3 cell rows high. The band rows are chosen so that its
+// sums, its expanded rows and the guide and value rows it reads stay in the level-2 cache while
+// all offsets pass over them (see engine/non_local_means.cpp).
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "engine/nlm_kernels.h"
 #include "engine/non_local_means.h"
 #include "engine/weight_table_cache.h"
 
-// C := G, then C(p) := |G(p + d) − G(p)| wherever p + d lies inside the padded raster.
-void DifferencePass(uint8_t* diff, const uint8_t* guide, const NlmGeometry& g, NlmOffset d);
+// The padded rasters every thread of one call reads: the 8-bit guide and the values averaged
+// (the guide itself for 8-bit input), both paddedWidth × paddedHeight, row-major, packed.
+template <typename Sample>
+struct NlmPlanes {
+  const uint8_t* guide;
+  const Sample* values;
+};
 
-// cells(i, j) := sum of the 2 × 2 differences C(2i … 2i+1, 2j … 2j+1).
-void CellSumPass(uint16_t* cells, const uint8_t* diff, const NlmGeometry& g);
+// A band of pixel rows [y0, y1) of the unpadded raster; y0 is even.
+struct NlmBand {
+  int32_t y0;
+  int32_t y1;
+};
 
-// cells(i, j) := sum of the 3 × 3 cells centred on (i, j) for the interior cells, a horizontal
-// pass into `scratch` and a vertical pass back. The outermost ring keeps its 2 × 2 sums. An
-// interior value is the distance between the 6 × 6 patches at p and p + d (at most 9180) for the
-// four pixels p of cell (i, j).
-void BoxSumPass(uint16_t* cells, uint16_t* scratch, const NlmGeometry& g);
+// The scratch rows of one thread, sized once per call for bands of at most `bandRows` rows and
+// reused for every band and offset.
+template <typename Sum>
+struct NlmBandScratch {
+  NlmBandScratch(const NlmGeometry& g, int32_t bandRows);
 
-// Adds the contribution of offset d (and of −d, unless d is the centre) to every pixel x:
-//   u1 = T[dist(x)], u2 = T[dist(x − d)], T the table of the guide value at x;
-//   weightSum(x) += u1 + u2; valueSum(x) += u1 · V(x + d) + u2 · V(x − d).
-// For the centre, weightSum(x) += T[0] and valueSum(x) += T[0] · V(x).
+  int32_t cellRowCapacity;
+  std::vector<uint16_t> cells;     // cell sums, cellRowCapacity × cellWidth
+  std::vector<uint16_t> across;    // horizontal 3-cell sums of the same rows
+  std::vector<uint16_t> box;       // one box row, cellWidth
+  std::vector<uint16_t> expanded;  // box rows at pixel resolution, cellRowCapacity × paddedWidth
+  std::vector<uint16_t> nearWeights;  // per-pixel weights u1 and u2 of one row (tables by level)
+  std::vector<uint16_t> farWeights;
+  std::vector<uint32_t> weightSum;  // bandRows × width
+  std::vector<Sum> valueSum;        // uint32_t for 8-bit values, uint64_t for 16-bit
+};
+
+// Starts the sums of a band with the centre offset (0, 0), whose distance is 0 and weight 10000
+// at every level: weightSum = 10000, valueSum = 10000 · V.
 template <typename Sample, typename Sum>
-void AccumulateOffset(Sum* weightSum, Sum* valueSum, const uint8_t* guide, const Sample* values,
-                      const uint16_t* cells, const NlmGeometry& g, NlmOffset d,
-                      const WeightTables& tables);
+void StartBandSums(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
+                   const NlmGeometry& g, NlmBand band);
+
+// Adds the contribution of offset d ≠ (0, 0) and of its mirror −d to the sums of a band.
+template <typename Sample, typename Sum>
+void AccumulateBandOffset(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
+                          const NlmGeometry& g, NlmBand band, NlmOffset d,
+                          const CompactWeightTables& tables, const NlmRowKernels& kernels);
+
+// The box sums of one cell row for offset d, as the passes above form them (cell rows i − 1 … i + 1
+// through the kernels): `out` gets cellWidth values. For tests that compare the band passes with
+// whole-raster passes.
+void BoxRowForOffset(uint16_t* out, const uint8_t* guide, const NlmGeometry& g, NlmOffset d,
+                     int32_t cellRow, const NlmRowKernels& kernels);

@@ -12,9 +12,16 @@
 //
 // Four members compute the same result:
 //   8-bit single / multi-thread   averages the guide itself, 32-bit unsigned sums;
-//   16-bit single / multi-thread  averages a full-depth value raster, double sums.
-// The 8-bit sums are exact integers; so are the 16-bit ones (at most 441 weights of 10000 times
-// 65535 stays far below 2^53), so the split over threads never changes a result bit.
+//   16-bit single / multi-thread  averages a full-depth value raster, 64-bit unsigned sums.
+// Every sum is an exact integer: an 8-bit sum is at most 441 weights of 10000 times 255 < 2^32, a
+// 16-bit one at most 441 · 10000 · 65535 < 2^39. So neither the order in which offsets are added
+// nor the split of the work among threads can change a result bit. The 16-bit quotient is formed
+// in double from these integers; a straightforward filter summing in double gets the very same
+// doubles, since every partial sum is a whole number below 2^53 and therefore exact.
+//
+// The work is cut into bands of rows (engine/non_local_means.cpp): each thread takes one band at
+// a time through every offset of the half window (engine/nlm_offset_passes.h), so a band's sums
+// stay in cache, and writes the band's result rows when it is done.
 #pragma once
 
 #include <cstdint>

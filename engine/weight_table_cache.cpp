@@ -1,5 +1,6 @@
 #include "engine/weight_table_cache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -21,6 +22,28 @@ void FillWeightTable(int32_t* table, int32_t level, double dynamics, double stre
   for (int32_t k = 1; k < kWeightTableEntries; ++k) {
     const double cube = static_cast<double>(k) * k * k;
     table[k] = static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5));
+  }
+}
+
+void BuildCompactWeightTables(CompactWeightTables& compact, const WeightTables& tables) {
+  // The last distance with a non-zero weight at any level; the span keeps one zero after it.
+  int32_t lastNonZero = 0;
+  for (const int32_t* table : tables) {
+    for (int32_t k = kWeightTableEntries - 1; k > lastNonZero; --k) {
+      if (table[k] != 0) {
+        lastNonZero = k;
+        break;
+      }
+    }
+  }
+  compact.span = std::min(lastNonZero + 2, kWeightTableEntries);
+  compact.stride = (compact.span + 7) / 8 * 8;
+  compact.weights.assign(static_cast<size_t>(256) * compact.stride + 8, 0);
+  compact.uniform = true;
+  for (int32_t level = 0; level < 256; ++level) {
+    uint16_t* out = compact.weights.data() + static_cast<size_t>(level) * compact.stride;
+    for (int32_t k = 0; k < compact.span; ++k) out[k] = static_cast<uint16_t>(tables[level][k]);
+    compact.uniform = compact.uniform && std::equal(out, out + compact.span, compact.Level(0));
   }
 }
 
@@ -65,6 +88,7 @@ bool WeightTableCache::Build(double dynamics, double strengthTerm, int32_t patch
       FillWeightTable(table.data(), level, dynamics, strengthTerm);
       slot.tables[level] = table.data();
     }
+    BuildCompactWeightTables(slot.compact, slot.tables);
     slot.valid = 1;
   } catch (const std::bad_alloc&) {
     return true;
@@ -77,4 +101,13 @@ const WeightTables* WeightTableCache::Obtain(double dynamics, double strengthTer
   if (const WeightTables* tables = Lookup(dynamics, strengthTerm, kPatchSide)) return tables;
   if (Build(dynamics, strengthTerm, kPatchSide)) return nullptr;
   return Lookup(dynamics, strengthTerm, kPatchSide);
+}
+
+const CompactWeightTables* WeightTableCache::ObtainCompact(double dynamics, double strengthTerm) {
+  const WeightTables* tables = Obtain(dynamics, strengthTerm);
+  if (tables == nullptr) return nullptr;
+  for (const Slot& slot : slots_) {
+    if (&slot.tables == tables) return &slot.compact;
+  }
+  return nullptr;
 }

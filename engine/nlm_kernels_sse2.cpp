@@ -1,0 +1,171 @@
+// The SSE2 forms of the row kernels of engine/nlm_kernels.h: 16 guide bytes or 8 16-bit lanes at
+// a time, with scalar loops for the ends of rows and for the per-pixel table look-ups (SSE2 has no
+// gather).
+#include <emmintrin.h>
+
+#include "engine/nlm_kernels.h"
+
+namespace {
+
+inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline __m128i Load64(const void* p) { return _mm_loadl_epi64(static_cast<const __m128i*>(p)); }
+inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+// |a − b| of 16 bytes: the larger of the two saturated differences.
+inline __m128i AbsDiff(__m128i a, __m128i b) {
+  return _mm_max_epu8(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+}
+
+// Sums of adjacent byte pairs as 8 16-bit lanes.
+inline __m128i PairSums(__m128i bytes) {
+  const __m128i low = _mm_and_si128(bytes, _mm_set1_epi16(0x00FF));
+  return _mm_add_epi16(low, _mm_srli_epi16(bytes, 8));
+}
+
+// min(a, b) of unsigned 16-bit lanes without SSE4.1: a − max(a − b, 0).
+inline __m128i MinU16(__m128i a, __m128i b) { return _mm_sub_epi16(a, _mm_subs_epu16(a, b)); }
+
+inline int32_t AbsDiff(uint8_t a, uint8_t b) { return a > b ? a - b : b - a; }
+
+void CellSums(uint16_t* cells, const uint8_t* g0, const uint8_t* p0, const uint8_t* g1,
+              const uint8_t* p1, int32_t count) {
+  int32_t j = 0;
+  for (; j + 8 <= count; j += 8) {
+    const int32_t x = 2 * j;
+    const __m128i top = PairSums(AbsDiff(Load(p0 + x), Load(g0 + x)));
+    const __m128i bottom = PairSums(AbsDiff(Load(p1 + x), Load(g1 + x)));
+    Store(cells + j, _mm_add_epi16(top, bottom));
+  }
+  for (; j < count; ++j) {
+    const int32_t x = 2 * j;
+    cells[j] = static_cast<uint16_t>(AbsDiff(p0[x], g0[x]) + AbsDiff(p0[x + 1], g0[x + 1]) +
+                                     AbsDiff(p1[x], g1[x]) + AbsDiff(p1[x + 1], g1[x + 1]));
+  }
+}
+
+void HorizontalSums(uint16_t* out, const uint16_t* in, int32_t count) {
+  int32_t j = 0;
+  for (; j + 8 <= count; j += 8) {
+    const __m128i sum = _mm_add_epi16(_mm_add_epi16(Load(in + j - 1), Load(in + j)),
+                                      Load(in + j + 1));
+    Store(out + j, sum);
+  }
+  for (; j < count; ++j) out[j] = static_cast<uint16_t>(in[j - 1] + in[j] + in[j + 1]);
+}
+
+void VerticalSums(uint16_t* out, const uint16_t* a, const uint16_t* b, const uint16_t* c,
+                  int32_t count) {
+  int32_t j = 0;
+  for (; j + 8 <= count; j += 8) {
+    Store(out + j, _mm_add_epi16(_mm_add_epi16(Load(a + j), Load(b + j)), Load(c + j)));
+  }
+  for (; j < count; ++j) out[j] = static_cast<uint16_t>(a[j] + b[j] + c[j]);
+}
+
+void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint16_t* table,
+                   int32_t span) {
+  const int32_t last = span - 1;
+  for (int32_t j = 0; j < count; ++j) {
+    const uint16_t weight = table[box[j] < last ? box[j] : last];
+    out[2 * j] = weight;
+    out[2 * j + 1] = weight;
+  }
+}
+
+void ExpandDistances(uint16_t* out, const uint16_t* box, int32_t count, int32_t span) {
+  const __m128i last = _mm_set1_epi16(static_cast<int16_t>(span - 1));
+  int32_t j = 0;
+  for (; j + 8 <= count; j += 8) {
+    const __m128i clamped = MinU16(Load(box + j), last);
+    Store(out + 2 * j, _mm_unpacklo_epi16(clamped, clamped));
+    Store(out + 2 * j + 8, _mm_unpackhi_epi16(clamped, clamped));
+  }
+  for (; j < count; ++j) {
+    const uint16_t clamped = static_cast<uint16_t>(box[j] < span - 1 ? box[j] : span - 1);
+    out[2 * j] = clamped;
+    out[2 * j + 1] = clamped;
+  }
+}
+
+void LookUpWeights(uint16_t* w1, uint16_t* w2, const uint16_t* k1, const uint16_t* k2,
+                   const uint8_t* levels, const uint16_t* tables, int32_t stride, int32_t count) {
+  for (int32_t x = 0; x < count; ++x) {
+    const uint16_t* table = tables + static_cast<int32_t>(levels[x]) * stride;
+    w1[x] = table[k1[x]];
+    w2[x] = table[k2[x]];
+  }
+}
+
+// The weighted values of 8 pixels: madd pairs (w1, w2) with (plus, minus), all below 2^15 for
+// 8-bit values, into w1 · plus + w2 · minus as 32-bit lanes, pixels 0–3 and 4–7.
+void Accumulate8(uint32_t* weightSum, uint32_t* valueSum, const uint16_t* w1, const uint16_t* w2,
+                 const uint8_t* plus, const uint8_t* minus, int32_t count) {
+  const __m128i zero = _mm_setzero_si128();
+  int32_t x = 0;
+  for (; x + 8 <= count; x += 8) {
+    const __m128i a = Load(w1 + x);
+    const __m128i b = Load(w2 + x);
+    const __m128i p = _mm_unpacklo_epi8(Load64(plus + x), zero);
+    const __m128i m = _mm_unpacklo_epi8(Load64(minus + x), zero);
+    const __m128i valueLow = _mm_madd_epi16(_mm_unpacklo_epi16(a, b), _mm_unpacklo_epi16(p, m));
+    const __m128i valueHigh = _mm_madd_epi16(_mm_unpackhi_epi16(a, b), _mm_unpackhi_epi16(p, m));
+    Store(valueSum + x, _mm_add_epi32(Load(valueSum + x), valueLow));
+    Store(valueSum + x + 4, _mm_add_epi32(Load(valueSum + x + 4), valueHigh));
+    const __m128i weights = _mm_add_epi16(a, b);  // at most 20000
+    Store(weightSum + x, _mm_add_epi32(Load(weightSum + x), _mm_unpacklo_epi16(weights, zero)));
+    Store(weightSum + x + 4,
+          _mm_add_epi32(Load(weightSum + x + 4), _mm_unpackhi_epi16(weights, zero)));
+  }
+  for (; x < count; ++x) {
+    weightSum[x] += uint32_t{w1[x]} + w2[x];
+    valueSum[x] += uint32_t{w1[x]} * plus[x] + uint32_t{w2[x]} * minus[x];
+  }
+}
+
+// 16-bit values do not fit signed 16-bit lanes, so madd works on v − 32768 and adds 32768 · (w1 +
+// w2) back: w1 · p + w2 · m = madd((w1, w2), (p − 32768, m − 32768)) + 32768 · (w1 + w2). Each
+// term stays within ±6.6e8 and the total is at most 2 · 10000 · 65535 < 2^31, so 32-bit lanes hold
+// it before it is widened into the 64-bit sums.
+void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const uint16_t* w1, const uint16_t* w2,
+                  const uint16_t* plus, const uint16_t* minus, int32_t count) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(0x8000));
+  int32_t x = 0;
+  for (; x + 8 <= count; x += 8) {
+    const __m128i a = Load(w1 + x);
+    const __m128i b = Load(w2 + x);
+    const __m128i p = _mm_xor_si128(Load(plus + x), bias);
+    const __m128i m = _mm_xor_si128(Load(minus + x), bias);
+    const __m128i weights = _mm_add_epi16(a, b);
+    const __m128i weightsLow = _mm_unpacklo_epi16(weights, zero);
+    const __m128i weightsHigh = _mm_unpackhi_epi16(weights, zero);
+    const __m128i valueLow = _mm_add_epi32(
+        _mm_madd_epi16(_mm_unpacklo_epi16(a, b), _mm_unpacklo_epi16(p, m)),
+        _mm_slli_epi32(weightsLow, 15));
+    const __m128i valueHigh = _mm_add_epi32(
+        _mm_madd_epi16(_mm_unpackhi_epi16(a, b), _mm_unpackhi_epi16(p, m)),
+        _mm_slli_epi32(weightsHigh, 15));
+    Store(weightSum + x, _mm_add_epi32(Load(weightSum + x), weightsLow));
+    Store(weightSum + x + 4, _mm_add_epi32(Load(weightSum + x + 4), weightsHigh));
+    Store(valueSum + x, _mm_add_epi64(Load(valueSum + x), _mm_unpacklo_epi32(valueLow, zero)));
+    Store(valueSum + x + 2,
+          _mm_add_epi64(Load(valueSum + x + 2), _mm_unpackhi_epi32(valueLow, zero)));
+    Store(valueSum + x + 4,
+          _mm_add_epi64(Load(valueSum + x + 4), _mm_unpacklo_epi32(valueHigh, zero)));
+    Store(valueSum + x + 6,
+          _mm_add_epi64(Load(valueSum + x + 6), _mm_unpackhi_epi32(valueHigh, zero)));
+  }
+  for (; x < count; ++x) {
+    weightSum[x] += uint32_t{w1[x]} + w2[x];
+    valueSum[x] += uint64_t{w1[x]} * plus[x] + uint64_t{w2[x]} * minus[x];
+  }
+}
+
+}  // namespace
+
+const NlmRowKernels& NlmKernelsSse2() {
+  static const NlmRowKernels kernels{"SSE2",        CellSums,        HorizontalSums,
+                                     VerticalSums,  ExpandWeights,   ExpandDistances,
+                                     LookUpWeights, Accumulate8,     Accumulate16};
+  return kernels;
+}
