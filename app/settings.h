@@ -3,18 +3,27 @@
 // and write.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
 // Keys of section "General" and their defaults.
-inline constexpr const char* kKeyHwAccel = "HW Accel";                  // "0"
-inline constexpr const char* kKeyGpuCpuFusion = "GPUCPUFusion";         // "0"
-inline constexpr const char* kKeyCrashedLastTime = "Crashed Last Time";  // "0"
-inline constexpr const char* kKeyLatestFolder = "Latest Folder";        // ""
-inline constexpr const char* kKeyJpegQuality = "jpeg";                  // "85"
+inline constexpr const char* kKeyHwAccel = "HW Accel";                    // "0"
+inline constexpr const char* kKeyGpuCpuFusion = "GPUCPUFusion";           // "0"
+inline constexpr const char* kKeyCrashedLastTime = "Crashed Last Time";   // "0"
+inline constexpr const char* kKeyLatestFolder = "Latest Folder";          // ""
+inline constexpr const char* kKeyJpegQuality = "jpeg";                    // "85"
 inline constexpr const char* kKeyShowManualTuning = "ShowManualTunning";  // 1
 inline constexpr int32_t kDefaultJpegQuality = 85;
+inline constexpr int32_t kDefaultShowManualTuning = 1;
+
+// The run's effective GPU switch and its CPU+GPU fusion choice (non-zero: CPU and GPU share the
+// tiles; 0: pure GPU). LoadLocalisation sets both from the settings file at start; the desktop
+// application clears hardwareAcceleration when the GPU cannot be admitted and updates both on
+// Options OK. Read by the worker threads.
+extern std::atomic<int32_t> hardwareAcceleration;
+extern std::atomic<int32_t> cpuGpuFusion;
 
 // The settings file's path (the folder is created).
 std::filesystem::path SettingsFilePath();
@@ -31,3 +40,31 @@ bool WriteSettingInt(const char* key, int32_t value);
 // "jpeg": the JPEG quality in percent, read before each save and written after a successful one.
 int32_t LoadJpegQuality();
 bool StoreJpegQuality(int32_t quality);
+
+// "HW Accel", "GPUCPUFusion" and the low byte of "Crashed Last Time" as stored, without admitting
+// the GPU and without touching the crash flag, so that the command line can read them too.
+struct StartupSettings {
+  int32_t hwAccel = 0;
+  int32_t gpuCpuFusion = 0;
+  uint8_t crashedLastTime = 0;
+};
+StartupSettings LoadSettings();
+
+// The desktop application's crash flag. "Crashed Last Time" is "1" on disk for the whole of a run
+// and returns to "0" only through an orderly exit, so a run that ends any other way is noticed at
+// the next start. MarkRunStarted writes "1" and returns the low byte that was stored before (the
+// value that decides about the crash warning); MarkOrderlyExit writes "0" (true on failure). The
+// command line never calls them.
+uint8_t MarkRunStarted();
+bool MarkOrderlyExit();
+
+// Options OK: the user's choices "HW Accel" and "GPUCPUFusion". True on failure.
+bool StoreAccelerationSettings(int32_t hwAccel, int32_t gpuCpuFusion);
+
+// "Latest Folder": the folder chosen last for batch denoising (empty when none).
+std::filesystem::path LoadLatestFolder();
+bool StoreLatestFolder(const std::filesystem::path& folder);
+
+// "ShowManualTunning": whether the parameters panel shows its manual-tuning controls.
+bool LoadShowManualTuning();
+bool StoreShowManualTuning(bool shown);

@@ -1,0 +1,274 @@
+#include "app/localisation.h"
+
+#include <algorithm>
+#include <array>
+
+#include "app/settings.h"
+#include "platform/paths.h"
+#include "platform/private_profile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLocalisationFileName = "Stillgrain_loc.ini";
+constexpr const char* kGeneralSection = "General";
+constexpr const char* kKeyLanguageCount = "Languages No";
+constexpr const char* kKeyCurrentLanguage = "Language Current";
+constexpr const char* kKeyLanguageName = "Language";
+constexpr const char* kKeyLanguageAcronym = "Acronym";
+// Room for kMaxLocalisedStringLength characters of up to four bytes each.
+constexpr std::size_t kMaxLocalisedStringBytes = 4 * kMaxLocalisedStringLength;
+
+struct EnglishText {
+  int32_t number;
+  const char* text;
+};
+
+// The built-in texts; numbers that do not appear here have an empty default.
+constexpr EnglishText kEnglishTexts[] = {
+    {1, "Press Ctrl+O to open an image"},
+    {2, "File"},
+    {3, "Denoise"},
+    {4, "Help"},
+    {5, "Open...Ctrl+O"},
+    {6, "Save As...Ctrl+S"},
+    {7, "Close"},
+    {8, "Options..."},
+    {9, "Exit"},
+    {10, "Denoise Image..."},
+    {11, "Batch Denoising..."},
+    {12, "Help Contents F1"},
+    {13, "Visit Web Site"},
+    {16, "About..."},
+    {17, "Please wait ."},
+    {18, "Click and drag to move image, Double click to zoom to best fit, Use mouse wheel to zoom"},
+    {19, "Open Image (Ctrl+O)"},
+    {20, "Save Image As (Ctrl+S)"},
+    {21, "Denoise Current Image"},
+    {22, "Zoom In (+)"},
+    {23, "Zoom Out (-)"},
+    {24, "Zoom Image to Fit the Window"},
+    {27, "Report"},
+    {30, "Image format not supported!"},
+    {31, "About"},
+    {32, "Medium;(normal)"},
+    {33, "N/A"},
+    {34,
+     "Click and drag to move image or preview rectangle, Right-click for comparison between "
+     "original and denoised image"},
+    {35, "Low;(fastest)"},
+    {36, "Superior;(slowest)"},
+    {37, "Denoising wizard - Preview - Step 1"},
+    {38, "Denoise"},
+    {39, "Denoising wizard - Sharpening - Step 2"},
+    {40, "Next >>"},
+    {41, "Denoising wizard - Mixing Cans - Step 3"},
+    {42, "Finish"},
+    {43, "Abort"},
+    {44,
+     "Click and drag to move image, Double click to zoom to best fit, Use mouse wheel to zoom, "
+     "Right-click for comparison between original and modified image"},
+    {45, "Strength:"},
+    {46, "Set sharpening strength for unsharp mask to improve the image impression"},
+    {47, "Intensity:"},
+    {50, "Jpeg Quality:"},
+    {51, "Highest"},
+    {52, "High"},
+    {53, "Medium"},
+    {54, "Low"},
+    {55, "Open..."},
+    {56, "Save As..."},
+    {57, "Options"},
+    {58, "Select language:"},
+    {59, "OK"},
+    {60, "Cancel"},
+    {61, "Use hardware acceleration"},
+    {62, "Use advanced denosing"},
+    {63, "Information"},
+    {64, "You have to restart application to affect the language change!"},
+    {65, "<< Previous"},
+    {66, "Set Default"},
+    {67, "Denoising strength:"},
+    {68, "Quality:"},
+    {69, "Process per component ;(slows down the processing)"},
+    {70, "Use mixing cans for blending denoised and original image according to image intensity"},
+    {71, "Select folder to denoise"},
+    {72, "Batch denoising options"},
+    {73, "Batch Denoising"},
+    {74, "Estimated time"},
+    {75, "Elapsed time"},
+    {79, "Denoising wizard - Preview"},
+    {81, "Warning"},
+    {82, "Denoising strength(chromacity):"},
+    {83, "Set Zoom 100%"},
+    {84, "Set Zoom"},
+    {85,
+     "The application crashed last time. It's probably caused by low memory or by big size of "
+     "photo you tried to denoise. Please crop the image and denoise the image again."},
+    {86, "Mix only image intensity and let image chromacity unmixed"},
+    {87, "All"},
+    {88,
+     "Batch denoising was successfully finished! You can find denoised images in subfolder "
+     "named denoised in chosen folder."},
+    {89, "Windows GDI+ error appeared, image will be saved without EXIF metadata."},
+    {90, "Windows GDI+ error appeared, image cannot be saved."},
+    {101, "Noise ratio:"},
+    {102, "Noise amplitude might be different in dark/light parts of the image."},
+    {103, "Correction of extra large chromatic spots."},
+    {104, "Strength:"},
+    {105, "Sharpening Tool"},
+    {106, "Level of Details 1"},
+    {107, "Level of Details 2"},
+    {108, "Level of Details 3"},
+    {109, "Denoise Image Fast..."},
+    {110, "Denoise Current Image Fast"},
+    {111, "CPU+GPU Fusion"},
+    {112, "Pure GPU"},
+    {116, "Strength - Intensity:"},
+    {117, "Strength - Chromacity:"},
+    {118, "Strength - Chromacity Large:"},
+    {119, "Noise domination (dark - light):"},
+    {120, "Parameters Setting"},
+    {121, "Profile:"},
+    {122, "Basic parameters"},
+    {123, "Save As..."},
+    {124, "Remove"},
+    {125, "Advanced parameters(optional)"},
+    {126, "Sharpening parameters"},
+    {127, "Tiny Details"},
+    {128, "Medium Details"},
+    {129, "Rough Details"},
+    {130, "Camera:"},
+    {131, "Image Info"},
+    {132, "Maker:"},
+    {133, "Type:"},
+    {134, "FNumber:"},
+    {135, "Exposure:"},
+    {136, "Captured:"},
+    {137, "Do you want to delete all settings for current camera?"},
+    {138, "Yes - delete all setting for current camera"},
+    {139, "No - delete only setting for current camera and current ISO"},
+    {140, "Cancel - cancel operation"},
+    {141, "Cannot delete selected setting"},
+    {142, "Adding Configuration"},
+    {143,
+     "The application will use existing profiles for denoising. If it does't find any setting "
+     "corresponding to EXIF metadata, if will use parameters from:\n\n <<Unknown Camera>>   "
+     "Lowest ISO setting."},
+    {144, "Redefine"},
+    {145, "Save Manual Setting..."},
+    {146, "Delete Current Setting..."},
+    {147, "Manual tunning"},
+    {148, "Resolution:"},
+    {149, "Show / Hide"},
+    {150, "Use heavy point based artefacts reduction"},
+    {151, "None (Recommended)"},
+    {152, "Common"},
+    {153, "Strong"},
+    {kStringBatchCancelled, "Batch denoising was cancelled."},
+    {kStringOutputNotWritten, "The output file could not be written:"},
+};
+
+// One text per string number; index 0 is unused.
+using TextTable = std::array<std::string, kLocalisedStringCount + 1>;
+
+TextTable EnglishTable() {
+  TextTable table;
+  for (const EnglishText& entry : kEnglishTexts) table[entry.number] = entry.text;
+  return table;
+}
+
+struct Localisation {
+  TextTable texts = EnglishTable();
+  std::vector<std::string> languageNames;
+  std::vector<std::string> languageAcronyms;
+  int32_t currentLanguage = 0;
+};
+
+Localisation& State() {
+  static Localisation state;
+  return state;
+}
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The first count characters of text, a character being a UTF-8 lead byte with the continuation
+// bytes that follow it.
+std::string FirstCharacters(std::string text, std::size_t count) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!IsContinuationByte(text[i]) && characters++ == count) {
+      text.resize(i);
+      break;
+    }
+  }
+  return text;
+}
+
+std::string StringKey(int32_t number) { return "string" + std::to_string(number); }
+
+int32_t ReadCurrentLanguage(const PrivateProfileFile& file) {
+  return file.GetInt(kGeneralSection, kKeyCurrentLanguage, 0);
+}
+
+}  // namespace
+
+fs::path LocalisationFilePath() {
+  return ResourceFolderFor(kLocalisationFileName) / kLocalisationFileName;
+}
+
+void LoadLocalisationFrom(const fs::path& path) {
+  const PrivateProfileFile file(path);
+  Localisation& state = State();
+  state.currentLanguage = ReadCurrentLanguage(file);
+  const std::string section = std::to_string(state.currentLanguage);
+  const TextTable english = EnglishTable();
+  for (int32_t number = 1; number <= kLocalisedStringCount; ++number) {
+    const std::string text =
+        file.GetString(section, StringKey(number), english[number], kMaxLocalisedStringBytes);
+    state.texts[number] = FirstCharacters(text, kMaxLocalisedStringLength);
+  }
+}
+
+void LoadLanguageListFrom(const fs::path& path) {
+  const PrivateProfileFile file(path);
+  Localisation& state = State();
+  const int32_t count =
+      std::clamp(file.GetInt(kGeneralSection, kKeyLanguageCount, 0), 0, kMaxLanguages);
+  state.currentLanguage = ReadCurrentLanguage(file);
+  state.languageNames.clear();
+  state.languageAcronyms.clear();
+  for (int32_t language = 0; language < count; ++language) {
+    const std::string section = std::to_string(language);
+    state.languageNames.push_back(file.GetString(section, kKeyLanguageName, ""));
+    state.languageAcronyms.push_back(FirstCharacters(
+        file.GetString(section, kKeyLanguageAcronym, ""), kMaxLanguageAcronymLength));
+  }
+}
+
+void LoadLocalisation() {
+  LoadLocalisationFrom(LocalisationFilePath());
+  const StartupSettings settings = LoadSettings();
+  hardwareAcceleration = settings.hwAccel;
+  cpuGpuFusion = settings.gpuCpuFusion;
+}
+
+void LoadLanguageList() { LoadLanguageListFrom(LocalisationFilePath()); }
+
+bool StoreCurrentLanguage(int32_t language) {
+  return WritePrivateProfileString(kGeneralSection, kKeyCurrentLanguage, std::to_string(language),
+                                   LocalisationFilePath());
+}
+
+const std::string& LocalisedString(int32_t number) {
+  static const std::string kNone;
+  if (number < 1 || number > kLocalisedStringCount) return kNone;
+  return State().texts[number];
+}
+
+const std::vector<std::string>& LanguageNames() { return State().languageNames; }
+
+const std::vector<std::string>& LanguageAcronyms() { return State().languageAcronyms; }
+
+int32_t CurrentLanguage() { return State().currentLanguage; }
