@@ -29,9 +29,10 @@ struct NlmRowKernels {
                        int32_t count);
 
   // From cell values to pixel values, both pixels of a cell getting the cell's: for j in
-  // [0, count), out[2j] = out[2j + 1] = table[min(box[j], span − 1)]. Used when one table serves
-  // every intensity level, so a weight is looked up once per cell.
-  void (*expandWeights)(uint16_t* out, const uint16_t* box, int32_t count, const uint16_t* table,
+  // [0, count), out[2j] = out[2j + 1] = w, where pairs[min(box[j], span − 1)] holds w in both
+  // 16-bit halves. Used when one table serves every intensity level, so a weight is looked up once
+  // per cell and stored for both pixels at once.
+  void (*expandWeights)(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
                         int32_t span);
 
   // out[2j] = out[2j + 1] = min(box[j], span − 1) for j in [0, count): clamped distances, for

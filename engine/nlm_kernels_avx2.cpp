@@ -81,19 +81,21 @@ inline __m256i PackInOrder(__m256i first, __m256i second) {
   return _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
 }
 
-void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint16_t* table,
+// Each gathered 32-bit pair is already the two pixels of its cell, in order.
+void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
                    int32_t span) {
   const __m256i last = _mm256_set1_epi16(static_cast<int16_t>(span - 1));
+  const int* table = reinterpret_cast<const int*>(pairs);
   int32_t j = 0;
   for (; j + 16 <= count; j += 16) {
     const __m256i clamped = _mm256_min_epu16(Load(box + j), last);
-    const __m256i first = Gather16(table, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(clamped)));
-    const __m256i second =
-        Gather16(table, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(clamped, 1)));
-    StoreDoubled(out + 2 * j, PackInOrder(first, second));
+    const __m256i first = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(clamped));
+    const __m256i second = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(clamped, 1));
+    Store(out + 2 * j, _mm256_i32gather_epi32(table, first, 4));
+    Store(out + 2 * j + 16, _mm256_i32gather_epi32(table, second, 4));
   }
   for (; j < count; ++j) {
-    const uint16_t weight = table[Min(box[j], span - 1)];
+    const uint16_t weight = static_cast<uint16_t>(pairs[Min(box[j], span - 1)]);
     out[2 * j] = weight;
     out[2 * j + 1] = weight;
   }

@@ -3,6 +3,8 @@
 // gather).
 #include <emmintrin.h>
 
+#include <cstring>
+
 #include "engine/nlm_kernels.h"
 
 namespace {
@@ -62,13 +64,12 @@ void VerticalSums(uint16_t* out, const uint16_t* a, const uint16_t* b, const uin
   for (; j < count; ++j) out[j] = static_cast<uint16_t>(a[j] + b[j] + c[j]);
 }
 
-void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint16_t* table,
+void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
                    int32_t span) {
   const int32_t last = span - 1;
   for (int32_t j = 0; j < count; ++j) {
-    const uint16_t weight = table[box[j] < last ? box[j] : last];
-    out[2 * j] = weight;
-    out[2 * j + 1] = weight;
+    const uint32_t pair = pairs[box[j] < last ? box[j] : last];
+    std::memcpy(out + 2 * j, &pair, sizeof(pair));
   }
 }
 

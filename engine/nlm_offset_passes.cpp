@@ -8,6 +8,12 @@ namespace {
 
 size_t Index(int32_t row, int32_t width) { return static_cast<size_t>(row) * width; }
 
+// Cell columns [lo, hi).
+struct ColumnSpan {
+  int32_t lo;
+  int32_t hi;
+};
+
 // C(y, x) of the difference raster: |G(p + d) − G(p)|, or G(p) where p + d leaves the raster.
 int32_t Difference(const uint8_t* guide, const NlmGeometry& g, NlmOffset d, int32_t y, int32_t x) {
   const int32_t here = guide[Index(y, g.paddedWidth) + x];
@@ -24,20 +30,21 @@ int32_t CellFromDifferences(const uint8_t* guide, const NlmGeometry& g, NlmOffse
          Difference(guide, g, d, 2 * i + 1, 2 * j) + Difference(guide, g, d, 2 * i + 1, 2 * j + 1);
 }
 
-// The cell sums of cell row i. The cells whose four pixels all have a partner inside the raster
-// go through the kernel; the few at the left and right ends (and whole rows near the top, for
-// rasters whose border is narrower than the window) are summed one by one.
+// The cell sums of cell row i for the columns [from, to). The cells whose four pixels all have a
+// partner inside the raster go through the kernel; those at the left and right ends of the raster
+// (and whole rows near the top, for rasters whose border is narrower than the window) are summed
+// one by one.
 void CellRow(uint16_t* cells, const uint8_t* guide, const NlmGeometry& g, NlmOffset d, int32_t i,
-             const NlmRowKernels& kernels) {
+             ColumnSpan columns, const NlmRowKernels& kernels) {
   const int32_t wp = g.paddedWidth;
   const int32_t r0 = 2 * i;
-  int32_t first = 0;
-  int32_t end = 0;
+  int32_t first = columns.lo;
+  int32_t end = columns.lo;
   if (r0 + d.dy >= 0 && r0 + 1 + d.dy < g.paddedHeight) {
-    first = (std::max(0, -d.dx) + 1) / 2;                    // 2j + dx ≥ 0
-    end = std::max(first, std::min(g.cellWidth, (wp - d.dx) / 2));  // 2j + 1 + dx < wp
+    first = std::clamp((std::max(0, -d.dx) + 1) / 2, columns.lo, columns.hi);  // 2j + dx ≥ 0
+    end = std::clamp((wp - d.dx) / 2, first, columns.hi);                      // 2j + 1 + dx < wp
   }
-  for (int32_t j = 0; j < first; ++j) {
+  for (int32_t j = columns.lo; j < first; ++j) {
     cells[j] = static_cast<uint16_t>(CellFromDifferences(guide, g, d, i, j));
   }
   if (end > first) {
@@ -46,30 +53,38 @@ void CellRow(uint16_t* cells, const uint8_t* guide, const NlmGeometry& g, NlmOff
     const uint8_t* p0 = guide + Index(r0 + d.dy, wp) + x + d.dx;
     kernels.cellSums(cells + first, g0, p0, g0 + wp, p0 + wp, end - first);
   }
-  for (int32_t j = end; j < g.cellWidth; ++j) {
+  for (int32_t j = end; j < columns.hi; ++j) {
     cells[j] = static_cast<uint16_t>(CellFromDifferences(guide, g, d, i, j));
   }
 }
 
-// Horizontal 3-cell sums of the interior columns of a cell row.
-void AcrossRow(uint16_t* across, const uint16_t* cells, const NlmGeometry& g,
+// Horizontal 3-cell sums of a cell row for the interior columns among [from, to); reads the cells
+// of [from − 1, to + 1).
+void AcrossRow(uint16_t* across, const uint16_t* cells, const NlmGeometry& g, ColumnSpan columns,
                const NlmRowKernels& kernels) {
-  kernels.horizontalSums(across + 1, cells + 1, g.cellWidth - 2);
+  const int32_t from = std::max(columns.lo, 1);
+  const int32_t to = std::min(columns.hi, g.cellWidth - 1);
+  if (to > from) kernels.horizontalSums(across + from, cells + from, to - from);
 }
 
-// Box row i from the cell rows i − 1 … i + 1 and their horizontal sums. The outermost ring of the
-// cell raster (rows 0 and cellHeight − 1, columns 0 and cellWidth − 1) keeps its cell sums.
+// Box row i for the columns [from, to), from the cell rows i − 1 … i + 1 and their horizontal
+// sums (rows a cell raster width apart). The outermost ring of the cell raster (rows 0 and
+// cellHeight − 1, columns 0 and cellWidth − 1) keeps its cell sums.
 void BoxRow(uint16_t* box, const uint16_t* cells, const uint16_t* across, int32_t i,
-            const NlmGeometry& g, const NlmRowKernels& kernels) {
+            const NlmGeometry& g, ColumnSpan columns, const NlmRowKernels& kernels) {
   const int32_t wc = g.cellWidth;
-  const uint16_t* here = cells;
   if (i == 0 || i == g.cellHeight - 1) {
-    std::memcpy(box, here, sizeof(uint16_t) * wc);
+    std::memcpy(box + columns.lo, cells + columns.lo, sizeof(uint16_t) * (columns.hi - columns.lo));
     return;
   }
-  kernels.verticalSums(box + 1, across - wc + 1, across + 1, across + wc + 1, wc - 2);
-  box[0] = here[0];
-  box[wc - 1] = here[wc - 1];
+  const int32_t from = std::max(columns.lo, 1);
+  const int32_t to = std::min(columns.hi, wc - 1);
+  if (to > from) {
+    kernels.verticalSums(box + from, across - wc + from, across + from, across + wc + from,
+                         to - from);
+  }
+  if (columns.lo == 0) box[0] = cells[0];
+  if (columns.hi == wc) box[wc - 1] = cells[wc - 1];
 }
 
 // The cell rows [lo, hi] (inclusive) that the box rows of a band read.
@@ -77,6 +92,16 @@ struct RowSpan {
   int32_t lo;
   int32_t hi;
 };
+
+// The box columns [lo, hi) that the accumulation of offset d reads: those of the pixels x and
+// x − d of the unpadded columns. Only these are summed and expanded; with the widest border
+// (38 pixels) that skips some 4 % of the cells of an 1100-pixel-wide tile, and the cells at the
+// raster's left and right ends, which lack partners, are never needed.
+ColumnSpan BoxColumnsOfOffset(const NlmGeometry& g, NlmOffset d) {
+  const int32_t first = g.border + std::min(0, -d.dx);
+  const int32_t last = g.border + g.width - 1 + std::max(0, -d.dx);
+  return {first >> 1, (last >> 1) + 1};
+}
 
 // Box rows read by band rows y0 … y1 − 1: those of the pixels themselves and of the pixels − d.
 RowSpan BoxRowsOfBand(const NlmGeometry& g, NlmBand band, NlmOffset d) {
@@ -125,22 +150,27 @@ void AccumulateBandOffset(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>&
   const int32_t b = g.border;
   const RowSpan boxRows = BoxRowsOfBand(g, band, d);
   const RowSpan cellRows{std::max(boxRows.lo - 1, 0), std::min(boxRows.hi + 1, g.cellHeight - 1)};
+  const ColumnSpan boxColumns = BoxColumnsOfOffset(g, d);
+  const ColumnSpan cellColumns{std::max(boxColumns.lo - 1, 0), std::min(boxColumns.hi + 1, wc)};
 
   // 1, 2. Cell sums and their horizontal sums, then the box rows, expanded to pixel resolution.
   for (int32_t i = cellRows.lo; i <= cellRows.hi; ++i) {
     uint16_t* cells = scratch.cells.data() + Index(i - cellRows.lo, wc);
-    CellRow(cells, planes.guide, g, d, i, kernels);
-    AcrossRow(scratch.across.data() + Index(i - cellRows.lo, wc), cells, g, kernels);
+    CellRow(cells, planes.guide, g, d, i, cellColumns, kernels);
+    AcrossRow(scratch.across.data() + Index(i - cellRows.lo, wc), cells, g, boxColumns, kernels);
   }
+  uint16_t* box = scratch.box.data();
+  const int32_t count = boxColumns.hi - boxColumns.lo;
   for (int32_t i = boxRows.lo; i <= boxRows.hi; ++i) {
-    BoxRow(scratch.box.data(), scratch.cells.data() + Index(i - cellRows.lo, wc),
-           scratch.across.data() + Index(i - cellRows.lo, wc), i, g, kernels);
+    BoxRow(box, scratch.cells.data() + Index(i - cellRows.lo, wc),
+           scratch.across.data() + Index(i - cellRows.lo, wc), i, g, boxColumns, kernels);
     // 3. Weights per cell when one table serves all levels, else clamped distances.
-    uint16_t* expanded = scratch.expanded.data() + Index(i - boxRows.lo, wp);
+    uint16_t* expanded = scratch.expanded.data() + Index(i - boxRows.lo, wp) + 2 * boxColumns.lo;
     if (tables.uniform) {
-      kernels.expandWeights(expanded, scratch.box.data(), wc, tables.Level(0), tables.span);
+      kernels.expandWeights(expanded, box + boxColumns.lo, count, tables.pairs.data(),
+                            tables.span);
     } else {
-      kernels.expandDistances(expanded, scratch.box.data(), wc, tables.span);
+      kernels.expandDistances(expanded, box + boxColumns.lo, count, tables.span);
     }
   }
 
@@ -174,12 +204,13 @@ void BoxRowForOffset(uint16_t* out, const uint8_t* guide, const NlmGeometry& g, 
   const int32_t wc = g.cellWidth;
   std::vector<uint16_t> cells(Index(3, wc));
   std::vector<uint16_t> across(cells.size());
+  const ColumnSpan all{0, wc};
   for (int32_t k = 0; k < 3; ++k) {
     const int32_t i = std::clamp(cellRow - 1 + k, 0, g.cellHeight - 1);
-    CellRow(cells.data() + Index(k, wc), guide, g, d, i, kernels);
-    AcrossRow(across.data() + Index(k, wc), cells.data() + Index(k, wc), g, kernels);
+    CellRow(cells.data() + Index(k, wc), guide, g, d, i, all, kernels);
+    AcrossRow(across.data() + Index(k, wc), cells.data() + Index(k, wc), g, all, kernels);
   }
-  BoxRow(out, cells.data() + wc, across.data() + wc, cellRow, g, kernels);
+  BoxRow(out, cells.data() + wc, across.data() + wc, cellRow, g, all, kernels);
 }
 
 template struct NlmBandScratch<uint32_t>;

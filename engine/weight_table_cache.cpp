@@ -45,6 +45,8 @@ void BuildCompactWeightTables(CompactWeightTables& compact, const WeightTables& 
     for (int32_t k = 0; k < compact.span; ++k) out[k] = static_cast<uint16_t>(tables[level][k]);
     compact.uniform = compact.uniform && std::equal(out, out + compact.span, compact.Level(0));
   }
+  compact.pairs.resize(compact.span);
+  for (int32_t k = 0; k < compact.span; ++k) compact.pairs[k] = compact.Level(0)[k] * 0x10001u;
 }
 
 WeightTableCache& WeightTableCache::Process() {

@@ -38,6 +38,9 @@ struct CompactWeightTables {
   // 256 × stride weights, and 8 more entries of padding so that 32-bit gathers at the last
   // entry stay inside the allocation.
   std::vector<uint16_t> weights;
+  // Level 0's weights, each repeated in both halves of 32 bits (w · 0x10001): the value of the two
+  // pixels of a cell in one look-up, for the uniform case.
+  std::vector<uint32_t> pairs;
 
   const uint16_t* Level(int32_t level) const {
     return weights.data() + static_cast<size_t>(level) * stride;
