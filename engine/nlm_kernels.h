@@ -13,6 +13,22 @@
 
 #include <cstdint>
 
+// One offset's share of one row: the weights of the partners x + d and x − d of each pixel x and
+// the values they weigh.
+template <typename Sample>
+struct NlmOffsetRow {
+  const uint16_t* w1;    // weight of x + d
+  const uint16_t* w2;    // weight of x − d
+  const Sample* plus;    // V(x + d)
+  const Sample* minus;   // V(x − d)
+};
+
+// An accumulation adds up to this many offsets in one pass over the sums, so the sums are read and
+// written once for all of them. The 16-bit kernels hold the value increments of the pass in 32-bit
+// lanes: one offset adds at most 2 · 10000 · 65535 < 2^31, three less than 2^32.
+constexpr int32_t kMaxOffsetsPerPass8 = 4;
+constexpr int32_t kMaxOffsetsPerPass16 = 3;
+
 struct NlmRowKernels {
   const char* name;
 
@@ -46,14 +62,13 @@ struct NlmRowKernels {
                         const uint8_t* levels, const uint16_t* tables, int32_t stride,
                         int32_t count);
 
-  // One offset's contribution to one row, x in [0, count):
-  //   weightSum[x] += w1[x] + w2[x];  valueSum[x] += w1[x] · plus[x] + w2[x] · minus[x].
-  void (*accumulate8)(uint32_t* weightSum, uint32_t* valueSum, const uint16_t* w1,
-                      const uint16_t* w2, const uint8_t* plus, const uint8_t* minus,
-                      int32_t count);
-  void (*accumulate16)(uint32_t* weightSum, uint64_t* valueSum, const uint16_t* w1,
-                       const uint16_t* w2, const uint16_t* plus, const uint16_t* minus,
-                       int32_t count);
+  // The contribution of `rowCount` offsets (1 … kMaxOffsetsPerPass8 or 16) to one row, x in
+  // [0, count), for each offset row r:
+  //   weightSum[x] += r.w1[x] + r.w2[x];  valueSum[x] += r.w1[x] · r.plus[x] + r.w2[x] · r.minus[x].
+  void (*accumulate8)(uint32_t* weightSum, uint32_t* valueSum, const NlmOffsetRow<uint8_t>* rows,
+                      int32_t rowCount, int32_t count);
+  void (*accumulate16)(uint32_t* weightSum, uint64_t* valueSum,
+                       const NlmOffsetRow<uint16_t>* rows, int32_t rowCount, int32_t count);
 };
 
 // The SSE2 kernels; always available.

@@ -36,6 +36,12 @@ inline void StoreDoubled(uint16_t* out, __m256i v) {
   Store(out + 16, _mm256_permute2x128_si256(low, high, 0x31));
 }
 
+// Adds 16 32-bit sums held as pixels 0–3 | 8–11 and 4–7 | 12–15 to sums[0 … 15].
+inline void AddInOrder(uint32_t* sums, __m256i low, __m256i high) {
+  Store(sums, _mm256_add_epi32(Load(sums), _mm256_permute2x128_si256(low, high, 0x20)));
+  Store(sums + 8, _mm256_add_epi32(Load(sums + 8), _mm256_permute2x128_si256(low, high, 0x31)));
+}
+
 void CellSums(uint16_t* cells, const uint8_t* g0, const uint8_t* p0, const uint8_t* g1,
               const uint8_t* p1, int32_t count) {
   int32_t j = 0;
@@ -139,77 +145,88 @@ void LookUpWeights(uint16_t* w1, uint16_t* w2, const uint16_t* k1, const uint16_
   }
 }
 
-// As the SSE2 form, 16 pixels at a time. The in-lane unpacks give pixels 0–3 | 8–11 and
-// 4–7 | 12–15; the 32-bit results are put back in pixel order before they are added.
-void Accumulate8(uint32_t* weightSum, uint32_t* valueSum, const uint16_t* w1, const uint16_t* w2,
-                 const uint8_t* plus, const uint8_t* minus, int32_t count) {
+// As the SSE2 form, 16 pixels at a time. The in-lane unpacks give pixels 0–3 | 8–11 ("low")
+// and 4–7 | 12–15 ("high"); the pass sums are put back in pixel order once, before they are added
+// to memory.
+void Accumulate8(uint32_t* weightSum, uint32_t* valueSum, const NlmOffsetRow<uint8_t>* rows,
+                 int32_t rowCount, int32_t count) {
+  const __m256i ones = _mm256_set1_epi16(1);
   int32_t x = 0;
   for (; x + 16 <= count; x += 16) {
-    const __m256i a = Load(w1 + x);
-    const __m256i b = Load(w2 + x);
-    const __m256i p = _mm256_cvtepu8_epi16(Load128(plus + x));
-    const __m256i m = _mm256_cvtepu8_epi16(Load128(minus + x));
-    const __m256i low = _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), _mm256_unpacklo_epi16(p, m));
-    const __m256i high =
-        _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), _mm256_unpackhi_epi16(p, m));
-    Store(valueSum + x,
-          _mm256_add_epi32(Load(valueSum + x), _mm256_permute2x128_si256(low, high, 0x20)));
-    Store(valueSum + x + 8,
-          _mm256_add_epi32(Load(valueSum + x + 8), _mm256_permute2x128_si256(low, high, 0x31)));
-    const __m256i weights = _mm256_add_epi16(a, b);  // at most 20000
-    Store(weightSum + x,
-          _mm256_add_epi32(Load(weightSum + x),
-                           _mm256_cvtepu16_epi32(_mm256_castsi256_si128(weights))));
-    Store(weightSum + x + 8,
-          _mm256_add_epi32(Load(weightSum + x + 8),
-                           _mm256_cvtepu16_epi32(_mm256_extracti128_si256(weights, 1))));
+    __m256i weightsLow = _mm256_setzero_si256(), weightsHigh = weightsLow;
+    __m256i valuesLow = weightsLow, valuesHigh = weightsLow;
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint8_t>& row = rows[r];
+      const __m256i a = Load(row.w1 + x);
+      const __m256i b = Load(row.w2 + x);
+      const __m256i p = _mm256_cvtepu8_epi16(Load128(row.plus + x));
+      const __m256i m = _mm256_cvtepu8_epi16(Load128(row.minus + x));
+      const __m256i pairsLow = _mm256_unpacklo_epi16(a, b);
+      const __m256i pairsHigh = _mm256_unpackhi_epi16(a, b);
+      valuesLow = _mm256_add_epi32(valuesLow,
+                                   _mm256_madd_epi16(pairsLow, _mm256_unpacklo_epi16(p, m)));
+      valuesHigh = _mm256_add_epi32(valuesHigh,
+                                    _mm256_madd_epi16(pairsHigh, _mm256_unpackhi_epi16(p, m)));
+      weightsLow = _mm256_add_epi32(weightsLow, _mm256_madd_epi16(pairsLow, ones));
+      weightsHigh = _mm256_add_epi32(weightsHigh, _mm256_madd_epi16(pairsHigh, ones));
+    }
+    AddInOrder(valueSum + x, valuesLow, valuesHigh);
+    AddInOrder(weightSum + x, weightsLow, weightsHigh);
   }
   for (; x < count; ++x) {
-    weightSum[x] += uint32_t{w1[x]} + w2[x];
-    valueSum[x] += uint32_t{w1[x]} * plus[x] + uint32_t{w2[x]} * minus[x];
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint8_t>& row = rows[r];
+      weightSum[x] += uint32_t{row.w1[x]} + row.w2[x];
+      valueSum[x] += uint32_t{row.w1[x]} * row.plus[x] + uint32_t{row.w2[x]} * row.minus[x];
+    }
   }
 }
 
-// The biased madd of the SSE2 form (v − 32768, then 32768 · (w1 + w2) added back), 16 pixels at
-// a time, widened to 64 bits in pixel order.
-void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const uint16_t* w1, const uint16_t* w2,
-                  const uint16_t* plus, const uint16_t* minus, int32_t count) {
+// The biased madd of the SSE2 form (v − 32768, then 32768 · (w1 + w2) added back once per pass),
+// 16 pixels at a time; the 32-bit increments are widened to 64 bits in pixel order.
+void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const NlmOffsetRow<uint16_t>* rows,
+                  int32_t rowCount, int32_t count) {
+  const __m256i ones = _mm256_set1_epi16(1);
   const __m256i bias = _mm256_set1_epi16(static_cast<int16_t>(0x8000));
-  const __m256i zero = _mm256_setzero_si256();
   int32_t x = 0;
   for (; x + 16 <= count; x += 16) {
-    const __m256i a = Load(w1 + x);
-    const __m256i b = Load(w2 + x);
-    const __m256i p = _mm256_xor_si256(Load(plus + x), bias);
-    const __m256i m = _mm256_xor_si256(Load(minus + x), bias);
-    const __m256i weights = _mm256_add_epi16(a, b);
-    const __m256i weightsLow = _mm256_unpacklo_epi16(weights, zero);    // pixels 0–3 | 8–11
-    const __m256i weightsHigh = _mm256_unpackhi_epi16(weights, zero);  // pixels 4–7 | 12–15
-    const __m256i low = _mm256_add_epi32(
-        _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), _mm256_unpacklo_epi16(p, m)),
-        _mm256_slli_epi32(weightsLow, 15));
-    const __m256i high = _mm256_add_epi32(
-        _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), _mm256_unpackhi_epi16(p, m)),
-        _mm256_slli_epi32(weightsHigh, 15));
-    Store(weightSum + x, _mm256_add_epi32(Load(weightSum + x),
-                                          _mm256_permute2x128_si256(weightsLow, weightsHigh, 0x20)));
-    Store(weightSum + x + 8,
-          _mm256_add_epi32(Load(weightSum + x + 8),
-                           _mm256_permute2x128_si256(weightsLow, weightsHigh, 0x31)));
-    const __m256i values[4] = {
-        _mm256_cvtepu32_epi64(_mm256_castsi256_si128(low)),        // pixels 0–3
-        _mm256_cvtepu32_epi64(_mm256_castsi256_si128(high)),       // pixels 4–7
-        _mm256_cvtepu32_epi64(_mm256_extracti128_si256(low, 1)),   // pixels 8–11
-        _mm256_cvtepu32_epi64(_mm256_extracti128_si256(high, 1)),  // pixels 12–15
+    __m256i weightsLow = _mm256_setzero_si256(), weightsHigh = weightsLow;
+    __m256i valuesLow = weightsLow, valuesHigh = weightsLow;
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint16_t>& row = rows[r];
+      const __m256i a = Load(row.w1 + x);
+      const __m256i b = Load(row.w2 + x);
+      const __m256i p = _mm256_xor_si256(Load(row.plus + x), bias);
+      const __m256i m = _mm256_xor_si256(Load(row.minus + x), bias);
+      const __m256i pairsLow = _mm256_unpacklo_epi16(a, b);
+      const __m256i pairsHigh = _mm256_unpackhi_epi16(a, b);
+      valuesLow = _mm256_add_epi32(valuesLow,
+                                   _mm256_madd_epi16(pairsLow, _mm256_unpacklo_epi16(p, m)));
+      valuesHigh = _mm256_add_epi32(valuesHigh,
+                                    _mm256_madd_epi16(pairsHigh, _mm256_unpackhi_epi16(p, m)));
+      weightsLow = _mm256_add_epi32(weightsLow, _mm256_madd_epi16(pairsLow, ones));
+      weightsHigh = _mm256_add_epi32(weightsHigh, _mm256_madd_epi16(pairsHigh, ones));
+    }
+    valuesLow = _mm256_add_epi32(valuesLow, _mm256_slli_epi32(weightsLow, 15));
+    valuesHigh = _mm256_add_epi32(valuesHigh, _mm256_slli_epi32(weightsHigh, 15));
+    AddInOrder(weightSum + x, weightsLow, weightsHigh);
+    const __m256i increments[4] = {
+        _mm256_cvtepu32_epi64(_mm256_castsi256_si128(valuesLow)),        // pixels 0–3
+        _mm256_cvtepu32_epi64(_mm256_castsi256_si128(valuesHigh)),       // pixels 4–7
+        _mm256_cvtepu32_epi64(_mm256_extracti128_si256(valuesLow, 1)),   // pixels 8–11
+        _mm256_cvtepu32_epi64(_mm256_extracti128_si256(valuesHigh, 1)),  // pixels 12–15
     };
     for (int32_t k = 0; k < 4; ++k) {
       uint64_t* sums = valueSum + x + 4 * k;
-      Store(sums, _mm256_add_epi64(Load(sums), values[k]));
+      Store(sums, _mm256_add_epi64(Load(sums), increments[k]));
     }
   }
   for (; x < count; ++x) {
-    weightSum[x] += uint32_t{w1[x]} + w2[x];
-    valueSum[x] += uint64_t{w1[x]} * plus[x] + uint64_t{w2[x]} * minus[x];
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint16_t>& row = rows[r];
+      weightSum[x] += uint32_t{row.w1[x]} + row.w2[x];
+      valueSum[x] += uint64_t{row.w1[x]} * row.plus[x] + uint64_t{row.w2[x]} * row.minus[x];
+    }
   }
 }
 

@@ -97,68 +97,89 @@ void LookUpWeights(uint16_t* w1, uint16_t* w2, const uint16_t* k1, const uint16_
   }
 }
 
-// The weighted values of 8 pixels: madd pairs (w1, w2) with (plus, minus), all below 2^15 for
-// 8-bit values, into w1 · plus + w2 · minus as 32-bit lanes, pixels 0–3 and 4–7.
-void Accumulate8(uint32_t* weightSum, uint32_t* valueSum, const uint16_t* w1, const uint16_t* w2,
-                 const uint8_t* plus, const uint8_t* minus, int32_t count) {
+// 8 pixels at a time. The weights (at most 10000) and the 8-bit values fit signed 16-bit lanes,
+// so madd of the pairs (w1, w2) and (plus, minus) gives w1 · plus + w2 · minus in 32-bit lanes,
+// and madd of (w1, w2) with (1, 1) gives w1 + w2. The sums of all rows of the pass stay in
+// registers until they are added to memory.
+void Accumulate8(uint32_t* weightSum, uint32_t* valueSum, const NlmOffsetRow<uint8_t>* rows,
+                 int32_t rowCount, int32_t count) {
   const __m128i zero = _mm_setzero_si128();
+  const __m128i ones = _mm_set1_epi16(1);
   int32_t x = 0;
   for (; x + 8 <= count; x += 8) {
-    const __m128i a = Load(w1 + x);
-    const __m128i b = Load(w2 + x);
-    const __m128i p = _mm_unpacklo_epi8(Load64(plus + x), zero);
-    const __m128i m = _mm_unpacklo_epi8(Load64(minus + x), zero);
-    const __m128i valueLow = _mm_madd_epi16(_mm_unpacklo_epi16(a, b), _mm_unpacklo_epi16(p, m));
-    const __m128i valueHigh = _mm_madd_epi16(_mm_unpackhi_epi16(a, b), _mm_unpackhi_epi16(p, m));
-    Store(valueSum + x, _mm_add_epi32(Load(valueSum + x), valueLow));
-    Store(valueSum + x + 4, _mm_add_epi32(Load(valueSum + x + 4), valueHigh));
-    const __m128i weights = _mm_add_epi16(a, b);  // at most 20000
-    Store(weightSum + x, _mm_add_epi32(Load(weightSum + x), _mm_unpacklo_epi16(weights, zero)));
-    Store(weightSum + x + 4,
-          _mm_add_epi32(Load(weightSum + x + 4), _mm_unpackhi_epi16(weights, zero)));
+    __m128i weightsLow = zero, weightsHigh = zero, valuesLow = zero, valuesHigh = zero;
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint8_t>& row = rows[r];
+      const __m128i a = Load(row.w1 + x);
+      const __m128i b = Load(row.w2 + x);
+      const __m128i p = _mm_unpacklo_epi8(Load64(row.plus + x), zero);
+      const __m128i m = _mm_unpacklo_epi8(Load64(row.minus + x), zero);
+      const __m128i pairsLow = _mm_unpacklo_epi16(a, b);   // pixels 0–3
+      const __m128i pairsHigh = _mm_unpackhi_epi16(a, b);  // pixels 4–7
+      valuesLow = _mm_add_epi32(valuesLow, _mm_madd_epi16(pairsLow, _mm_unpacklo_epi16(p, m)));
+      valuesHigh = _mm_add_epi32(valuesHigh, _mm_madd_epi16(pairsHigh, _mm_unpackhi_epi16(p, m)));
+      weightsLow = _mm_add_epi32(weightsLow, _mm_madd_epi16(pairsLow, ones));
+      weightsHigh = _mm_add_epi32(weightsHigh, _mm_madd_epi16(pairsHigh, ones));
+    }
+    Store(valueSum + x, _mm_add_epi32(Load(valueSum + x), valuesLow));
+    Store(valueSum + x + 4, _mm_add_epi32(Load(valueSum + x + 4), valuesHigh));
+    Store(weightSum + x, _mm_add_epi32(Load(weightSum + x), weightsLow));
+    Store(weightSum + x + 4, _mm_add_epi32(Load(weightSum + x + 4), weightsHigh));
   }
   for (; x < count; ++x) {
-    weightSum[x] += uint32_t{w1[x]} + w2[x];
-    valueSum[x] += uint32_t{w1[x]} * plus[x] + uint32_t{w2[x]} * minus[x];
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint8_t>& row = rows[r];
+      weightSum[x] += uint32_t{row.w1[x]} + row.w2[x];
+      valueSum[x] += uint32_t{row.w1[x]} * row.plus[x] + uint32_t{row.w2[x]} * row.minus[x];
+    }
   }
 }
 
-// 16-bit values do not fit signed 16-bit lanes, so madd works on v − 32768 and adds 32768 · (w1 +
-// w2) back: w1 · p + w2 · m = madd((w1, w2), (p − 32768, m − 32768)) + 32768 · (w1 + w2). Each
-// term stays within ±6.6e8 and the total is at most 2 · 10000 · 65535 < 2^31, so 32-bit lanes hold
-// it before it is widened into the 64-bit sums.
-void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const uint16_t* w1, const uint16_t* w2,
-                  const uint16_t* plus, const uint16_t* minus, int32_t count) {
+// 16-bit values do not fit signed 16-bit lanes, so madd works on v − 32768 and the pass adds
+// 32768 · (w1 + w2) back once: w1 · p + w2 · m = madd((w1, w2), (p − 32768, m − 32768)) +
+// 32768 · (w1 + w2). Over at most three offsets the madd sums stay within ±2^31 and the weight
+// sums below 60001; the corrected value increment is below 3 · 2 · 10000 · 65535 < 2^32, so it is
+// exact in unsigned 32-bit lanes (the signed madd part wraps and comes back) before it is widened
+// into the 64-bit sums.
+void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const NlmOffsetRow<uint16_t>* rows,
+                  int32_t rowCount, int32_t count) {
   const __m128i zero = _mm_setzero_si128();
+  const __m128i ones = _mm_set1_epi16(1);
   const __m128i bias = _mm_set1_epi16(static_cast<int16_t>(0x8000));
   int32_t x = 0;
   for (; x + 8 <= count; x += 8) {
-    const __m128i a = Load(w1 + x);
-    const __m128i b = Load(w2 + x);
-    const __m128i p = _mm_xor_si128(Load(plus + x), bias);
-    const __m128i m = _mm_xor_si128(Load(minus + x), bias);
-    const __m128i weights = _mm_add_epi16(a, b);
-    const __m128i weightsLow = _mm_unpacklo_epi16(weights, zero);
-    const __m128i weightsHigh = _mm_unpackhi_epi16(weights, zero);
-    const __m128i valueLow = _mm_add_epi32(
-        _mm_madd_epi16(_mm_unpacklo_epi16(a, b), _mm_unpacklo_epi16(p, m)),
-        _mm_slli_epi32(weightsLow, 15));
-    const __m128i valueHigh = _mm_add_epi32(
-        _mm_madd_epi16(_mm_unpackhi_epi16(a, b), _mm_unpackhi_epi16(p, m)),
-        _mm_slli_epi32(weightsHigh, 15));
+    __m128i weightsLow = zero, weightsHigh = zero, valuesLow = zero, valuesHigh = zero;
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint16_t>& row = rows[r];
+      const __m128i a = Load(row.w1 + x);
+      const __m128i b = Load(row.w2 + x);
+      const __m128i p = _mm_xor_si128(Load(row.plus + x), bias);
+      const __m128i m = _mm_xor_si128(Load(row.minus + x), bias);
+      const __m128i pairsLow = _mm_unpacklo_epi16(a, b);
+      const __m128i pairsHigh = _mm_unpackhi_epi16(a, b);
+      valuesLow = _mm_add_epi32(valuesLow, _mm_madd_epi16(pairsLow, _mm_unpacklo_epi16(p, m)));
+      valuesHigh = _mm_add_epi32(valuesHigh, _mm_madd_epi16(pairsHigh, _mm_unpackhi_epi16(p, m)));
+      weightsLow = _mm_add_epi32(weightsLow, _mm_madd_epi16(pairsLow, ones));
+      weightsHigh = _mm_add_epi32(weightsHigh, _mm_madd_epi16(pairsHigh, ones));
+    }
+    valuesLow = _mm_add_epi32(valuesLow, _mm_slli_epi32(weightsLow, 15));
+    valuesHigh = _mm_add_epi32(valuesHigh, _mm_slli_epi32(weightsHigh, 15));
     Store(weightSum + x, _mm_add_epi32(Load(weightSum + x), weightsLow));
     Store(weightSum + x + 4, _mm_add_epi32(Load(weightSum + x + 4), weightsHigh));
-    Store(valueSum + x, _mm_add_epi64(Load(valueSum + x), _mm_unpacklo_epi32(valueLow, zero)));
+    Store(valueSum + x, _mm_add_epi64(Load(valueSum + x), _mm_unpacklo_epi32(valuesLow, zero)));
     Store(valueSum + x + 2,
-          _mm_add_epi64(Load(valueSum + x + 2), _mm_unpackhi_epi32(valueLow, zero)));
+          _mm_add_epi64(Load(valueSum + x + 2), _mm_unpackhi_epi32(valuesLow, zero)));
     Store(valueSum + x + 4,
-          _mm_add_epi64(Load(valueSum + x + 4), _mm_unpacklo_epi32(valueHigh, zero)));
+          _mm_add_epi64(Load(valueSum + x + 4), _mm_unpacklo_epi32(valuesHigh, zero)));
     Store(valueSum + x + 6,
-          _mm_add_epi64(Load(valueSum + x + 6), _mm_unpackhi_epi32(valueHigh, zero)));
+          _mm_add_epi64(Load(valueSum + x + 6), _mm_unpackhi_epi32(valuesHigh, zero)));
   }
   for (; x < count; ++x) {
-    weightSum[x] += uint32_t{w1[x]} + w2[x];
-    valueSum[x] += uint64_t{w1[x]} * plus[x] + uint64_t{w2[x]} * minus[x];
+    for (int32_t r = 0; r < rowCount; ++r) {
+      const NlmOffsetRow<uint16_t>& row = rows[r];
+      weightSum[x] += uint32_t{row.w1[x]} + row.w2[x];
+      valueSum[x] += uint64_t{row.w1[x]} * row.plus[x] + uint64_t{row.w2[x]} * row.minus[x];
+    }
   }
 }
 

@@ -116,14 +116,16 @@ RowSpan BoxRowsOfBand(const NlmGeometry& g, NlmBand band, NlmOffset d) {
 }  // namespace
 
 template <typename Sum>
-NlmBandScratch<Sum>::NlmBandScratch(const NlmGeometry& g, int32_t bandRows)
+NlmBandScratch<Sum>::NlmBandScratch(const NlmGeometry& g, int32_t bandRows,
+                                    int32_t offsetsPerPass)
     : cellRowCapacity((bandRows + g.searchRadius) / 2 + 4),
+      expandedSize(Index(cellRowCapacity, g.paddedWidth)),
       cells(Index(cellRowCapacity, g.cellWidth)),
       across(cells.size()),
       box(g.cellWidth),
-      expanded(Index(cellRowCapacity, g.paddedWidth)),
-      nearWeights(g.width),
-      farWeights(g.width),
+      expanded(expandedSize * offsetsPerPass),
+      nearWeights(Index(offsetsPerPass, g.width)),
+      farWeights(nearWeights.size()),
       weightSum(Index(bandRows, g.width)),
       valueSum(weightSum.size()) {}
 
@@ -141,22 +143,21 @@ void StartBandSums(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes
   }
 }
 
-template <typename Sample, typename Sum>
-void AccumulateBandOffset(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
-                          const NlmGeometry& g, NlmBand band, NlmOffset d,
-                          const CompactWeightTables& tables, const NlmRowKernels& kernels) {
-  const int32_t wp = g.paddedWidth;
+// Steps 1 to 3 for one offset: the box rows `boxRows` of a band, at pixel resolution, into
+// `expanded` (row i − boxRows.lo at i's place, columns in padded coordinates).
+template <typename Sum>
+void ExpandBoxRows(uint16_t* expanded, NlmBandScratch<Sum>& scratch, const uint8_t* guide,
+                   const NlmGeometry& g, NlmOffset d, RowSpan boxRows,
+                   const CompactWeightTables& tables, const NlmRowKernels& kernels) {
   const int32_t wc = g.cellWidth;
-  const int32_t b = g.border;
-  const RowSpan boxRows = BoxRowsOfBand(g, band, d);
   const RowSpan cellRows{std::max(boxRows.lo - 1, 0), std::min(boxRows.hi + 1, g.cellHeight - 1)};
   const ColumnSpan boxColumns = BoxColumnsOfOffset(g, d);
   const ColumnSpan cellColumns{std::max(boxColumns.lo - 1, 0), std::min(boxColumns.hi + 1, wc)};
 
-  // 1, 2. Cell sums and their horizontal sums, then the box rows, expanded to pixel resolution.
+  // 1, 2. Cell sums and their horizontal sums, then the box rows.
   for (int32_t i = cellRows.lo; i <= cellRows.hi; ++i) {
     uint16_t* cells = scratch.cells.data() + Index(i - cellRows.lo, wc);
-    CellRow(cells, planes.guide, g, d, i, cellColumns, kernels);
+    CellRow(cells, guide, g, d, i, cellColumns, kernels);
     AcrossRow(scratch.across.data() + Index(i - cellRows.lo, wc), cells, g, boxColumns, kernels);
   }
   uint16_t* box = scratch.box.data();
@@ -165,36 +166,58 @@ void AccumulateBandOffset(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>&
     BoxRow(box, scratch.cells.data() + Index(i - cellRows.lo, wc),
            scratch.across.data() + Index(i - cellRows.lo, wc), i, g, boxColumns, kernels);
     // 3. Weights per cell when one table serves all levels, else clamped distances.
-    uint16_t* expanded = scratch.expanded.data() + Index(i - boxRows.lo, wp) + 2 * boxColumns.lo;
+    uint16_t* row = expanded + Index(i - boxRows.lo, g.paddedWidth) + 2 * boxColumns.lo;
     if (tables.uniform) {
-      kernels.expandWeights(expanded, box + boxColumns.lo, count, tables.pairs.data(),
-                            tables.span);
+      kernels.expandWeights(row, box + boxColumns.lo, count, tables.pairs.data(), tables.span);
     } else {
-      kernels.expandDistances(expanded, box + boxColumns.lo, count, tables.span);
+      kernels.expandDistances(row, box + boxColumns.lo, count, tables.span);
     }
   }
+}
 
-  // 4. Accumulation, row by row.
+template <typename Sample, typename Sum>
+void AccumulateBandOffsets(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
+                           const NlmGeometry& g, NlmBand band, const NlmOffset* offsets,
+                           int32_t count, const CompactWeightTables& tables,
+                           const NlmRowKernels& kernels) {
+  const int32_t wp = g.paddedWidth;
+  const int32_t b = g.border;
+  RowSpan boxRows[kOffsetsPerPass<Sample>];
+  for (int32_t k = 0; k < count; ++k) {
+    boxRows[k] = BoxRowsOfBand(g, band, offsets[k]);
+    ExpandBoxRows(scratch.expanded.data() + k * scratch.expandedSize, scratch, planes.guide, g,
+                  offsets[k], boxRows[k], tables, kernels);
+  }
+
+  // 4. Accumulation, row by row, all offsets of the pass at once.
+  NlmOffsetRow<Sample> rows[kOffsetsPerPass<Sample>];
   for (int32_t y = band.y0; y < band.y1; ++y) {
     const int32_t qy = y + b;
-    const uint16_t* nearRow = scratch.expanded.data() + Index((qy >> 1) - boxRows.lo, wp) + b;
-    const uint16_t* farRow =
-        scratch.expanded.data() + Index(((qy - d.dy) >> 1) - boxRows.lo, wp) + b - d.dx;
-    const Sample* plus = planes.values + Index(qy + d.dy, wp) + b + d.dx;
-    const Sample* minus = planes.values + Index(qy - d.dy, wp) + b - d.dx;
+    for (int32_t k = 0; k < count; ++k) {
+      const NlmOffset d = offsets[k];
+      const uint16_t* expanded = scratch.expanded.data() + k * scratch.expandedSize;
+      NlmOffsetRow<Sample>& row = rows[k];
+      row.w1 = expanded + Index((qy >> 1) - boxRows[k].lo, wp) + b;
+      row.w2 = expanded + Index(((qy - d.dy) >> 1) - boxRows[k].lo, wp) + b - d.dx;
+      row.plus = planes.values + Index(qy + d.dy, wp) + b + d.dx;
+      row.minus = planes.values + Index(qy - d.dy, wp) + b - d.dx;
+      if (!tables.uniform) {
+        // The rows hold clamped distances: look the weights up by the guide value of x.
+        uint16_t* nearWeights = scratch.nearWeights.data() + Index(k, g.width);
+        uint16_t* farWeights = scratch.farWeights.data() + Index(k, g.width);
+        kernels.lookUpWeights(nearWeights, farWeights, row.w1, row.w2,
+                              planes.guide + Index(qy, wp) + b, tables.weights.data(),
+                              tables.stride, g.width);
+        row.w1 = nearWeights;
+        row.w2 = farWeights;
+      }
+    }
     uint32_t* weights = scratch.weightSum.data() + Index(y - band.y0, g.width);
     Sum* sums = scratch.valueSum.data() + Index(y - band.y0, g.width);
-    if (!tables.uniform) {
-      kernels.lookUpWeights(scratch.nearWeights.data(), scratch.farWeights.data(), nearRow, farRow,
-                            planes.guide + Index(qy, wp) + b, tables.weights.data(),
-                            tables.stride, g.width);
-      nearRow = scratch.nearWeights.data();
-      farRow = scratch.farWeights.data();
-    }
     if constexpr (std::is_same_v<Sample, uint8_t>) {
-      kernels.accumulate8(weights, sums, nearRow, farRow, plus, minus, g.width);
+      kernels.accumulate8(weights, sums, rows, count, g.width);
     } else {
-      kernels.accumulate16(weights, sums, nearRow, farRow, plus, minus, g.width);
+      kernels.accumulate16(weights, sums, rows, count, g.width);
     }
   }
 }
@@ -221,13 +244,15 @@ template void StartBandSums<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
 template void StartBandSums<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
                                                 const NlmPlanes<uint16_t>&, const NlmGeometry&,
                                                 NlmBand);
-template void AccumulateBandOffset<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
-                                                      const NlmPlanes<uint8_t>&,
-                                                      const NlmGeometry&, NlmBand, NlmOffset,
-                                                      const CompactWeightTables&,
-                                                      const NlmRowKernels&);
-template void AccumulateBandOffset<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
-                                                       const NlmPlanes<uint16_t>&,
-                                                       const NlmGeometry&, NlmBand, NlmOffset,
+template void AccumulateBandOffsets<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
+                                                       const NlmPlanes<uint8_t>&,
+                                                       const NlmGeometry&, NlmBand,
+                                                       const NlmOffset*, int32_t,
                                                        const CompactWeightTables&,
                                                        const NlmRowKernels&);
+template void AccumulateBandOffsets<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
+                                                        const NlmPlanes<uint16_t>&,
+                                                        const NlmGeometry&, NlmBand,
+                                                        const NlmOffset*, int32_t,
+                                                        const CompactWeightTables&,
+                                                        const NlmRowKernels&);

@@ -41,19 +41,26 @@ struct NlmBand {
   int32_t y1;
 };
 
+// The most offsets one accumulation pass adds for a depth (engine/nlm_kernels.h).
+template <typename Sample>
+constexpr int32_t kOffsetsPerPass =
+    sizeof(Sample) == 1 ? kMaxOffsetsPerPass8 : kMaxOffsetsPerPass16;
+
 // The scratch rows of one thread, sized once per call for bands of at most `bandRows` rows and
-// reused for every band and offset.
+// reused for every band and offset. The expanded rows and per-pixel weights exist once per offset
+// of a pass.
 template <typename Sum>
 struct NlmBandScratch {
-  NlmBandScratch(const NlmGeometry& g, int32_t bandRows);
+  NlmBandScratch(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass);
 
   int32_t cellRowCapacity;
+  size_t expandedSize;             // cellRowCapacity × paddedWidth: the rows of one offset
   std::vector<uint16_t> cells;     // cell sums, cellRowCapacity × cellWidth
   std::vector<uint16_t> across;    // horizontal 3-cell sums of the same rows
   std::vector<uint16_t> box;       // one box row, cellWidth
-  std::vector<uint16_t> expanded;  // box rows at pixel resolution, cellRowCapacity × paddedWidth
-  std::vector<uint16_t> nearWeights;  // per-pixel weights u1 and u2 of one row (tables by level)
-  std::vector<uint16_t> farWeights;
+  std::vector<uint16_t> expanded;  // box rows at pixel resolution, one expandedSize per offset
+  std::vector<uint16_t> nearWeights;  // per-pixel weights u1 and u2 of one row, one width per
+  std::vector<uint16_t> farWeights;   // offset (tables by level only)
   std::vector<uint32_t> weightSum;  // bandRows × width
   std::vector<Sum> valueSum;        // uint32_t for 8-bit values, uint64_t for 16-bit
 };
@@ -64,11 +71,13 @@ template <typename Sample, typename Sum>
 void StartBandSums(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
                    const NlmGeometry& g, NlmBand band);
 
-// Adds the contribution of offset d ≠ (0, 0) and of its mirror −d to the sums of a band.
+// Adds the contribution of `count` offsets d ≠ (0, 0) (at most kOffsetsPerPass<Sample>) and of
+// their mirrors −d to the sums of a band, in one accumulation pass.
 template <typename Sample, typename Sum>
-void AccumulateBandOffset(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
-                          const NlmGeometry& g, NlmBand band, NlmOffset d,
-                          const CompactWeightTables& tables, const NlmRowKernels& kernels);
+void AccumulateBandOffsets(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,
+                           const NlmGeometry& g, NlmBand band, const NlmOffset* offsets,
+                           int32_t count, const CompactWeightTables& tables,
+                           const NlmRowKernels& kernels);
 
 // The box sums of one cell row for offset d, as the passes above form them (cell rows i − 1 … i + 1
 // through the kernels): `out` gets cellWidth values. For tests that compare the band passes with
