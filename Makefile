@@ -2,6 +2,7 @@
 #
 #   make demo    set everything up and run the command-line demo
 #   make test    set everything up, run every test, then the unit tests under the sanitizers
+#   make photos  fetch the public camera photos that some tests read (into build/test-photos)
 #   make bench   build and run the benchmark against OpenCV
 #   make build   install missing packages, configure and build (release, in build/)
 #   make deps    install missing packages only
@@ -11,6 +12,7 @@
 
 BUILD_DIR  := build
 ASAN_DIR   := build-asan
+PHOTOS_DIR := $(BUILD_DIR)/test-photos
 CTEST_JOBS ?= 2
 DEMO_ARGS  ?=
 BENCH_ARGS ?=
@@ -28,7 +30,7 @@ SANITIZER_ENV   := ASAN_OPTIONS=detect_leaks=1 \
 DEPS_STAMP := $(BUILD_DIR)/.deps-installed
 
 .DEFAULT_GOAL := build
-.PHONY: deps build demo test bench clean
+.PHONY: deps build photos demo test bench clean
 
 deps: $(DEPS_STAMP)
 
@@ -46,10 +48,15 @@ $(ASAN_DIR)/build.ninja: $(DEPS_STAMP)
 build: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR)
 
-demo: build
+# Without the network the fetch fails: make says so and goes on, and the tests that read the
+# photos skip with a message.
+photos: $(DEPS_STAMP)
+	-scripts/fetch-test-photos.sh $(PHOTOS_DIR)
+
+demo: build photos
 	$(BUILD_DIR)/stillgrain-cli demo $(DEMO_ARGS)
 
-test: build $(ASAN_DIR)/build.ninja
+test: build photos $(ASAN_DIR)/build.ninja
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j$(CTEST_JOBS)
 	cmake --build $(ASAN_DIR)
 	$(SANITIZER_ENV) ctest --test-dir $(ASAN_DIR) --output-on-failure --no-tests=error \

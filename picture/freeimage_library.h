@@ -1,0 +1,29 @@
+// FreeImage as the core uses it: one initialisation per process, its messages routed to the
+// library message log (silent unless verbose), bitmaps owned by a scope, and the reading of a
+// photo file.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <filesystem>
+#include <memory>
+
+// Makes sure FreeImage is initialised. The core initialises it during static initialisation and
+// releases it at process exit; every entry point that calls FreeImage calls this first as well, so
+// that code running before the core's static initialisation (another static initialiser) is safe
+// too. Cheap after the first call.
+void UseFreeImage();
+
+struct FreeImageUnloader {
+  void operator()(FIBITMAP* bitmap) const { FreeImage_Unload(bitmap); }
+};
+using UniqueBitmap = std::unique_ptr<FIBITMAP, FreeImageUnloader>;
+
+// The format of a file that FreeImage can read: detected from the content, else from the name's
+// extension. FIF_UNKNOWN when neither knows it or FreeImage cannot read that format.
+FREE_IMAGE_FORMAT ReadableFormatOf(const std::filesystem::path& path);
+
+// Loads a file of a readable format. JPEGs are decoded with the accurate (slower) DCT; `extraFlags`
+// are added to the format's flags (e.g. FIF_LOAD_NOPIXELS). Null when the load fails.
+UniqueBitmap LoadBitmap(const std::filesystem::path& path, FREE_IMAGE_FORMAT format,
+                        int extraFlags = 0);

@@ -1,0 +1,65 @@
+// Saving a photo: the document's denoised picture, with its alpha plane where the format holds
+// one, is written through FreeImage, and the metadata and ICC profile of the file the photo was
+// loaded from are carried over (metadata_copy.h). Every write goes to a temporary file beside the
+// output that replaces the output only when the whole save has succeeded, so a failed save leaves
+// no partial file and keeps an earlier one.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+
+#include "picture/freeimage_library.h"
+#include "picture/image_errors.h"
+#include "picture/photo_document.h"
+
+// Output types. Index 0 lets FreeImage choose the format from the output name's extension.
+struct OutputType {
+  const char* extension;
+  FREE_IMAGE_FORMAT format;
+};
+inline constexpr OutputType kOutputTypes[] = {{"", FIF_UNKNOWN},
+                                              {".bmp", FIF_BMP},
+                                              {".tif", FIF_TIFF},
+                                              {".png", FIF_PNG},
+                                              {".jpg", FIF_JPEG}};
+
+// The output type index of an output name for a picture of `bitsPerComponent`: its last four
+// characters compared without regard to case with ".bmp" (1), ".tif" (2), ".png" (3) and ".jpg" (4)
+// for 8-bit pictures, with ".tif" and ".png" only for 16-bit pictures; 0 for any other ending.
+int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerComponent);
+
+// The JPEG quality in percent of the next save: `SavePhoto` reads it from the settings ("jpeg")
+// before the save and writes it back after a successful one. A JPEG is written with this quality
+// when it is at least 1 (values above 100 count as 100), else with 95.
+extern std::atomic<int32_t> jpegQuality;
+
+// Writes `document.denoisedPicture` and its alpha plane to `output` (UTF-8), in the format that
+// OutputTypeIndex gives, with the metadata of `source` (the opened photo; empty for none).
+// 0 on success, after which the JPEG quality is stored in the settings. 1 when nothing was saved:
+// no denoised picture, an empty output path (choosing a name is the desktop application's part),
+// or a failed write; a failed write leaves any earlier file at `output` as it was and stores
+// nothing. The exceptions of SavePictureWithMetadata pass through.
+int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
+              const std::filesystem::path& source);
+
+// Writes `picture` (and `alpha`, when it has storage, matches the picture's size and depth, and the
+// format holds an alpha channel; for other formats it is left out) to `output` in `format`, or in
+// the format FreeImage finds from the output name when `format` is FIF_UNKNOWN. When `source` is
+// not empty its metadata (EXIF, XMP, IPTC) and ICC profile are carried over. True when nothing was
+// written (no bitmap could be made, or writing, completing the metadata or renaming failed).
+// Throws UnsupportedImageFormat with an empty path when the format is unknown, cannot be written,
+// is GIF, or cannot hold the picture (16-bit pictures go only to TIFF and PNG); with the source's
+// path when the source's format cannot be read (or is GIF). Throws ImageReadError with an empty
+// path when the source cannot be loaded.
+bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
+                             const std::filesystem::path& output,
+                             const std::filesystem::path& source, FREE_IMAGE_FORMAT format);
+
+// A new bitmap of the picture's size and depth holding the picture, with an alpha channel when
+// `alpha` is given, has storage and matches the picture (colour pictures only; see
+// bitmap_pixels.h for the layouts). Null when the picture has no storage, is of a layout no bitmap
+// holds (float, 2 or 4 components) or FreeImage cannot allocate the bitmap.
+UniqueBitmap PictureToBitmap(const SBxPicBuf& picture, const SBxPicBuf* alpha);
