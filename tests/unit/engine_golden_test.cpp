@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "engine/denoise.h"
+#include "engine/nlm_kernels.h"
 #include "support/test_pictures.h"
 
 namespace {
@@ -143,7 +145,16 @@ void ExpectGoldenChecksums(const std::string& label) {
   }
 }
 
-TEST(EngineGolden, OutputsKeepTheirRecordedChecksums) { ExpectGoldenChecksums("all CPUs"); }
+// Every form of the filter's kernels the processor runs (SSE2 always, AVX2 where available).
+TEST(EngineGolden, OutputsKeepTheirRecordedChecksums) {
+  std::vector<const NlmRowKernels*> forms{&NlmKernelsSse2()};
+  if (NlmKernelsAvx2() != nullptr) forms.push_back(NlmKernelsAvx2());
+  for (const NlmRowKernels* kernels : forms) {
+    UseNlmKernels(kernels);
+    ExpectGoldenChecksums(std::string("all CPUs, ") + kernels->name);
+  }
+  UseNlmKernels(nullptr);
+}
 
 // The engine takes its thread count from the affinity mask; with CPU 0 alone it runs single
 // threaded, which must give the same bits.

@@ -148,52 +148,77 @@ TEST(MirrorPad, ReflectsWithoutRepeatingTheEdge) {
 }
 
 TEST(NonLocalMeans, MatchesThePixelByPixelDefinition8Bit) {
-  const Picture noisy = Noisy(48, 40, 8, 11);
   struct Case {
+    int32_t width, height;
     double strength;
     int32_t quality;
     double dynamics;
   };
-  for (const Case& c : {Case{10, 1, 0}, Case{6, 2, 1.5}, Case{14, 3, -2}}) {
+  // 110 rows make three bands of the filter.
+  for (const Case& c : {Case{48, 40, 10, 1, 0}, Case{48, 40, 6, 2, 1.5}, Case{48, 40, 14, 3, -2},
+                        Case{40, 110, 12, 3, 0}, Case{40, 110, 9, 2, 0.5}}) {
+    const Picture noisy = Noisy(c.width, c.height, 8, 11);
     const Picture expected = ReferenceFilter(noisy, noisy, std::pow(c.strength, 3.5), c.quality,
                                              c.dynamics);
-    Picture out(48, 40, 1, 8);
+    Picture out(c.width, c.height, 1, 8);
     ASSERT_FALSE(
         NonLocalMeans8(out, noisy, noisy, c.strength, c.quality, c.dynamics, nullptr, -1.0));
     EXPECT_TRUE(testpics::BitIdentical(out, expected))
-        << "strength " << c.strength << " quality " << c.quality
+        << c.width << "x" << c.height << " strength " << c.strength << " quality " << c.quality
         << " max diff " << testpics::MaxAbsDifference(out, expected);
   }
 }
 
 TEST(NonLocalMeans, MatchesThePixelByPixelDefinition16Bit) {
-  const Picture values = Noisy(40, 44, 16, 12);
-  const Picture guide = GuideOf(values);
-  for (int32_t quality : {1, 3}) {
-    const Picture expected = ReferenceFilter(guide, values, std::pow(9.0, 3.5), quality, 0.8);
-    Picture out(40, 44, 1, 16);
-    ASSERT_FALSE(NonLocalMeans16(out, values, guide, values, 9, quality, 0.8, nullptr, -1.0));
+  struct Case {
+    int32_t width, height, quality;
+    double dynamics;
+  };
+  // 76 rows make three bands of the 16-bit filter.
+  for (const Case& c : {Case{40, 44, 1, 0.8}, Case{40, 44, 3, 0.8}, Case{42, 76, 3, 0}}) {
+    const Picture values = Noisy(c.width, c.height, 16, 12);
+    const Picture guide = GuideOf(values);
+    const Picture expected =
+        ReferenceFilter(guide, values, std::pow(9.0, 3.5), c.quality, c.dynamics);
+    Picture out(c.width, c.height, 1, 16);
+    ASSERT_FALSE(NonLocalMeans16(out, values, guide, values, 9, c.quality, c.dynamics, nullptr,
+                                 -1.0));
     EXPECT_TRUE(testpics::BitIdentical(out, expected))
-        << "quality " << quality << " max diff " << testpics::MaxAbsDifference(out, expected);
+        << c.width << "x" << c.height << " quality " << c.quality << " max diff "
+        << testpics::MaxAbsDifference(out, expected);
   }
 }
 
 TEST(NonLocalMeans, MultiThreadMembersAreBitIdenticalForEveryThreadCount) {
-  const Picture noisy8 = Noisy(60, 38, 8, 21);
-  Picture single8(60, 38, 1, 8);
-  ASSERT_FALSE(NonLocalMeans8(single8, noisy8, noisy8, 12, 3, 0.5, nullptr, -1.0));
-  const Picture values = Noisy(38, 42, 16, 22);
-  const Picture guide = GuideOf(values);
-  Picture single16(38, 42, 1, 16);
-  ASSERT_FALSE(NonLocalMeans16(single16, values, guide, values, 12, 2, -1, nullptr, -1.0));
-  for (int32_t threads = 2; threads <= 16; ++threads) {
-    Picture multi8(60, 38, 1, 8);
-    ASSERT_FALSE(NonLocalMeans8Multi(multi8, noisy8, noisy8, 12, 3, 0.5, threads, nullptr, -1.0));
-    EXPECT_TRUE(testpics::BitIdentical(multi8, single8)) << threads << " threads, 8 bits";
-    Picture multi16(38, 42, 1, 16);
-    ASSERT_FALSE(
-        NonLocalMeans16Multi(multi16, values, guide, values, 12, 2, -1, threads, nullptr, -1.0));
-    EXPECT_TRUE(testpics::BitIdentical(multi16, single16)) << threads << " threads, 16 bits";
+  // Threads share the work by bands of rows: one band (38 rows) and several (200 and 150 rows,
+  // 5 bands each), fewer bands than threads and more.
+  struct Case {
+    int32_t width, height;
+  };
+  for (const Case& c : {Case{60, 38}, Case{38, 200}}) {
+    const Picture noisy8 = Noisy(c.width, c.height, 8, 21);
+    Picture single8(c.width, c.height, 1, 8);
+    ASSERT_FALSE(NonLocalMeans8(single8, noisy8, noisy8, 12, 3, 0.5, nullptr, -1.0));
+    for (int32_t threads = 2; threads <= 16; ++threads) {
+      Picture multi8(c.width, c.height, 1, 8);
+      ASSERT_FALSE(
+          NonLocalMeans8Multi(multi8, noisy8, noisy8, 12, 3, 0.5, threads, nullptr, -1.0));
+      EXPECT_TRUE(testpics::BitIdentical(multi8, single8))
+          << threads << " threads, 8 bits, " << c.width << "x" << c.height;
+    }
+  }
+  for (const Case& c : {Case{38, 42}, Case{44, 150}}) {
+    const Picture values = Noisy(c.width, c.height, 16, 22);
+    const Picture guide = GuideOf(values);
+    Picture single16(c.width, c.height, 1, 16);
+    ASSERT_FALSE(NonLocalMeans16(single16, values, guide, values, 12, 2, -1, nullptr, -1.0));
+    for (int32_t threads = 2; threads <= 16; ++threads) {
+      Picture multi16(c.width, c.height, 1, 16);
+      ASSERT_FALSE(
+          NonLocalMeans16Multi(multi16, values, guide, values, 12, 2, -1, threads, nullptr, -1.0));
+      EXPECT_TRUE(testpics::BitIdentical(multi16, single16))
+          << threads << " threads, 16 bits, " << c.width << "x" << c.height;
+    }
   }
 }
 
@@ -249,38 +274,44 @@ TEST(NonLocalMeans, SmoothsNoiseOnBothDepths) {
 }
 
 TEST(NonLocalMeans, CallingThreadSendsOneStepPerOwnOffset) {
-  const Picture noisy = Noisy(40, 40, 8, 1);
   struct Case {
     int32_t quality, threads, steps;
   };
-  // 25, 85 and 221 offsets; the calling thread owns t = 0, n, 2n, …
-  for (const Case& c : {Case{1, 1, 25}, Case{2, 1, 85}, Case{5, 1, 221}, Case{1, 4, 7},
-                        Case{3, 16, 14}, Case{2, 2, 43}}) {
-    RecordingProgress progress;
-    Picture out(40, 40, 1, 8);
-    if (c.threads == 1) {
-      NonLocalMeans8(out, noisy, noisy, 10, c.quality, 0, &progress, -1.0);
-    } else {
-      NonLocalMeans8Multi(out, noisy, noisy, 10, c.quality, 0, c.threads, &progress, -1.0);
+  // 25, 85 and 221 offsets; the calling thread's share of an offset split is t = 0, n, 2n, …,
+  // whether the picture makes one band (40 rows) or several (130 rows: 3 bands).
+  for (int32_t height : {40, 130}) {
+    const Picture noisy = Noisy(40, height, 8, 1);
+    for (const Case& c : {Case{1, 1, 25}, Case{2, 1, 85}, Case{5, 1, 221}, Case{1, 4, 7},
+                          Case{3, 16, 14}, Case{2, 2, 43}}) {
+      RecordingProgress progress;
+      Picture out(40, height, 1, 8);
+      if (c.threads == 1) {
+        NonLocalMeans8(out, noisy, noisy, 10, c.quality, 0, &progress, -1.0);
+      } else {
+        NonLocalMeans8Multi(out, noisy, noisy, 10, c.quality, 0, c.threads, &progress, -1.0);
+      }
+      EXPECT_EQ(progress.Calls().size(), static_cast<size_t>(c.steps))
+          << height << " rows, quality " << c.quality << ", " << c.threads << " threads";
+      for (const std::string& call : progress.Calls()) EXPECT_EQ(call, "delta 1");
     }
-    EXPECT_EQ(progress.Calls().size(), static_cast<size_t>(c.steps));
-    for (const std::string& call : progress.Calls()) EXPECT_EQ(call, "delta 1");
   }
 }
 
 TEST(NonLocalMeans, CancelStopsAfterTheCurrentOffsetAndWritesNothing) {
   CancelFlagGuard guard;
-  const Picture noisy = Noisy(40, 40, 8, 2);
-  for (int32_t threads : {1, 3}) {
-    cancelRequested = 0;
-    RecordingProgress progress(2);  // raises the flag during the third step
-    Picture out = testpics::Constant(40, 40, 1, 8, 9);
-    const bool failed = threads == 1
-        ? NonLocalMeans8(out, noisy, noisy, 10, 3, 0, &progress, -1.0)
-        : NonLocalMeans8Multi(out, noisy, noisy, 10, 3, 0, threads, &progress, -1.0);
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(progress.Calls().size(), 3u) << threads;
-    EXPECT_EQ(out.At(20, 20), 9) << "the output was written after a cancel";
+  for (int32_t height : {40, 130}) {
+    const Picture noisy = Noisy(40, height, 8, 2);
+    for (int32_t threads : {1, 3}) {
+      cancelRequested = 0;
+      RecordingProgress progress(2);  // raises the flag during the third step
+      Picture out = testpics::Constant(40, height, 1, 8, 9);
+      const bool failed = threads == 1
+          ? NonLocalMeans8(out, noisy, noisy, 10, 3, 0, &progress, -1.0)
+          : NonLocalMeans8Multi(out, noisy, noisy, 10, 3, 0, threads, &progress, -1.0);
+      EXPECT_FALSE(failed);
+      EXPECT_EQ(progress.Calls().size(), 3u) << height << " rows, " << threads << " threads";
+      EXPECT_EQ(out.At(20, 20), 9) << "the output was written after a cancel";
+    }
   }
 }
 
