@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/batch_command.h"
 #include "cli/demo_command.h"
+#include "cli/denoise_command.h"
+#include "cli/info_command.h"
 
 namespace {
 
@@ -16,7 +19,11 @@ struct Command {
   int (*run)(cli::Arguments);
 };
 
-constexpr Command kCommands[] = {
+const Command kCommands[] = {
+    {"denoise", cli::kDenoiseSynopsis, cli::kDenoiseHelp, cli::RunDenoise},
+    {"batch", cli::kBatchSynopsis, cli::kBatchHelp, cli::RunBatch},
+    {"info", cli::kInfoSynopsis, cli::kInfoHelp, cli::RunInfo},
+    {"profiles", cli::kProfilesSynopsis, cli::kProfilesHelp, cli::RunProfiles},
     {"demo", cli::kDemoSynopsis, cli::kDemoHelp, cli::RunDemo},
 };
 

@@ -132,16 +132,19 @@ int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerCom
 
 int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
               const std::filesystem::path& source) {
-  const SBxPicBuf& picture = document.denoisedPicture;
-  if (!picture.data || output.empty()) return 1;
-  jpegQuality = LoadJpegQuality();
-  const int32_t index = OutputTypeIndex(output, picture.bitsPerComponent);
-  if (SavePictureWithMetadata(picture, &document.alphaPlane, output, source,
-                              kOutputTypes[index].format)) {
-    return 1;
-  }
+  if (SavePhotoAtQuality(document, output, source, LoadJpegQuality())) return 1;
   StoreJpegQuality(jpegQuality);
   return 0;
+}
+
+bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& output,
+                        const std::filesystem::path& source, int32_t quality) {
+  const SBxPicBuf& picture = document.denoisedPicture;
+  if (!picture.data || output.empty()) return true;
+  jpegQuality = quality;
+  const int32_t index = OutputTypeIndex(output, picture.bitsPerComponent);
+  return SavePictureWithMetadata(picture, &document.alphaPlane, output, source,
+                                 kOutputTypes[index].format);
 }
 
 bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,

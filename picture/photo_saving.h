@@ -45,6 +45,13 @@ extern std::atomic<int32_t> jpegQuality;
 int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
               const std::filesystem::path& source);
 
+// What SavePhoto does without the settings file: writes the denoised picture at JPEG quality
+// `quality` (which becomes `jpegQuality`), reading and storing nothing. True when nothing was saved;
+// the exceptions of SavePictureWithMetadata pass through. The command line saves this way, so that
+// it never changes the desktop application's settings.
+bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& output,
+                        const std::filesystem::path& source, int32_t quality);
+
 // Writes `picture` (and `alpha`, when it has storage, matches the picture's size and depth, and the
 // format holds an alpha channel; for other formats it is left out) to `output` in `format`, or in
 // the format FreeImage finds from the output name when `format` is FIF_UNKNOWN. When `source` is

@@ -1,0 +1,161 @@
+#include "batch/batch_runner.h"
+
+#include <system_error>
+
+#include "batch/folder_listing.h"
+#include "engine/denoise.h"
+#include "engine/sharpen_picture.h"
+#include "picture/image_errors.h"
+#include "picture/photo_loading.h"
+#include "picture/photo_saving.h"
+#include "profiles/profile_choice.h"
+
+namespace fs = std::filesystem;
+
+std::atomic<uint8_t> batchAbort{0};
+
+namespace {
+
+// Photos this small are counted as done but not denoised.
+constexpr int32_t kMinProcessedSide = 16;
+
+bool IsProcessable(const PhotoDocument& document) {
+  const SBxPicBuf& source = document.sourcePicture;
+  const SBxPicBuf& denoised = document.denoisedPicture;
+  return source.data != nullptr && denoised.data != nullptr && source.width >= kMinProcessedSide &&
+         source.height >= kMinProcessedSide && source.bitsPerComponent >= 8 &&
+         source.bitsPerComponent <= 16;
+}
+
+void DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
+                       const BatchOptions& options) {
+  DenoisePicture(document.denoisedPicture, document.sourcePicture, profile.m_dStrength,
+                 profile.m_dStrengthChroma, profile.m_dStrengthChromaLarge, options.quality,
+                 profile.m_dDynamics, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, true, options.useGpu,
+                 options.fusion, profile.m_iUseMedian);
+  SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
+                 profile.m_dSharp3);
+}
+
+// The output folder must be a real folder of its own: a link there could lead the results onto
+// the photos themselves.
+bool EnsureOutputFolder(const fs::path& folder) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(folder, error);
+  if (fs::is_directory(status)) return true;
+  if (fs::exists(status)) return false;
+  return fs::create_directory(folder, error) && !error;
+}
+
+// Writes the result; an empty reason means success.
+std::string SaveResult(PhotoDocument& document, const fs::path& output, const fs::path& input,
+                       const BatchOptions& options) {
+  try {
+    const bool failed = options.jpegQuality
+                            ? SavePhotoAtQuality(document, output, input, *options.jpegQuality)
+                            : SavePhoto(document, output, input) != 0;
+    return failed ? "the file could not be written" : std::string();
+  } catch (const UnsupportedImageFormat&) {
+    return "the format cannot be written";
+  } catch (const ImageReadError&) {
+    return "the photo's metadata could not be read";
+  }
+}
+
+// Steps for one file of a folder. False when the folder's output folder cannot be had, which ends
+// the folder.
+bool ProcessFile(BatchFolderJob& job, const std::string& name) {
+  PhotoDocument& document = *job.document;
+  const fs::path input = job.folderPath / name;
+  if (OpenPhoto(document, input, true)) {
+    job.observer->FileSkipped(input);
+    return true;
+  }
+  const fs::path output = job.outputPath / name;
+  if (!CBxPicBufAPI::ReinitHeap(document.denoisedPicture, document.sourcePicture)) {
+    CBxPicBufAPI::Copy(document.denoisedPicture, document.sourcePicture);
+  }
+  if (!IsProcessable(document)) {
+    job.observer->PhotoDone(input, output, BatchOutcome::kTooSmall, {});
+    return true;
+  }
+  IsoProfile profile = ProfileAt(*job.store, ChooseBatchProfile(*job.store, document.exif));
+  if (job.options->adjustProfile) job.options->adjustProfile(profile);
+  DenoiseAndSharpen(document, profile, *job.options);
+  // An interrupted run writes nothing of the photo it was denoising.
+  if (cancelRequested.load() != 0) return true;
+  if (!EnsureOutputFolder(job.outputPath)) {
+    job.observer->PhotoDone(input, output, BatchOutcome::kWriteFailed,
+                            "the folder " + job.outputPath.string() + " cannot be created");
+    return false;
+  }
+  const std::string reason = SaveResult(document, output, input, *job.options);
+  job.observer->PhotoDone(input, output,
+                          reason.empty() ? BatchOutcome::kDenoised : BatchOutcome::kWriteFailed,
+                          reason);
+  return true;
+}
+
+// Counts the outcomes on their way to the caller's observer.
+class CountingObserver final : public BatchObserver {
+ public:
+  explicit CountingObserver(BatchObserver* next) : next_(next) {}
+
+  void PhotoDone(const fs::path& input, const fs::path& output, BatchOutcome outcome,
+                 const std::string& reason) override {
+    switch (outcome) {
+      case BatchOutcome::kDenoised: ++summary.denoised; break;
+      case BatchOutcome::kTooSmall: ++summary.tooSmall; break;
+      case BatchOutcome::kWriteFailed: ++summary.failed; break;
+    }
+    if (next_ != nullptr) next_->PhotoDone(input, output, outcome, reason);
+  }
+  void FileSkipped(const fs::path& input) override {
+    ++summary.skipped;
+    if (next_ != nullptr) next_->FileSkipped(input);
+  }
+
+  BatchSummary summary;
+
+ private:
+  BatchObserver* next_;
+};
+
+}  // namespace
+
+void RunBatchFolder(BatchFolderJob& job) {
+  for (const FolderEntry& entry : ListFolder(job.folderPath)) {
+    if (batchAbort.load() != 0) return;
+    if (entry.name == kDenoisedFolderName || entry.kind == EntryKind::kIgnored) continue;
+    if (entry.kind == EntryKind::kFolder) {
+      BatchFolderJob child = job;
+      child.folderPath = job.folderPath / entry.name;
+      child.outputPath = child.folderPath / kDenoisedFolderName;
+      RunBatchFolder(child);
+      continue;
+    }
+    if (!ProcessFile(job, entry.name)) return;
+  }
+}
+
+BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
+                         BatchObserver* observer) {
+  cancelRequested = 0;
+  CameraProfileStore store;
+  LoadProfiles(store);
+  PhotoDocument document;
+  InitPhotoDocument(document);
+  CountingObserver counting(observer);
+  BatchFolderJob job;
+  job.folderPath = root;
+  job.outputPath = root / kDenoisedFolderName;
+  job.document = &document;
+  job.store = &store;
+  job.options = &options;
+  job.observer = &counting;
+  RunBatchFolder(job);
+  counting.summary.cancelled = batchAbort.load() != 0 || cancelRequested.load() != 0;
+  batchAbort = 0;
+  ReleasePhotoDocument(document);
+  return counting.summary;
+}

@@ -1,0 +1,138 @@
+#include "cli/batch_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/localisation.h"
+#include "batch/batch_progress.h"
+#include "batch/batch_runner.h"
+#include "batch/folder_listing.h"
+#include "cli/interrupt.h"
+#include "cli/profile_options.h"
+#include "picture/photo_saving.h"
+#include "app/settings.h"
+
+namespace cli {
+
+const std::string_view kBatchHelp =
+    "  Denoises every photo below FOLDER with the stored profile of its camera and ISO (else the\n"
+    "  unknown camera's first profile) and writes each result under its own name into a\n"
+    "  \"denoised\" subfolder of the folder that holds it. Earlier \"denoised\" folders, hidden\n"
+    "  folders and links to folders are not entered.\n";
+
+namespace {
+
+// One line per photo (or a bar on a terminal), the elapsed and estimated total time.
+class BatchReporter final : public BatchObserver {
+ public:
+  BatchReporter(uint32_t total, bool quiet) : quiet_(quiet), terminal_(isatty(STDERR_FILENO)) {
+    progress_.totalCount = total;
+  }
+
+  void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
+                 BatchOutcome outcome, const std::string& reason) override {
+    ++progress_.doneCount;
+    progress_.elapsedSeconds = static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start_).count());
+    if (outcome == BatchOutcome::kWriteFailed) {
+      ClearBar();
+      std::fprintf(stderr, "stillgrain-cli: %s %s (%s)\n",
+                   LocalisedString(kStringOutputNotWritten).c_str(), output.c_str(),
+                   reason.c_str());
+    }
+    if (quiet_) return;
+    const char* what = outcome == BatchOutcome::kDenoised ? "denoised"
+                       : outcome == BatchOutcome::kTooSmall ? "too small, skipped"
+                                                           : "failed";
+    if (terminal_) {
+      std::fprintf(stderr, "\r[%u/%u] %s / %s  %s: %s\033[K", progress_.doneCount,
+                   progress_.totalCount, FormatMinutesSeconds(progress_.elapsedSeconds).c_str(),
+                   FormatMinutesSeconds(progress_.EstimatedTotalSeconds()).c_str(), what,
+                   input.filename().c_str());
+      barShown_ = true;
+    } else {
+      std::fprintf(stderr, "[%u/%u] %s: %s\n", progress_.doneCount, progress_.totalCount, what,
+                   input.c_str());
+    }
+  }
+
+  void FileSkipped(const std::filesystem::path& input) override {
+    if (quiet_) return;
+    ClearBar();
+    std::fprintf(stderr, "skipped (not a photo that can be read): %s\n", input.c_str());
+  }
+
+  void ClearBar() {
+    if (!barShown_) return;
+    std::fputs("\n", stderr);
+    barShown_ = false;
+  }
+
+  uint32_t ElapsedSeconds() const { return progress_.elapsedSeconds; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  BatchProgress progress_;
+  Clock::time_point start_ = Clock::now();
+  bool quiet_;
+  bool terminal_;
+  bool barShown_ = false;
+};
+
+std::string ParseBatch(Arguments args, std::filesystem::path& folder, ProfileOptions& options,
+                       bool& help) {
+  ParsedArguments parsed;
+  std::string error = ParseArguments(args, WithProfileOptions({}), parsed);
+  help = parsed.help;
+  if (!error.empty() || help) return error;
+  if (parsed.operands.size() != 1) return "batch wants exactly one FOLDER";
+  folder = std::filesystem::path(parsed.operands[0]);
+  return ReadProfileOptions(parsed, options);
+}
+
+void PrintSummary(const BatchSummary& summary, uint32_t seconds) {
+  std::printf("%s\n", LocalisedString(summary.cancelled ? kStringBatchCancelled
+                                                        : kStringBatchFinished)
+                          .c_str());
+  std::printf("%u denoised, %u too small, %u failed, %u skipped (not photos) in %s\n",
+              summary.denoised, summary.tooSmall, summary.failed, summary.skipped,
+              FormatMinutesSeconds(seconds).c_str());
+}
+
+}  // namespace
+
+int RunBatch(Arguments args) {
+  std::filesystem::path folder;
+  ProfileOptions options;
+  bool help = false;
+  const std::string error = ParseBatch(args, folder, options, help);
+  if (help) {
+    return PrintCommandHelp(kBatchSynopsis, std::string(kBatchHelp) + std::string(kProfileOptionsHelp));
+  }
+  if (!error.empty()) return UsageError(kBatchSynopsis, error);
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(folder, ignored)) {
+    std::fprintf(stderr, "stillgrain-cli: no such folder: %s\n", folder.c_str());
+    return kExitFileError;
+  }
+  PrepareRun(options);
+  batchAbort = 0;
+  InstallInterruptHandler();
+
+  BatchOptions batch;
+  batch.quality = options.quality;
+  batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
+  batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
+  BatchReporter reporter(CountBatchImages(folder), options.quiet);
+  const BatchSummary summary = BatchThread(folder, batch, &reporter);
+  reporter.ClearBar();
+  if (!options.quiet) PrintSummary(summary, reporter.ElapsedSeconds());
+  if (Interrupted()) return kExitCancelled;
+  return summary.failed > 0 ? kExitFileError : kExitSuccess;
+}
+
+}  // namespace cli

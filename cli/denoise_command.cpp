@@ -1,0 +1,124 @@
+#include "cli/denoise_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "cli/interrupt.h"
+#include "cli/photo_run.h"
+#include "cli/profile_options.h"
+#include "cli/terminal_progress.h"
+#include "engine/denoise.h"
+#include "engine/sharpen_picture.h"
+#include "profiles/camera_name.h"
+#include "profiles/profile_choice.h"
+
+namespace cli {
+
+const std::string_view kDenoiseHelp =
+    "  Denoises one photo with the stored profile of its camera and ISO (else the profile whose\n"
+    "  measured noise is nearest), sharpens it with the profile's gains and saves it in its own\n"
+    "  format with its metadata and ICC profile.\n"
+    "    -o OUTPUT          where to write (default: INPUT's folder, \"<name>-denoised.<ext>\")\n";
+
+namespace {
+
+struct DenoiseRequest {
+  std::filesystem::path input;
+  std::filesystem::path output;
+  ProfileOptions options;
+};
+
+std::string ParseDenoise(Arguments args, DenoiseRequest& request, bool& help) {
+  ParsedArguments parsed;
+  std::string error = ParseArguments(args, WithProfileOptions({{"-o", true}, {"--output", true}}),
+                                     parsed);
+  help = parsed.help;
+  if (!error.empty() || help) return error;
+  if (parsed.operands.size() != 1) return "denoise wants exactly one INPUT photo";
+  request.input = std::filesystem::path(parsed.operands[0]);
+  for (const auto& [name, value] : parsed.options) {
+    if (name == "-o" || name == "--output") request.output = std::filesystem::path(value);
+  }
+  if (request.output.empty()) request.output = DefaultOutputPath(request.input);
+  std::error_code same;
+  if (std::filesystem::equivalent(request.input, request.output, same)) {
+    return "the output would overwrite the input photo";
+  }
+  return ReadProfileOptions(parsed, request.options);
+}
+
+// The profile the photo gets, and a description of where it came from.
+IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& options,
+                         std::string& origin) {
+  if (options.useDefaultProfile) {
+    origin = "built-in default";
+    return options.Apply({});
+  }
+  CameraProfileStore store;
+  LoadProfiles(store);
+  const ProfileChoice choice =
+      ChooseProfileForPhoto(store, document.exif, MeasurePhotoNoise(document.sourcePicture));
+  const IsoProfile profile = ProfileAt(store, choice);
+  origin = store.cameras[choice.camera].m_wcsCameraName + " ISO " +
+           std::to_string(profile.isoValue);
+  return options.Apply(profile);
+}
+
+void Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options) {
+  const SBxPicBuf& source = document.sourcePicture;
+  const auto progress = options.quiet ? nullptr : MakeStderrProgress("denoising");
+  DenoisePicture(document.denoisedPicture, source, profile.m_dStrength, profile.m_dStrengthChroma,
+                 profile.m_dStrengthChromaLarge, options.quality, profile.m_dDynamics,
+                 progress.get(), NoiseLevels{-1.0, -1.0, -1.0}, source.components == 3, false,
+                 false, profile.m_iUseMedian);
+  if (progress) progress->Finish();
+  if (cancelRequested.load() == 0) {
+    SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
+                   profile.m_dSharp3);
+  }
+}
+
+}  // namespace
+
+int RunDenoise(Arguments args) {
+  DenoiseRequest request;
+  bool help = false;
+  const std::string error = ParseDenoise(args, request, help);
+  if (help) return PrintCommandHelp(kDenoiseSynopsis, std::string(kDenoiseHelp) +
+                                                          std::string(kProfileOptionsHelp));
+  if (!error.empty()) return UsageError(kDenoiseSynopsis, error);
+  PrepareRun(request.options);
+  InstallInterruptHandler();
+
+  OpenedPhoto photo;
+  PhotoDocument& document = photo.document();
+  if (OpenPhotoOrReport(document, request.input)) return kExitFileError;
+  if (CBxPicBufAPI::ReinitHeap(document.denoisedPicture, document.sourcePicture)) {
+    std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());
+    return kExitFileError;
+  }
+  std::string origin;
+  const IsoProfile profile = ChooseProfile(document, request.options, origin);
+  if (!request.options.quiet && isatty(STDERR_FILENO) == 0) {
+    std::fprintf(stderr, "denoising %s\n", request.input.c_str());
+  }
+  const auto start = std::chrono::steady_clock::now();
+  Denoise(document, profile, request.options);
+  if (Interrupted()) return kExitCancelled;
+  if (SaveResultOrReport(document, request.output, request.input, request.options)) {
+    return kExitFileError;
+  }
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+  if (!request.options.quiet) {
+    std::printf("%s -> %s\n  %d x %d, profile %s: %s\n  %.1f s on %u threads\n",
+                request.input.c_str(), request.output.c_str(), document.sourcePicture.width,
+                document.sourcePicture.height, origin.c_str(), DescribeProfile(profile).c_str(),
+                seconds.count(), static_cast<unsigned>(cpuCount.load()));
+  }
+  return kExitSuccess;
+}
+
+}  // namespace cli

@@ -1,0 +1,149 @@
+#include "cli/info_command.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/json_text.h"
+#include "cli/option_parser.h"
+#include "cli/photo_run.h"
+#include "profiles/camera_name.h"
+#include "profiles/camera_profile_store.h"
+#include "profiles/profile_choice.h"
+
+namespace cli {
+
+const std::string_view kInfoHelp =
+    "  Prints the photo's EXIF summary, its layout, the noise measured on it and the profile\n"
+    "  that denoise would choose.\n"
+    "    --json             print one JSON object instead of text\n";
+
+const std::string_view kProfilesHelp =
+    "  Prints the camera profile store: every camera, its ISO values and their values.\n"
+    "    --json             print one JSON object instead of text\n";
+
+namespace {
+
+constexpr OptionSpec kJsonOption[] = {{"--json", false}};
+
+using Fields = std::vector<std::pair<std::string, std::string>>;  // name, JSON value
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.2f", value);
+  return text;
+}
+
+Fields ProfileFields(const IsoProfile& p) {
+  return {{"iso", std::to_string(p.isoValue)},
+          {"strength", Number(p.m_dStrength)},
+          {"chroma", Number(p.m_dStrengthChroma)},
+          {"chromaLarge", Number(p.m_dStrengthChromaLarge)},
+          {"dynamics", Number(p.m_dDynamics)},
+          {"sharpen", "[" + Number(p.m_dSharp1) + ", " + Number(p.m_dSharp2) + ", " +
+                          Number(p.m_dSharp3) + "]"},
+          {"noiseLuma", Number(p.m_dImmerkaerY)},
+          {"noiseChroma", Number(p.m_dImmerkaerUV)},
+          {"median", std::to_string(p.m_iUseMedian)}};
+}
+
+std::string JsonObject(const Fields& fields) {
+  std::string out = "{";
+  for (size_t i = 0; i < fields.size(); ++i) {
+    out += (i ? ", " : "") + JsonString(fields[i].first) + ": " + fields[i].second;
+  }
+  return out + "}";
+}
+
+// Parses `args` for a command whose only option is --json; false with the exit status on a usage
+// error or after printing help.
+bool ParseJsonCommand(Arguments args, std::string_view synopsis, std::string_view help,
+                      size_t operands, ParsedArguments& parsed, int& status) {
+  std::string error = ParseArguments(args, kJsonOption, parsed);
+  if (error.empty() && !parsed.help && parsed.operands.size() != operands) {
+    error = operands == 0 ? "this command takes no operands" : "this command wants one INPUT";
+  }
+  if (parsed.help) {
+    status = PrintCommandHelp(synopsis, help);
+    return false;
+  }
+  if (!error.empty()) {
+    status = UsageError(synopsis, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunInfo(Arguments args) {
+  ParsedArguments parsed;
+  int status = kExitSuccess;
+  if (!ParseJsonCommand(args, kInfoSynopsis, kInfoHelp, 1, parsed, status)) return status;
+  const std::filesystem::path input(parsed.operands[0]);
+  OpenedPhoto photo;
+  PhotoDocument& document = photo.document();
+  if (OpenPhotoOrReport(document, input)) return kExitFileError;
+
+  const SBxPicBuf& source = document.sourcePicture;
+  const NoiseLevels noise = MeasurePhotoNoise(source);
+  CameraProfileStore store;
+  LoadProfiles(store);
+  const ProfileChoice choice = ChooseProfileForPhoto(store, document.exif, noise);
+  const ExifSummary& exif = document.exif;
+  const std::string camera = NormaliseCameraName(FormCameraName(exif.make, exif.model));
+  const Fields text = {{"maker", exif.make},          {"model", exif.model},
+                       {"camera", camera},            {"resolution", exif.dimensions},
+                       {"iso", exif.iso},             {"fNumber", exif.fNumber},
+                       {"exposure", exif.exposure},   {"captured", exif.captured}};
+  if (parsed.Has("--json")) {
+    Fields fields;
+    for (const auto& [name, value] : text) fields.push_back({name, JsonString(value)});
+    fields.push_back({"width", std::to_string(source.width)});
+    fields.push_back({"height", std::to_string(source.height)});
+    fields.push_back({"components", std::to_string(source.components)});
+    fields.push_back({"bitsPerComponent", std::to_string(source.bitsPerComponent)});
+    fields.push_back({"alpha", document.alphaPlane.data != nullptr ? "true" : "false"});
+    fields.push_back({"noiseLuma", Number(noise.luma)});
+    fields.push_back({"noiseChroma", Number(noise.chroma)});
+    fields.push_back({"profileCamera", JsonString(store.cameras[choice.camera].m_wcsCameraName)});
+    fields.push_back({"profile", JsonObject(ProfileFields(ProfileAt(store, choice)))});
+    std::printf("%s\n", JsonObject(fields).c_str());
+    return kExitSuccess;
+  }
+  for (const auto& [name, value] : text) std::printf("%-12s %s\n", (name + ":").c_str(), value.c_str());
+  std::printf("%-12s %d x %d, %u component%s of %u bits%s\n", "layout:", source.width,
+              source.height, source.components, source.components == 1 ? "" : "s",
+              source.bitsPerComponent, document.alphaPlane.data != nullptr ? ", alpha" : "");
+  std::printf("%-12s luma %.2f, chroma %.2f\n", "noise:", noise.luma, noise.chroma);
+  const IsoProfile profile = ProfileAt(store, choice);
+  std::printf("%-12s %s ISO %u: %s\n", "profile:", store.cameras[choice.camera].m_wcsCameraName.c_str(),
+              profile.isoValue, DescribeProfile(profile).c_str());
+  return kExitSuccess;
+}
+
+int RunProfiles(Arguments args) {
+  ParsedArguments parsed;
+  int status = kExitSuccess;
+  if (!ParseJsonCommand(args, kProfilesSynopsis, kProfilesHelp, 0, parsed, status)) return status;
+  CameraProfileStore store;
+  LoadProfiles(store);
+  const bool json = parsed.Has("--json");
+  std::string cameras;
+  for (const CameraEntry& camera : store.cameras) {
+    if (!json) std::printf("%s\n", camera.m_wcsCameraName.c_str());
+    std::string profiles;
+    for (const IsoProfile& profile : camera.profiles) {
+      if (!json) std::printf("  ISO %u: %s\n", profile.isoValue, DescribeProfile(profile).c_str());
+      profiles += (profiles.empty() ? "" : ", ") + JsonObject(ProfileFields(profile));
+    }
+    cameras += (cameras.empty() ? "" : ", ") +
+               JsonObject({{"name", JsonString(camera.m_wcsCameraName)},
+                           {"profiles", "[" + profiles + "]"}});
+  }
+  if (json) std::printf("%s\n", JsonObject({{"cameras", "[" + cameras + "]"}}).c_str());
+  return kExitSuccess;
+}
+
+}  // namespace cli

@@ -1,0 +1,32 @@
+#include "cli/json_text.h"
+
+#include <cstdio>
+
+#include "profiles/camera_name.h"
+
+namespace cli {
+
+std::string JsonString(std::string_view text) {
+  const std::string valid = RepairUtf8(text);
+  std::string out = "\"";
+  for (const char c : valid) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace cli

@@ -1,0 +1,138 @@
+#include "cli/profile_options.h"
+
+#include <cmath>
+
+#include "picture/library_messages.h"
+#include "platform/cpu_affinity.h"
+
+namespace cli {
+
+namespace {
+
+// Each value option with the range the profiles keep.
+struct RangedOption {
+  std::string_view name;
+  double low, high;
+  std::optional<double> ProfileOptions::*target;
+};
+
+constexpr RangedOption kRangedOptions[] = {
+    {"--strength", 0, 50, &ProfileOptions::strength},
+    {"--chroma", 0, 50, &ProfileOptions::chroma},
+    {"--chroma-large", 0, 50, &ProfileOptions::chromaLarge},
+    {"--dynamics", -2, 2, &ProfileOptions::dynamics},
+};
+
+std::optional<int32_t> ReadWhole(std::string_view name, std::string_view text, double low,
+                                 double high, std::string& error) {
+  const std::optional<double> value = ParseNumberInRange(name, text, low, high, error);
+  if (!value) return std::nullopt;
+  if (*value != std::floor(*value)) {
+    error = std::string(name) + " wants a whole number, not '" + std::string(text) + "'";
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(*value);
+}
+
+// "--sharpen T,M,R": three gains from 0 to 4.
+std::string ReadSharpen(std::string_view text, ProfileOptions& options) {
+  std::optional<double>* gains[] = {&options.sharpTiny, &options.sharpMedium, &options.sharpRough};
+  std::string error;
+  for (int i = 0; i < 3; ++i) {
+    const size_t comma = text.find(',');
+    if ((i < 2) == (comma == std::string_view::npos)) {
+      return "--sharpen wants three gains T,M,R such as 1,1.2,1";
+    }
+    *gains[i] = ParseNumberInRange("--sharpen", text.substr(0, comma), 0, 4, error);
+    if (!*gains[i]) return error;
+    text = i < 2 ? text.substr(comma + 1) : std::string_view();
+  }
+  return {};
+}
+
+std::string ReadOne(std::string_view name, std::string_view value, ProfileOptions& options) {
+  std::string error;
+  for (const RangedOption& ranged : kRangedOptions) {
+    if (name != ranged.name) continue;
+    options.*ranged.target = ParseNumberInRange(name, value, ranged.low, ranged.high, error);
+    return error;
+  }
+  if (name == "--profile") {
+    if (value != "auto" && value != "default") {
+      return "--profile wants auto or default, not '" + std::string(value) + "'";
+    }
+    options.useDefaultProfile = value == "default";
+  } else if (name == "--sharpen") {
+    return ReadSharpen(value, options);
+  } else if (name == "--median") {
+    options.median = ReadWhole(name, value, 0, 2, error);
+  } else if (name == "--quality") {
+    const auto quality = ReadWhole(name, value, 1, 3, error);
+    if (quality) options.quality = *quality;
+  } else if (name == "--jpeg-quality") {
+    options.jpegQuality = ReadWhole(name, value, 1, 100, error);
+  } else if (name == "--threads") {
+    const auto threads = ReadWhole(name, value, 1, 1024, error);
+    if (threads) options.threads = static_cast<uint32_t>(*threads);
+  } else if (name == "--quiet") {
+    options.quiet = true;
+  } else if (name == "--verbose") {
+    options.verbose = true;
+  }
+  return error;
+}
+
+}  // namespace
+
+const std::string_view kProfileOptionsHelp =
+    "    --profile auto|default  auto (the default) chooses the stored profile of the photo's\n"
+    "                       camera and ISO; default uses the built-in default profile\n"
+    "    --strength S       luma strength, 0 to 50      --chroma S        chroma strength, 0 to 50\n"
+    "    --chroma-large S   coarse chroma strength, 0 to 50\n"
+    "    --dynamics D       dark/light dependence, -2 to 2\n"
+    "    --sharpen T,M,R    tiny, medium and rough detail gains, 0 to 4 each\n"
+    "    --median 0|1|2     point-artefact reduction: none, common, strong\n"
+    "    --quality 1|2|3    search window 7x7, 13x13 or 21x21 (default 3)\n"
+    "    --jpeg-quality Q   JPEG quality, 1 to 100 (default: the settings file's \"jpeg\")\n"
+    "    --threads N        use at most N CPUs\n"
+    "    --quiet            print nothing but errors\n"
+    "    --verbose          show the image libraries' own messages\n";
+
+std::vector<OptionSpec> WithProfileOptions(std::initializer_list<OptionSpec> own) {
+  std::vector<OptionSpec> specs(own);
+  for (const char* name : {"--profile", "--strength", "--chroma", "--chroma-large", "--dynamics",
+                           "--sharpen", "--median", "--quality", "--jpeg-quality", "--threads"}) {
+    specs.push_back({name, true});
+  }
+  specs.push_back({"--quiet", false});
+  specs.push_back({"--verbose", false});
+  return specs;
+}
+
+std::string ReadProfileOptions(const ParsedArguments& parsed, ProfileOptions& options) {
+  for (const auto& [name, value] : parsed.options) {
+    std::string error = ReadOne(name, value, options);
+    if (!error.empty()) return error;
+  }
+  return {};
+}
+
+IsoProfile ProfileOptions::Apply(const IsoProfile& chosen) const {
+  IsoProfile p = useDefaultProfile ? BuiltInProfileStore().cameras[0].profiles[0] : chosen;
+  p.m_dStrength = strength.value_or(p.m_dStrength);
+  p.m_dStrengthChroma = chroma.value_or(p.m_dStrengthChroma);
+  p.m_dStrengthChromaLarge = chromaLarge.value_or(p.m_dStrengthChromaLarge);
+  p.m_dDynamics = dynamics.value_or(p.m_dDynamics);
+  p.m_dSharp1 = sharpTiny.value_or(p.m_dSharp1);
+  p.m_dSharp2 = sharpMedium.value_or(p.m_dSharp2);
+  p.m_dSharp3 = sharpRough.value_or(p.m_dSharp3);
+  p.m_iUseMedian = median.value_or(p.m_iUseMedian);
+  return p;
+}
+
+void PrepareRun(const ProfileOptions& options) {
+  if (options.threads) LimitProcessToCpus(*options.threads);
+  SetVerboseLibraryMessages(options.verbose);
+}
+
+}  // namespace cli

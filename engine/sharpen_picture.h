@@ -1,0 +1,10 @@
+// The sharpening step that follows denoising wherever a profile is applied (preview, full-size
+// result, batch): the picture's detail pyramid, built on a three-component copy at its depth, is
+// rebuilt with the three gains and the result replaces the picture.
+#pragma once
+
+#include "picture/pic_buf.h"
+
+// Sharpens (gain > 1) or softens (gain < 1) the tiny, medium and rough details of `picture` in
+// place. True when the pyramid or the working copy cannot be made; the picture is then unchanged.
+bool SharpenPicture(SBxPicBuf& picture, double gainTiny, double gainMedium, double gainRough);

@@ -1,0 +1,30 @@
+// Which stored profile a photo gets.
+#pragma once
+
+#include "engine/denoise.h"
+#include "picture/photo_document.h"
+#include "profiles/camera_profile_store.h"
+
+// The camera slot and ISO index of a profile in a store.
+struct ProfileChoice {
+  uint32_t camera = 0;
+  uint32_t isoIndex = 0;
+};
+
+// As the parameters panel chooses for a newly opened photo: the photo's camera (or the unknown
+// camera) and its ISO when stored exactly, else the camera's profile whose stored noise levels are
+// nearest to the photo's measured ones.
+ProfileChoice ChooseProfileForPhoto(const CameraProfileStore& store, const ExifSummary& exif,
+                                    const NoiseLevels& measured);
+
+// As batch denoising chooses: the photo's camera and ISO when both are stored exactly (a photo
+// without a maker text has no camera), else the unknown camera's first profile.
+ProfileChoice ChooseBatchProfile(const CameraProfileStore& store, const ExifSummary& exif);
+
+// The profile of a choice, or the built-in default profile when the store has none there (an
+// unknown camera without profiles).
+IsoProfile ProfileAt(const CameraProfileStore& store, ProfileChoice choice);
+
+// The noise levels of a photo as the profiles store them: luma and chroma from the Y, U, V of an
+// 8-bit copy for a colour photo; the grey level and 0 for a grey one.
+NoiseLevels MeasurePhotoNoise(const SBxPicBuf& picture);

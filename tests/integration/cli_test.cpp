@@ -1,0 +1,160 @@
+// stillgrain-cli end to end: every command and its exit status, on real and generated photos.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/photo_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using testphotos::TempFolder;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  // Runs the CLI with `arguments` (a shell word list), settings in a folder of the test's own.
+  Result Run(const std::string& arguments) {
+    const fs::path out = work_ / "stdout.txt";
+    const fs::path err = work_ / "stderr.txt";
+    const std::string command = "cd '" + work_.path().string() + "' && XDG_CONFIG_HOME='" +
+                                (work_ / "config").string() + "' '" STILLGRAIN_CLI_PATH "' " +
+                                arguments + " >'" + out.string() + "' 2>'" + err.string() +
+                                "' </dev/null";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(out), Read(err)};
+  }
+
+  static std::string Read(const fs::path& path) {
+    const std::vector<uint8_t> bytes = testphotos::ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  void WritePhoto(const std::string& name, int32_t width, int32_t height) {
+    fs::create_directories((work_ / name).parent_path());
+    UniqueBitmap bitmap = testphotos::PatternBitmap(FIT_BITMAP, 24, width, height);
+    const FREE_IMAGE_FORMAT format = fs::path(name).extension() == ".png" ? FIF_PNG : FIF_JPEG;
+    testphotos::WriteBitmapFile(bitmap.get(), format, work_ / name);
+  }
+
+  TempFolder work_;
+};
+
+TEST_F(CliTest, DenoiseWritesBesideTheInputAndKeepsTheCameraExif) {
+  const fs::path photo = testphotos::TestPhoto("short-ascii-II.jpg");
+  if (photo.empty()) GTEST_SKIP() << "fetched test photos are missing (make photos)";
+  fs::copy_file(photo, work_ / "camera.jpg");
+  const Result result = Run("denoise camera.jpg");
+  ASSERT_EQ(result.status, 0) << result.err;
+  ASSERT_TRUE(fs::exists(work_ / "camera-denoised.jpg"));
+  const auto source = testphotos::ReadExif(work_ / "camera.jpg");
+  const auto written = testphotos::ReadExif(work_ / "camera-denoised.jpg");
+  for (const char* key : {"Exif.Image.Make", "Exif.Image.Model"}) {
+    if (source.count(key) != 0) {
+      EXPECT_EQ(written.at(key), source.at(key)) << key;
+    }
+  }
+  EXPECT_NE(result.out.find("camera-denoised.jpg"), std::string::npos);
+}
+
+TEST_F(CliTest, DenoiseTakesOverridesAndRefusesValuesOutOfRange) {
+  WritePhoto("p.png", 48, 40);
+  const Result ok = Run("denoise p.png -o out.png --strength 20 --sharpen 1,1.5,0.5 --median 2 "
+                        "--quality 1 --threads 1 --quiet");
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_TRUE(ok.out.empty());
+  EXPECT_TRUE(fs::exists(work_ / "out.png"));
+
+  for (const char* bad : {"--strength 51", "--dynamics -3", "--sharpen 1,2", "--median 3",
+                          "--quality 4", "--profile best", "--jpeg-quality 0", "--bogus"}) {
+    const Result refused = Run(std::string("denoise p.png -o bad.png ") + bad);
+    EXPECT_EQ(refused.status, 1) << bad;
+    EXPECT_NE(refused.err.find("usage:"), std::string::npos) << bad;
+  }
+  EXPECT_FALSE(fs::exists(work_ / "bad.png"));
+  EXPECT_EQ(Run("denoise").status, 1);
+  EXPECT_EQ(Run("denoise p.png -o p.png").status, 1);  // never over the input
+}
+
+TEST_F(CliTest, UnreadableInputAndUnwritableOutputExitWithTwo) {
+  testphotos::WriteBytes(work_ / "fake.jpg", "not a photo at all");
+  const Result unreadable = Run("denoise fake.jpg");
+  EXPECT_EQ(unreadable.status, 2);
+  EXPECT_NE(unreadable.err.find("Image format not supported!"), std::string::npos);
+  EXPECT_EQ(Run("denoise missing.jpg").status, 2);
+
+  WritePhoto("p.png", 32, 32);
+  const Result unwritable = Run("denoise p.png -o no-such-folder/out.png");
+  EXPECT_EQ(unwritable.status, 2);
+  EXPECT_NE(unwritable.err.find("could not be written"), std::string::npos);
+  EXPECT_EQ(Run("denoise p.png -o out.gif").status, 2);
+}
+
+TEST_F(CliTest, BatchWritesDenoisedFoldersAndSummarises) {
+  WritePhoto("tree/a.jpg", 40, 30);
+  WritePhoto("tree/b.png", 30, 30);
+  WritePhoto("tree/s/c.png", 20, 44);
+  WritePhoto("tree/tiny.png", 15, 40);
+  testphotos::WriteBytes(work_ / "tree/notes.txt", "text");
+  const Result result = Run("batch tree");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(fs::exists(work_ / "tree/denoised/a.jpg"));
+  EXPECT_TRUE(fs::exists(work_ / "tree/denoised/b.png"));
+  EXPECT_TRUE(fs::exists(work_ / "tree/s/denoised/c.png"));
+  EXPECT_FALSE(fs::exists(work_ / "tree/denoised/tiny.png"));
+  EXPECT_NE(result.out.find("3 denoised, 1 too small, 0 failed, 1 skipped"), std::string::npos)
+      << result.out;
+  // One line per photo on stderr when it is not a terminal.
+  EXPECT_NE(result.err.find("[1/4] denoised:"), std::string::npos) << result.err;
+  EXPECT_EQ(Run("batch missing-folder").status, 2);
+}
+
+TEST_F(CliTest, BatchReportsPhotosThatCannotBeWrittenAndGoesOn) {
+  WritePhoto("tree/x/a.png", 24, 24);
+  WritePhoto("tree/y/b.png", 24, 24);
+  testphotos::WriteBytes(work_ / "tree/x/denoised", "a file in the way");
+  const Result result = Run("batch tree --quiet");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("could not be written"), std::string::npos);
+  EXPECT_TRUE(fs::exists(work_ / "tree/y/denoised/b.png"));
+}
+
+TEST_F(CliTest, InfoAndProfilesDescribeThePhotoAndTheStore) {
+  WritePhoto("p.png", 40, 30);
+  const Result info = Run("info p.png --json");
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("\"width\": 40"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\"profileCamera\": \"<<Unknown Camera>>\""), std::string::npos);
+  const Result text = Run("info p.png");
+  EXPECT_NE(text.out.find("40 x 30, 3 components of 8 bits"), std::string::npos) << text.out;
+  EXPECT_EQ(Run("info").status, 1);
+  EXPECT_EQ(Run("info missing.png").status, 2);
+
+  const Result profiles = Run("profiles --json");
+  ASSERT_EQ(profiles.status, 0);
+  EXPECT_NE(profiles.out.find("{\"cameras\": [{\"name\": \"<<Unknown Camera>>\""),
+            std::string::npos)
+      << profiles.out;
+  EXPECT_EQ(Run("profiles extra").status, 1);
+  EXPECT_EQ(Run("--help").status, 0);
+  EXPECT_EQ(Run("frobnicate").status, 1);
+}
+
+TEST_F(CliTest, CommandsNeverWriteTheSettingsFile) {
+  WritePhoto("tree/a.png", 24, 24);
+  Run("denoise tree/a.png -o out.png");
+  Run("batch tree");
+  Run("info tree/a.png");
+  EXPECT_FALSE(fs::exists(work_ / "config/StillgrainGPU20/StillgrainGPU20.txt"));
+}
+
+}  // namespace
