@@ -1,6 +1,6 @@
 # Front door of the build: installs what is missing, configures CMake, builds, tests, benchmarks.
 #
-#   make demo    set everything up and run the command-line demo
+#   make demo    set everything up and denoise a real camera photo with stillgrain-cli
 #   make test    set everything up, run every test, then the unit tests under the sanitizers
 #   make photos  fetch the public camera photos that some tests read (into build/test-photos)
 #   make bench   build and run the benchmark against OpenCV
@@ -53,8 +53,14 @@ build: $(BUILD_DIR)/build.ninja
 photos: $(DEPS_STAMP)
 	-scripts/fetch-test-photos.sh $(PHOTOS_DIR)
 
+# The main job: a real camera photo (6000 × 4000, from the fetched test photos) denoised with the
+# stored profile of its camera, saved with its EXIF beside the other build outputs.
+DEMO_PHOTO  := $(PHOTOS_DIR)/sony-alpha-6000.jpg
+DEMO_OUTPUT := $(BUILD_DIR)/demo/sony-alpha-6000-denoised.jpg
+
 demo: build photos
-	$(BUILD_DIR)/stillgrain-cli demo $(DEMO_ARGS)
+	@mkdir -p $(dir $(DEMO_OUTPUT))
+	$(BUILD_DIR)/stillgrain-cli denoise $(DEMO_PHOTO) -o $(DEMO_OUTPUT) $(DEMO_ARGS)
 
 test: build photos $(ASAN_DIR)/build.ninja
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j$(CTEST_JOBS)

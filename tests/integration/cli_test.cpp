@@ -1,10 +1,16 @@
 // stillgrain-cli end to end: every command and its exit status, on real and generated photos.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/photo_files.h"
 
@@ -147,6 +153,48 @@ TEST_F(CliTest, InfoAndProfilesDescribeThePhotoAndTheStore) {
   EXPECT_EQ(Run("profiles extra").status, 1);
   EXPECT_EQ(Run("--help").status, 0);
   EXPECT_EQ(Run("frobnicate").status, 1);
+}
+
+// Starts the CLI on the 24-megapixel camera photo, interrupts it after `delayMs` and returns its
+// exit status.
+int InterruptedStatus(const fs::path& folder, const std::vector<std::string>& arguments,
+                      int delayMs) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(folder.c_str()) != 0) _exit(99);
+    std::vector<char*> argv{const_cast<char*>(STILLGRAIN_CLI_PATH)};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, STDOUT_FILENO);
+    dup2(devnull, STDERR_FILENO);
+    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    execv(argv[0], argv.data());
+    _exit(98);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  kill(child, SIGINT);
+  int raw = 0;
+  waitpid(child, &raw, 0);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST_F(CliTest, InterruptFinishesCleanlyWithoutAPartialFile) {
+  const fs::path photo = testphotos::TestPhoto(testphotos::kSonyPhoto);
+  if (photo.empty()) GTEST_SKIP() << "fetched test photos are missing (make photos)";
+  fs::create_directories(work_ / "tree");
+  fs::copy_file(photo, work_ / "tree/sony.jpg");
+  EXPECT_EQ(InterruptedStatus(work_.path(), {"denoise", "tree/sony.jpg", "-o", "out.jpg"}, 1500),
+            130);
+  EXPECT_EQ(InterruptedStatus(work_.path(), {"batch", "tree"}, 1500), 130);
+  EXPECT_FALSE(fs::exists(work_ / "out.jpg"));
+  for (const auto& entry : fs::recursive_directory_iterator(work_.path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "tree" || name == "sony.jpg" || name == "denoised" || name == "config" ||
+                name.ends_with(".txt") || name == "StillgrainGPU20")
+        << "left behind: " << entry.path();
+  }
+  EXPECT_FALSE(fs::exists(work_ / "tree/denoised/sony.jpg"));
 }
 
 TEST_F(CliTest, CommandsNeverWriteTheSettingsFile) {
