@@ -34,21 +34,21 @@ std::string ParseArguments(Arguments args, std::span<const OptionSpec> specs,
       value = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& candidate : specs) {
-      if (candidate.name == name) spec = &candidate;
+      if (candidate.name == name) known = &candidate;
     }
-    if (spec == nullptr) return "unknown option '" + std::string(args[i]) + "'";
-    if (!spec->takesValue) {
+    if (known == nullptr) return "unknown option '" + std::string(args[i]) + "'";
+    if (!known->takesValue) {
       if (value) return "option '" + std::string(name) + "' takes no value";
-      parsed.options.emplace_back(spec->name, std::string_view());
+      parsed.options.emplace_back(known->name, std::string_view());
       continue;
     }
     if (!value) {
       if (i + 1 == args.size()) return "option '" + std::string(name) + "' needs a value";
       value = args[++i];
     }
-    parsed.options.emplace_back(spec->name, *value);
+    parsed.options.emplace_back(known->name, *value);
   }
   return {};
 }
