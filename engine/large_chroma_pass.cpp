@@ -1,5 +1,7 @@
 #include "engine/large_chroma_pass.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -43,44 +45,128 @@ float At(const std::vector<float>& plane, int32_t width, int32_t y, int32_t x) {
   return plane[static_cast<size_t>(y) * width + x];
 }
 
+// Both passes below keep, for every output sample, the order of the float operations of the plain
+// definition (sum := 0; for each window row, for each window column: sum += kernel · sample; for
+// EXPAND the result is 4 · sum), and compute four output samples at a time in the lanes of SSE2
+// registers. Lanes are independent and SSE2 has no fused multiply-add, so each lane rounds exactly
+// as the scalar loop does, and the borders, where the windows move inward or lose columns, keep
+// the scalar loop.
+
+// REDUCE, one coarse sample by the plain definition: the 5 × 5 weighted sum around twice its
+// position in the fine level.
+float ReduceSample(const PyramidLevel& fine, int32_t r0, int32_t c0) {
+  float sum = 0.0f;
+  for (int32_t i = 0; i < kSide; ++i) {
+    for (int32_t j = 0; j < kSide; ++j) {
+      sum += kKernel[i * kSide + j] * At(fine.gauss, fine.width, r0 + i, c0 + j);
+    }
+  }
+  return sum;
+}
+
 // REDUCE: each coarse sample is the 5 × 5 weighted sum around twice its position in the fine level.
+// Interior samples x (window columns 2x − 2 … 2x + 2 inside the level) read the fine rows split
+// into even and odd columns, so that the five columns of four neighbouring windows are five
+// contiguous loads: 2x − 2 + j is even[x − 1], odd[x − 1], even[x], odd[x], even[x + 1].
 void Reduce(const PyramidLevel& fine, PyramidLevel& coarse) {
+  const int32_t half = (fine.width + 1) / 2;
+  std::vector<float> even(static_cast<size_t>(kSide) * (half + 1));
+  std::vector<float> odd(even.size());
+  // Interior x: 1 ≤ x and 2x + 2 ≤ fine.width − 1.
+  const int32_t first = 1;
+  const int32_t end = std::max(first, (fine.width - 3) / 2 + 1);
   for (int32_t v = 0; v < coarse.height; ++v) {
     const int32_t r0 = WindowStart(2 * v - 2, fine.height);
-    for (int32_t x = 0; x < coarse.width; ++x) {
-      const int32_t c0 = WindowStart(2 * x - 2, fine.width);
-      float sum = 0.0f;
+    for (int32_t i = 0; i < kSide; ++i) {
+      const float* row = &fine.gauss[static_cast<size_t>(r0 + i) * fine.width];
+      float* e = &even[static_cast<size_t>(i) * (half + 1)];
+      float* o = &odd[static_cast<size_t>(i) * (half + 1)];
+      for (int32_t m = 0; 2 * m < fine.width; ++m) e[m] = row[2 * m];
+      for (int32_t m = 0; 2 * m + 1 < fine.width; ++m) o[m] = row[2 * m + 1];
+    }
+    float* out = &coarse.gauss[static_cast<size_t>(v) * coarse.width];
+    int32_t x = 0;
+    for (; x < std::min(first, coarse.width); ++x) {
+      out[x] = ReduceSample(fine, r0, WindowStart(2 * x - 2, fine.width));
+    }
+    for (; x + 4 <= std::min(end, coarse.width); x += 4) {
+      __m128 sum = _mm_setzero_ps();
       for (int32_t i = 0; i < kSide; ++i) {
-        for (int32_t j = 0; j < kSide; ++j) {
-          sum += kKernel[i * kSide + j] * At(fine.gauss, fine.width, r0 + i, c0 + j);
-        }
+        const float* e = &even[static_cast<size_t>(i) * (half + 1) + x];
+        const float* o = &odd[static_cast<size_t>(i) * (half + 1) + x];
+        const float* k = &kKernel[i * kSide];
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(k[0]), _mm_loadu_ps(e - 1)));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(k[1]), _mm_loadu_ps(o - 1)));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(k[2]), _mm_loadu_ps(e)));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(k[3]), _mm_loadu_ps(o)));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(k[4]), _mm_loadu_ps(e + 1)));
       }
-      At(coarse.gauss, coarse.width, v, x) = sum;
+      _mm_storeu_ps(out + x, sum);
+    }
+    for (; x < coarse.width; ++x) {
+      out[x] = ReduceSample(fine, r0, WindowStart(2 * x - 2, fine.width));
     }
   }
 }
 
-// EXPAND: the coarse level upsampled onto the fine grid. Coarse sample (j / 2, u / 2) sits at even
-// fine position (j, u), so only the even rows and columns of each window contribute. On an odd
-// fine side the last position is even but lies at 2 · coarse side, past the coarse level: skipped.
+// EXPAND, one fine sample by the plain definition. Coarse sample (j / 2, u / 2) sits at even fine
+// position (j, u), so only the even rows and columns of each window contribute. On an odd fine side
+// the last position is even but lies at 2 · coarse side, past the coarse level: skipped.
+float ExpandSample(const PyramidLevel& coarse, int32_t r0, int32_t rowEnd, int32_t c0,
+                   int32_t columnEnd) {
+  float sum = 0.0f;
+  for (int32_t j = r0 + (r0 & 1); j < rowEnd; j += 2) {
+    for (int32_t u = c0 + (c0 & 1); u < columnEnd; u += 2) {
+      sum += kKernel[(j - r0) * kSide + (u - c0)] * At(coarse.gauss, coarse.width, j / 2, u / 2);
+    }
+  }
+  return 4.0f * sum;
+}
+
+// EXPAND: the coarse level upsampled onto the fine grid. An interior fine column x (window
+// x − 2 … x + 2 inside the fine level and below 2 · coarse width) reads, for even x = 2m, kernel
+// columns 0, 2, 4 at coarse columns m − 1, m, m + 1, and for odd x = 2m + 1 kernel columns 1 and 3
+// at coarse columns m and m + 1. Four even and four odd samples are formed at once and interleaved.
 void Expand(const PyramidLevel& coarse, const PyramidLevel& fine, std::vector<float>& expanded) {
   const int32_t rowLimit = 2 * coarse.height;
   const int32_t columnLimit = 2 * coarse.width;
+  // Interior pairs (2m, 2m + 1): 2m − 2 ≥ 0, 2m + 1 + 2 ≤ fine.width − 1 and < columnLimit.
+  const int32_t lastInterior = std::min(fine.width - 3, columnLimit - 3);
+  const int32_t firstPair = 1;
+  const int32_t endPair = std::max(firstPair, (lastInterior - 1) / 2 + 1);
+  const __m128 four = _mm_set1_ps(4.0f);
   for (int32_t y = 0; y < fine.height; ++y) {
     const int32_t r0 = WindowStart(y - 2, fine.height);
     const int32_t rowEnd = std::min(r0 + kSide, rowLimit);
-    for (int32_t x = 0; x < fine.width; ++x) {
+    float* out = &expanded[static_cast<size_t>(y) * fine.width];
+    auto scalar = [&](int32_t x) {
       const int32_t c0 = WindowStart(x - 2, fine.width);
-      const int32_t columnEnd = std::min(c0 + kSide, columnLimit);
-      float sum = 0.0f;
-      for (int32_t j = r0 + (r0 & 1); j < rowEnd; j += 2) {
-        for (int32_t u = c0 + (c0 & 1); u < columnEnd; u += 2) {
-          sum +=
-              kKernel[(j - r0) * kSide + (u - c0)] * At(coarse.gauss, coarse.width, j / 2, u / 2);
+      out[x] = ExpandSample(coarse, r0, rowEnd, c0, std::min(c0 + kSide, columnLimit));
+    };
+    int32_t x = 0;
+    int32_t m = firstPair;
+    if (fine.width > 4 && endPair - firstPair >= 4) {
+      for (; x < 2 * firstPair; ++x) scalar(x);
+      for (; m + 4 <= endPair; m += 4) {
+        __m128 even = _mm_setzero_ps();
+        __m128 odd = _mm_setzero_ps();
+        for (int32_t j = r0 + (r0 & 1); j < rowEnd; j += 2) {
+          const float* k = &kKernel[(j - r0) * kSide];
+          const float* c = &coarse.gauss[static_cast<size_t>(j / 2) * coarse.width + m];
+          even = _mm_add_ps(even, _mm_mul_ps(_mm_set1_ps(k[0]), _mm_loadu_ps(c - 1)));
+          even = _mm_add_ps(even, _mm_mul_ps(_mm_set1_ps(k[2]), _mm_loadu_ps(c)));
+          even = _mm_add_ps(even, _mm_mul_ps(_mm_set1_ps(k[4]), _mm_loadu_ps(c + 1)));
+          odd = _mm_add_ps(odd, _mm_mul_ps(_mm_set1_ps(k[1]), _mm_loadu_ps(c)));
+          odd = _mm_add_ps(odd, _mm_mul_ps(_mm_set1_ps(k[3]), _mm_loadu_ps(c + 1)));
         }
+        even = _mm_mul_ps(four, even);
+        odd = _mm_mul_ps(four, odd);
+        _mm_storeu_ps(out + 2 * m, _mm_unpacklo_ps(even, odd));
+        _mm_storeu_ps(out + 2 * m + 4, _mm_unpackhi_ps(even, odd));
       }
-      At(expanded, fine.width, y, x) = 4.0f * sum;
+      x = 2 * m;
     }
+    for (; x < fine.width; ++x) scalar(x);
   }
 }
 

@@ -19,10 +19,17 @@ void FillWeightTable(int32_t* table, int32_t level, double dynamics, double stre
   // Distance 0 is exactly the centre weight; it is never computed, so a zero strength term (whose
   // 0 / 0 would be undefined there) gives the centre weight and zeros.
   table[0] = kCentreWeight;
-  for (int32_t k = 1; k < kWeightTableEntries; ++k) {
+  int32_t k = 1;
+  for (; k < kWeightTableEntries; ++k) {
     const double cube = static_cast<double>(k) * k * k;
     table[k] = static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5));
+    if (table[k] == 0) break;
   }
+  // Once a weight rounds to 0 every later one does: the exponent −k³ / (300 e) falls by at least
+  // 3 / k of itself (more than 3e-4) from one distance to the next, far more than the rounding of
+  // the division and of exp could undo, so 10000 · exp stays below 0.5. For strength 10 this ends
+  // the exponentials after some 210 of the 9216 entries.
+  std::fill(table + std::min(k + 1, kWeightTableEntries), table + kWeightTableEntries, 0);
 }
 
 void BuildCompactWeightTables(CompactWeightTables& compact, const WeightTables& tables) {
@@ -84,8 +91,16 @@ bool WeightTableCache::Build(double dynamics, double strengthTerm, int32_t patch
     slot.patchSide = patchSide;
     slot.strengthTerm = strengthTerm;
     slot.dynamics = dynamics;
+    // Levels of equal strength e (all of them for dynamics 0) get equal tables: they share the
+    // first one's storage, which saves its 9216 exponentials and 36 KB at each further level.
     for (int32_t level = 0; level < 256; ++level) {
       std::vector<int32_t>& table = slot.storage[level];
+      const double e = LevelStrength(level, dynamics, strengthTerm);
+      if (level > 0 && e == LevelStrength(level - 1, dynamics, strengthTerm)) {
+        std::vector<int32_t>().swap(table);
+        slot.tables[level] = slot.tables[level - 1];
+        continue;
+      }
       table.resize(kWeightTableEntries);
       FillWeightTable(table.data(), level, dynamics, strengthTerm);
       slot.tables[level] = table.data();

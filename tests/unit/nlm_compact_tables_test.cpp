@@ -33,6 +33,28 @@ struct Key {
 const Key kKeys[] = {{0, 0},    {0, 1},    {0, 10},  {4, 10},      {-4, 10}, {1.5, 23},
                      {-0.7, 50}, {0, 50},  {4, 50},  {0.0004, 10}, {0, 5000}};
 
+// The table stops evaluating exponentials after its first zero; every entry must still be the
+// formula's.
+TEST(WeightTableFill, EveryEntryFollowsTheFormulaPastTheFirstZero) {
+  std::vector<int32_t> table(kWeightTableEntries);
+  for (const Key& key : kKeys) {
+    const double w = std::pow(key.strength, 3.5);
+    for (int32_t level : {0, 1, 128, 254, 255}) {
+      FillWeightTable(table.data(), level, key.dynamics, w);
+      double e = w;
+      if (key.dynamics > 0) e = w * (1.0 + level * key.dynamics / 256.0);
+      if (key.dynamics < 0) e = w * (1.0 + (255 - level) * -key.dynamics / 256.0);
+      ASSERT_EQ(table[0], 10000);
+      for (int32_t k = 1; k < kWeightTableEntries; ++k) {
+        const double cube = static_cast<double>(k) * k * k;
+        ASSERT_EQ(table[k], static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5)))
+            << "dynamics " << key.dynamics << ", strength " << key.strength << ", level " << level
+            << ", distance " << k;
+      }
+    }
+  }
+}
+
 TEST(CompactWeightTables, ClampedLookUpGivesTheFullTablesWeightEverywhere) {
   for (const Key& key : kKeys) {
     const FullTables full(key.dynamics, std::pow(key.strength, 3.5));
