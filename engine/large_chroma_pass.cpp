@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "engine/denoise_component.h"
 
@@ -45,6 +47,34 @@ float At(const std::vector<float>& plane, int32_t width, int32_t y, int32_t x) {
   return plane[static_cast<size_t>(y) * width + x];
 }
 
+// Output rows [first, end) of one pass.
+struct RowRange {
+  int32_t first;
+  int32_t end;
+};
+
+// Runs pass(range) over the rows [0, count) cut into one range per thread, on the calling thread
+// and threads − 1 helpers (fewer for small levels; all on the calling thread when the system
+// refuses a thread). Each output row of REDUCE and EXPAND depends on the input level only, so the
+// cut changes no value.
+template <typename Pass>
+void SplitRows(int32_t count, int32_t threads, const Pass& pass) {
+  constexpr int32_t kRowsPerThread = 64;
+  const int32_t parts = std::clamp(count / kRowsPerThread, 1, std::clamp(threads, 1, 16));
+  auto range = [&](int32_t part) {
+    return RowRange{count * part / parts, count * (part + 1) / parts};
+  };
+  std::vector<std::thread> helpers;
+  int32_t part = 1;
+  try {
+    for (; part < parts; ++part) helpers.emplace_back([&, part] { pass(range(part)); });
+  } catch (const std::system_error&) {
+  }
+  pass(range(0));
+  for (int32_t rest = part; rest < parts; ++rest) pass(range(rest));
+  for (std::thread& helper : helpers) helper.join();
+}
+
 // Both passes below keep, for every output sample, the order of the float operations of the plain
 // definition (sum := 0; for each window row, for each window column: sum += kernel · sample; for
 // EXPAND the result is 4 · sum), and compute four output samples at a time in the lanes of SSE2
@@ -68,14 +98,14 @@ float ReduceSample(const PyramidLevel& fine, int32_t r0, int32_t c0) {
 // Interior samples x (window columns 2x − 2 … 2x + 2 inside the level) read the fine rows split
 // into even and odd columns, so that the five columns of four neighbouring windows are five
 // contiguous loads: 2x − 2 + j is even[x − 1], odd[x − 1], even[x], odd[x], even[x + 1].
-void Reduce(const PyramidLevel& fine, PyramidLevel& coarse) {
+void Reduce(const PyramidLevel& fine, PyramidLevel& coarse, RowRange rows) {
   const int32_t half = (fine.width + 1) / 2;
   std::vector<float> even(static_cast<size_t>(kSide) * (half + 1));
   std::vector<float> odd(even.size());
   // Interior x: 1 ≤ x and 2x + 2 ≤ fine.width − 1.
   const int32_t first = 1;
   const int32_t end = std::max(first, (fine.width - 3) / 2 + 1);
-  for (int32_t v = 0; v < coarse.height; ++v) {
+  for (int32_t v = rows.first; v < rows.end; ++v) {
     const int32_t r0 = WindowStart(2 * v - 2, fine.height);
     for (int32_t i = 0; i < kSide; ++i) {
       const float* row = &fine.gauss[static_cast<size_t>(r0 + i) * fine.width];
@@ -127,7 +157,8 @@ float ExpandSample(const PyramidLevel& coarse, int32_t r0, int32_t rowEnd, int32
 // x − 2 … x + 2 inside the fine level and below 2 · coarse width) reads, for even x = 2m, kernel
 // columns 0, 2, 4 at coarse columns m − 1, m, m + 1, and for odd x = 2m + 1 kernel columns 1 and 3
 // at coarse columns m and m + 1. Four even and four odd samples are formed at once and interleaved.
-void Expand(const PyramidLevel& coarse, const PyramidLevel& fine, std::vector<float>& expanded) {
+void Expand(const PyramidLevel& coarse, const PyramidLevel& fine, std::vector<float>& expanded,
+            RowRange rows) {
   const int32_t rowLimit = 2 * coarse.height;
   const int32_t columnLimit = 2 * coarse.width;
   // Interior pairs (2m, 2m + 1): 2m − 2 ≥ 0, 2m + 1 + 2 ≤ fine.width − 1 and < columnLimit.
@@ -135,7 +166,7 @@ void Expand(const PyramidLevel& coarse, const PyramidLevel& fine, std::vector<fl
   const int32_t firstPair = 1;
   const int32_t endPair = std::max(firstPair, (lastInterior - 1) / 2 + 1);
   const __m128 four = _mm_set1_ps(4.0f);
-  for (int32_t y = 0; y < fine.height; ++y) {
+  for (int32_t y = rows.first; y < rows.end; ++y) {
     const int32_t r0 = WindowStart(y - 2, fine.height);
     const int32_t rowEnd = std::min(r0 + kSide, rowLimit);
     float* out = &expanded[static_cast<size_t>(y) * fine.width];
@@ -245,10 +276,34 @@ bool RebuildPyramid(std::vector<PyramidLevel>& levels, uint32_t bits,
     if (k == 1 && DenoiseLevel(levels[2], bits, settings)) return true;
     PyramidLevel& level = levels[k];
     if (!HoldsWindow(level)) continue;
-    Expand(levels[k + 1], level, level.gauss);
-    for (size_t i = 0; i < level.gauss.size(); ++i) level.gauss[i] += level.laplace[i];
+    SplitRows(level.height, settings.threadCount, [&](RowRange rows) {
+      Expand(levels[k + 1], level, level.gauss, rows);
+      const size_t end = static_cast<size_t>(rows.end) * level.width;
+      for (size_t i = static_cast<size_t>(rows.first) * level.width; i < end; ++i) {
+        level.gauss[i] += level.laplace[i];
+      }
+    });
   }
   return false;
+}
+
+// Builds the pyramid from level 0's Gaussian plane with `threads` threads per pass.
+void Decompose(std::vector<PyramidLevel>& levels, int32_t threads) {
+  for (int32_t k = 0; k < kPyramidLevels - 1; ++k) {
+    PyramidLevel& level = levels[k];
+    PyramidLevel& coarse = levels[k + 1];
+    if (HoldsWindow(coarse)) {
+      SplitRows(coarse.height, threads, [&](RowRange rows) { Reduce(level, coarse, rows); });
+    }
+    if (!HoldsWindow(level)) continue;
+    SplitRows(level.height, threads, [&](RowRange rows) {
+      Expand(coarse, level, level.laplace, rows);
+      const size_t end = static_cast<size_t>(rows.end) * level.width;
+      for (size_t i = static_cast<size_t>(rows.first) * level.width; i < end; ++i) {
+        level.laplace[i] = level.gauss[i] - level.laplace[i];
+      }
+    });
+  }
 }
 
 }  // namespace
@@ -266,17 +321,7 @@ std::vector<PyramidLevel> AllocatePyramid(int32_t width, int32_t height) {
   return levels;
 }
 
-void DecomposePyramid(std::vector<PyramidLevel>& levels) {
-  for (int32_t k = 0; k < kPyramidLevels - 1; ++k) {
-    PyramidLevel& level = levels[k];
-    if (HoldsWindow(levels[k + 1])) Reduce(level, levels[k + 1]);
-    if (!HoldsWindow(level)) continue;
-    Expand(levels[k + 1], level, level.laplace);
-    for (size_t i = 0; i < level.gauss.size(); ++i) {
-      level.laplace[i] = level.gauss[i] - level.laplace[i];
-    }
-  }
-}
+void DecomposePyramid(std::vector<PyramidLevel>& levels) { Decompose(levels, 1); }
 
 bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int32_t quality,
                      double dynamics, ProgressSink* progress, bool useGpu, int32_t threadCount) {
@@ -287,7 +332,7 @@ bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int3
     return true;
   }
   RasterToPlane(in, levels[0].gauss);
-  DecomposePyramid(levels);
+  Decompose(levels, threadCount);
   const FilterSettings settings{strength, quality, dynamics, progress, useGpu, threadCount};
   if (RebuildPyramid(levels, in.bitsPerComponent, settings)) return true;
   if (&out != &in && CBxPicBufAPI::ReinitHeap(out, in)) return true;

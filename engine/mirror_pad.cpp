@@ -1,6 +1,8 @@
 #include "engine/mirror_pad.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 int32_t MirrorCoordinate(int32_t k, int32_t border, int32_t size) {
   const int32_t first = border;
@@ -18,13 +20,19 @@ template <typename Sample>
 void MirrorPadTyped(SBxPicBuf& raster, int32_t border) {
   const int32_t width = raster.width;
   const int32_t height = raster.height;
+  // The columns the left and right borders read are the same in every row: look them up once.
+  std::vector<int32_t> left(std::max(border, 0));
+  std::vector<int32_t> right(left.size());
+  for (int32_t x = 0; x < border; ++x) {
+    left[x] = MirrorCoordinate(x, border, width);
+    right[x] = MirrorCoordinate(width - border + x, border, width);
+  }
   // Left and right borders of the image rows, then whole border rows copied from their mirrors.
   for (int32_t y = border; y < height - border; ++y) {
     Sample* row = PicRow<Sample>(raster, y);
-    for (int32_t x = 0; x < border; ++x) row[x] = row[MirrorCoordinate(x, border, width)];
-    for (int32_t x = width - border; x < width; ++x) {
-      row[x] = row[MirrorCoordinate(x, border, width)];
-    }
+    for (int32_t x = 0; x < border; ++x) row[x] = row[left[x]];
+    Sample* end = row + width - border;
+    for (int32_t x = 0; x < border; ++x) end[x] = row[right[x]];
   }
   const size_t rowBytes = static_cast<size_t>(width) * sizeof(Sample);
   for (int32_t y = 0; y < height; ++y) {
