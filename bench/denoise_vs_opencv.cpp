@@ -163,8 +163,8 @@ bool UseFirstCpus(int count) {
   return sched_setaffinity(0, sizeof(wanted), &wanted) == 0;
 }
 
-void DenoiseOnce(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels,
-                 double strength, double strengthChromaLarge) {
+void DenoiseOnce(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels, double strength,
+                 double strengthChromaLarge) {
   DenoisePicture(out, noisy, strength, strength, strengthChromaLarge, 3, 0.0, nullptr, levels,
                  /*processInYUV=*/true, /*useGpu=*/false, /*fusion=*/false, kMedianNone);
 }
@@ -180,8 +180,7 @@ double Psnr8(const SBxPicBuf& clean, const SBxPicBuf& result) {
 }
 
 Run TimeEngine(SBxPicBuf& out, const SBxPicBuf& clean, const SBxPicBuf& noisy,
-               const NoiseLevels& levels, double strength, double strengthChromaLarge,
-               int repeat) {
+               const NoiseLevels& levels, double strength, double strengthChromaLarge, int repeat) {
   const double seconds =
       Seconds(repeat, [&] { DenoiseOnce(out, noisy, levels, strength, strengthChromaLarge); });
   return {seconds, Psnr8(clean, out)};
@@ -207,8 +206,7 @@ std::string EngineLabel(uint32_t bits, double strength, int strengthChromaLarge)
 
 // Times the preview of a 200 × 200 region with its margins, cut from the middle of the picture:
 // every run, since a preview is recomputed on each change; prints the fastest and the median.
-void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double strength,
-                 int repeat) {
+void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double strength, int repeat) {
   const int32_t side = kPreviewSide + 2 * kPreviewMargin;
   ScopedPicBuf region;
   ScopedPicBuf denoised;
@@ -224,10 +222,11 @@ void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double stren
     times.push_back(Seconds(1, [&] { DenoiseOnce(*denoised, *region, levels, strength, 10.0); }));
   }
   std::sort(times.begin(), times.end());
-  std::printf("preview  %d x %d (%d x %d + %d-pixel margins), %u-bit colour, chroma-large 10, "
-              "denoise only: fastest %.1f ms, median %.1f ms of %zu\n",
-              side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent,
-              1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
+  std::printf(
+      "preview  %d x %d (%d x %d + %d-pixel margins), %u-bit colour, chroma-large 10, "
+      "denoise only: fastest %.1f ms, median %.1f ms of %zu\n",
+      side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent,
+      1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
 }
 
 void PrintRun(const std::string& what, const Run& run, double megapixels) {
@@ -275,8 +274,7 @@ int main(int argc, char** argv) {
   if (options->bits == 16) {
     if (CBxPicBufAPI::ReinitHeap(*wide, *noisy)) return 1;
     CBxPicBufAPI::Copy(*wide, *noisy);
-    if (CBxPicBufAPI::ConvertBpcComp(*wide, 16, 3) ||
-        CBxPicBufAPI::ReinitHeap(*denoised, *wide)) {
+    if (CBxPicBufAPI::ConvertBpcComp(*wide, 16, 3) || CBxPicBufAPI::ReinitHeap(*denoised, *wide)) {
       return 1;
     }
     input = &*wide;

@@ -37,8 +37,8 @@ void MirrorPadTyped(SBxPicBuf& raster, int32_t border) {
   const size_t rowBytes = static_cast<size_t>(width) * sizeof(Sample);
   for (int32_t y = 0; y < height; ++y) {
     if (y >= border && y < height - border) continue;
-    std::memcpy(PicRow<Sample>(raster, y), PicRow<Sample>(raster, MirrorCoordinate(y, border, height)),
-                rowBytes);
+    std::memcpy(PicRow<Sample>(raster, y),
+                PicRow<Sample>(raster, MirrorCoordinate(y, border, height)), rowBytes);
   }
 }
 

@@ -17,10 +17,10 @@
 // the values they weigh.
 template <typename Sample>
 struct NlmOffsetRow {
-  const uint16_t* w1;    // weight of x + d
-  const uint16_t* w2;    // weight of x − d
-  const Sample* plus;    // V(x + d)
-  const Sample* minus;   // V(x − d)
+  const uint16_t* w1;   // weight of x + d
+  const uint16_t* w2;   // weight of x − d
+  const Sample* plus;   // V(x + d)
+  const Sample* minus;  // V(x − d)
 };
 
 // An accumulation adds up to this many offsets in one pass over the sums, so the sums are read and
@@ -32,8 +32,8 @@ constexpr int32_t kMaxOffsetsPerPass16 = 3;
 struct NlmRowKernels {
   const char* name;
 
-  // cells[j] = |p0[2j] − g0[2j]| + |p0[2j+1] − g0[2j+1]| + |p1[2j] − g1[2j]| + |p1[2j+1] − g1[2j+1]|
-  // for j in [0, count): two guide rows g0, g1 against their partner rows p0, p1.
+  // cells[j] = |p0[2j] − g0[2j]| + |p0[2j+1] − g0[2j+1]| + |p1[2j] − g1[2j]| + |p1[2j+1] −
+  // g1[2j+1]| for j in [0, count): two guide rows g0, g1 against their partner rows p0, p1.
   void (*cellSums)(uint16_t* cells, const uint8_t* g0, const uint8_t* p0, const uint8_t* g1,
                    const uint8_t* p1, int32_t count);
 
@@ -64,11 +64,12 @@ struct NlmRowKernels {
 
   // The contribution of `rowCount` offsets (1 … kMaxOffsetsPerPass8 or 16) to one row, x in
   // [0, count), for each offset row r:
-  //   weightSum[x] += r.w1[x] + r.w2[x];  valueSum[x] += r.w1[x] · r.plus[x] + r.w2[x] · r.minus[x].
+  //   weightSum[x] += r.w1[x] + r.w2[x];  valueSum[x] += r.w1[x] · r.plus[x] + r.w2[x] ·
+  //   r.minus[x].
   void (*accumulate8)(uint32_t* weightSum, uint32_t* valueSum, const NlmOffsetRow<uint8_t>* rows,
                       int32_t rowCount, int32_t count);
-  void (*accumulate16)(uint32_t* weightSum, uint64_t* valueSum,
-                       const NlmOffsetRow<uint16_t>* rows, int32_t rowCount, int32_t count);
+  void (*accumulate16)(uint32_t* weightSum, uint64_t* valueSum, const NlmOffsetRow<uint16_t>* rows,
+                       int32_t rowCount, int32_t count);
 };
 
 // The SSE2 kernels; always available.

@@ -61,8 +61,8 @@ void CellSums(uint16_t* cells, const uint8_t* g0, const uint8_t* p0, const uint8
 void HorizontalSums(uint16_t* out, const uint16_t* in, int32_t count) {
   int32_t j = 0;
   for (; j + 16 <= count; j += 16) {
-    Store(out + j, _mm256_add_epi16(_mm256_add_epi16(Load(in + j - 1), Load(in + j)),
-                                    Load(in + j + 1)));
+    Store(out + j,
+          _mm256_add_epi16(_mm256_add_epi16(Load(in + j - 1), Load(in + j)), Load(in + j + 1)));
   }
   for (; j < count; ++j) out[j] = static_cast<uint16_t>(in[j - 1] + in[j] + in[j + 1]);
 }
@@ -163,10 +163,10 @@ void Accumulate8(uint32_t* weightSum, uint32_t* valueSum, const NlmOffsetRow<uin
       const __m256i m = _mm256_cvtepu8_epi16(Load128(row.minus + x));
       const __m256i pairsLow = _mm256_unpacklo_epi16(a, b);
       const __m256i pairsHigh = _mm256_unpackhi_epi16(a, b);
-      valuesLow = _mm256_add_epi32(valuesLow,
-                                   _mm256_madd_epi16(pairsLow, _mm256_unpacklo_epi16(p, m)));
-      valuesHigh = _mm256_add_epi32(valuesHigh,
-                                    _mm256_madd_epi16(pairsHigh, _mm256_unpackhi_epi16(p, m)));
+      valuesLow =
+          _mm256_add_epi32(valuesLow, _mm256_madd_epi16(pairsLow, _mm256_unpacklo_epi16(p, m)));
+      valuesHigh =
+          _mm256_add_epi32(valuesHigh, _mm256_madd_epi16(pairsHigh, _mm256_unpackhi_epi16(p, m)));
       weightsLow = _mm256_add_epi32(weightsLow, _mm256_madd_epi16(pairsLow, ones));
       weightsHigh = _mm256_add_epi32(weightsHigh, _mm256_madd_epi16(pairsHigh, ones));
     }
@@ -200,10 +200,10 @@ void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const NlmOffsetRow<ui
       const __m256i m = _mm256_xor_si256(Load(row.minus + x), bias);
       const __m256i pairsLow = _mm256_unpacklo_epi16(a, b);
       const __m256i pairsHigh = _mm256_unpackhi_epi16(a, b);
-      valuesLow = _mm256_add_epi32(valuesLow,
-                                   _mm256_madd_epi16(pairsLow, _mm256_unpacklo_epi16(p, m)));
-      valuesHigh = _mm256_add_epi32(valuesHigh,
-                                    _mm256_madd_epi16(pairsHigh, _mm256_unpackhi_epi16(p, m)));
+      valuesLow =
+          _mm256_add_epi32(valuesLow, _mm256_madd_epi16(pairsLow, _mm256_unpacklo_epi16(p, m)));
+      valuesHigh =
+          _mm256_add_epi32(valuesHigh, _mm256_madd_epi16(pairsHigh, _mm256_unpackhi_epi16(p, m)));
       weightsLow = _mm256_add_epi32(weightsLow, _mm256_madd_epi16(pairsLow, ones));
       weightsHigh = _mm256_add_epi32(weightsHigh, _mm256_madd_epi16(pairsHigh, ones));
     }
@@ -235,8 +235,8 @@ void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const NlmOffsetRow<ui
 // Defined here so that the table itself is built in this file; engine/nlm_kernels.cpp hands it out
 // only when the processor has AVX2.
 const NlmRowKernels& NlmKernelsAvx2Unchecked() {
-  static const NlmRowKernels kernels{"AVX2",        CellSums,        HorizontalSums,
-                                     VerticalSums,  ExpandWeights,   ExpandDistances,
-                                     LookUpWeights, Accumulate8,     Accumulate16};
+  static const NlmRowKernels kernels{"AVX2",        CellSums,      HorizontalSums,
+                                     VerticalSums,  ExpandWeights, ExpandDistances,
+                                     LookUpWeights, Accumulate8,   Accumulate16};
   return kernels;
 }

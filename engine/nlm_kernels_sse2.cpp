@@ -48,8 +48,8 @@ void CellSums(uint16_t* cells, const uint8_t* g0, const uint8_t* p0, const uint8
 void HorizontalSums(uint16_t* out, const uint16_t* in, int32_t count) {
   int32_t j = 0;
   for (; j + 8 <= count; j += 8) {
-    const __m128i sum = _mm_add_epi16(_mm_add_epi16(Load(in + j - 1), Load(in + j)),
-                                      Load(in + j + 1));
+    const __m128i sum =
+        _mm_add_epi16(_mm_add_epi16(Load(in + j - 1), Load(in + j)), Load(in + j + 1));
     Store(out + j, sum);
   }
   for (; j < count; ++j) out[j] = static_cast<uint16_t>(in[j - 1] + in[j] + in[j + 1]);
@@ -186,8 +186,8 @@ void Accumulate16(uint32_t* weightSum, uint64_t* valueSum, const NlmOffsetRow<ui
 }  // namespace
 
 const NlmRowKernels& NlmKernelsSse2() {
-  static const NlmRowKernels kernels{"SSE2",        CellSums,        HorizontalSums,
-                                     VerticalSums,  ExpandWeights,   ExpandDistances,
-                                     LookUpWeights, Accumulate8,     Accumulate16};
+  static const NlmRowKernels kernels{"SSE2",        CellSums,      HorizontalSums,
+                                     VerticalSums,  ExpandWeights, ExpandDistances,
+                                     LookUpWeights, Accumulate8,   Accumulate16};
   return kernels;
 }

@@ -116,8 +116,7 @@ RowSpan BoxRowsOfBand(const NlmGeometry& g, NlmBand band, NlmOffset d) {
 }  // namespace
 
 template <typename Sum>
-NlmBandScratch<Sum>::NlmBandScratch(const NlmGeometry& g, int32_t bandRows,
-                                    int32_t offsetsPerPass)
+NlmBandScratch<Sum>::NlmBandScratch(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass)
     : cellRowCapacity((bandRows + g.searchRadius) / 2 + 4),
       expandedSize(Index(cellRowCapacity, g.paddedWidth)),
       cells(Index(cellRowCapacity, g.cellWidth)),
@@ -238,21 +237,14 @@ void BoxRowForOffset(uint16_t* out, const uint8_t* guide, const NlmGeometry& g, 
 
 template struct NlmBandScratch<uint32_t>;
 template struct NlmBandScratch<uint64_t>;
-template void StartBandSums<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
-                                               const NlmPlanes<uint8_t>&, const NlmGeometry&,
-                                               NlmBand);
+template void StartBandSums<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&, const NlmPlanes<uint8_t>&,
+                                               const NlmGeometry&, NlmBand);
 template void StartBandSums<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
                                                 const NlmPlanes<uint16_t>&, const NlmGeometry&,
                                                 NlmBand);
-template void AccumulateBandOffsets<uint8_t, uint32_t>(NlmBandScratch<uint32_t>&,
-                                                       const NlmPlanes<uint8_t>&,
-                                                       const NlmGeometry&, NlmBand,
-                                                       const NlmOffset*, int32_t,
-                                                       const CompactWeightTables&,
-                                                       const NlmRowKernels&);
-template void AccumulateBandOffsets<uint16_t, uint64_t>(NlmBandScratch<uint64_t>&,
-                                                        const NlmPlanes<uint16_t>&,
-                                                        const NlmGeometry&, NlmBand,
-                                                        const NlmOffset*, int32_t,
-                                                        const CompactWeightTables&,
-                                                        const NlmRowKernels&);
+template void AccumulateBandOffsets<uint8_t, uint32_t>(
+    NlmBandScratch<uint32_t>&, const NlmPlanes<uint8_t>&, const NlmGeometry&, NlmBand,
+    const NlmOffset*, int32_t, const CompactWeightTables&, const NlmRowKernels&);
+template void AccumulateBandOffsets<uint16_t, uint64_t>(
+    NlmBandScratch<uint64_t>&, const NlmPlanes<uint16_t>&, const NlmGeometry&, NlmBand,
+    const NlmOffset*, int32_t, const CompactWeightTables&, const NlmRowKernels&);

@@ -12,7 +12,8 @@
 //      cell's value — its weight when one table serves every intensity level, else its distance
 //      clamped to the span of the compact tables (engine/weight_table_cache.h);
 //   4. accumulation: for every pixel x with guide value I, weights u1 = T_I[dist(x)] and
-//      u2 = T_I[dist(x − d)]; weightSum(x) += u1 + u2, valueSum(x) += u1 · V(x + d) + u2 · V(x − d).
+//      u2 = T_I[dist(x − d)]; weightSum(x) += u1 + u2, valueSum(x) += u1 · V(x + d) + u2 · V(x −
+//      d).
 //
 // Rows of the half window have dy ≤ 0, so x − d lies at most R rows below x: a band of h pixel rows
 // reads h / 2 + R / 2 + 1 box rows, each 3 cell rows high. The band rows are chosen so that its
@@ -43,8 +44,8 @@ struct NlmBand {
 
 // The most offsets one accumulation pass adds for a depth (engine/nlm_kernels.h).
 template <typename Sample>
-constexpr int32_t kOffsetsPerPass =
-    sizeof(Sample) == 1 ? kMaxOffsetsPerPass8 : kMaxOffsetsPerPass16;
+constexpr int32_t kOffsetsPerPass = sizeof(Sample) == 1 ? kMaxOffsetsPerPass8
+                                                        : kMaxOffsetsPerPass16;
 
 // The scratch rows of one thread, sized once per call for bands of at most `bandRows` rows and
 // reused for every band and offset. The expanded rows and per-pixel weights exist once per offset
@@ -54,15 +55,15 @@ struct NlmBandScratch {
   NlmBandScratch(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass);
 
   int32_t cellRowCapacity;
-  size_t expandedSize;             // cellRowCapacity × paddedWidth: the rows of one offset
-  std::vector<uint16_t> cells;     // cell sums, cellRowCapacity × cellWidth
-  std::vector<uint16_t> across;    // horizontal 3-cell sums of the same rows
-  std::vector<uint16_t> box;       // one box row, cellWidth
-  std::vector<uint16_t> expanded;  // box rows at pixel resolution, one expandedSize per offset
+  size_t expandedSize;                // cellRowCapacity × paddedWidth: the rows of one offset
+  std::vector<uint16_t> cells;        // cell sums, cellRowCapacity × cellWidth
+  std::vector<uint16_t> across;       // horizontal 3-cell sums of the same rows
+  std::vector<uint16_t> box;          // one box row, cellWidth
+  std::vector<uint16_t> expanded;     // box rows at pixel resolution, one expandedSize per offset
   std::vector<uint16_t> nearWeights;  // per-pixel weights u1 and u2 of one row, one width per
   std::vector<uint16_t> farWeights;   // offset (tables by level only)
-  std::vector<uint32_t> weightSum;  // bandRows × width
-  std::vector<Sum> valueSum;        // uint32_t for 8-bit values, uint64_t for 16-bit
+  std::vector<uint32_t> weightSum;    // bandRows × width
+  std::vector<Sum> valueSum;          // uint32_t for 8-bit values, uint64_t for 16-bit
 };
 
 // Starts the sums of a band with the centre offset (0, 0), whose distance is 0 and weight 10000

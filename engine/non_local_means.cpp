@@ -18,9 +18,12 @@
 
 int32_t SearchWindowSide(int32_t quality) {
   switch (quality) {
-    case 1: return 7;
-    case 2: return 13;
-    default: return 21;
+    case 1:
+      return 7;
+    case 2:
+      return 13;
+    default:
+      return 21;
   }
 }
 
@@ -210,8 +213,8 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
       paddedGuide->data,
       reinterpret_cast<const Sample*>(values != nullptr ? paddedValues->data : paddedGuide->data)};
   const int32_t threads = std::clamp(threadCount, 1, 16);
-  FilterJob<Sample> job{g, planes, *tables, ActiveNlmKernels(),
-                        PlanBands<Sample>(g.height, threads), *result};
+  FilterJob<Sample> job{
+      g, planes, *tables, ActiveNlmKernels(), PlanBands<Sample>(g.height, threads), *result};
   const int32_t busyThreads = std::min(threads, job.bands.count);
   std::vector<NlmBandScratch<Sum>> scratch;
   try {
@@ -235,8 +238,10 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
   }
   FilterBands<Sample, Sum>(scratch[0], job, &share);
   for (std::thread& worker : workers) worker.join();
-  if (CancelRequested()) return false;
+  // The steps still due (all of them when the workers took every band) go out before the cancel
+  // check, so that a cancel raised from one of them stops the result as one raised earlier would.
   share.Finish();
+  if (CancelRequested()) return false;
 
   if (CBxPicBufAPI::ReinitHeap(out, in)) return true;
   CBxPicBufAPI::Copy(out, *result);
@@ -264,7 +269,7 @@ bool NonLocalMeans16(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide
                      const SBxPicBuf& values, int32_t strength, int32_t quality, double dynamics,
                      ProgressSink* progress, double /*noise*/) {
   return RunNonLocalMeans<uint16_t, uint64_t>(out, in, guide, &values, StrengthTerm(strength),
-                                            quality, dynamics, 1, progress);
+                                              quality, dynamics, 1, progress);
 }
 
 bool NonLocalMeans16Multi(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
@@ -272,5 +277,5 @@ bool NonLocalMeans16Multi(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& 
                           double dynamics, int32_t threadCount, ProgressSink* progress,
                           double /*noise*/) {
   return RunNonLocalMeans<uint16_t, uint64_t>(out, in, guide, &values, StrengthTerm(strength),
-                                            quality, dynamics, threadCount, progress);
+                                              quality, dynamics, threadCount, progress);
 }

@@ -78,8 +78,7 @@ Checksums DenoisedChecksum(const GoldenCase& c) {
   const Picture in = Input(c);
   Picture out(c.width, c.height, c.components, c.bits);
   DenoisePicture(out, in, c.strength, c.strengthChroma, c.strengthChromaLarge, c.quality,
-                 c.dynamics, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, c.yuv, false, false,
-                 c.median);
+                 c.dynamics, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, c.yuv, false, false, c.median);
   return {Checksum(in), Checksum(out)};
 }
 
@@ -117,8 +116,8 @@ const GoldenCase kCases[] = {
      0x4d516b278038c223ull},
     {"colour8 blurred q1", 60, 44, 3, 8, kSmooth, 28, 40, 0, 1, 1, true, kMedianNone,
      0x67d7adb13ccb3197ull},
-    {"colour16 smooth odd q3 large", 77, 51, 3, 16, kSmooth, 10, 12, 10, 3, -1, true,
-     kMedianStrong, 0x9845d50e9ddf12ebull},
+    {"colour16 smooth odd q3 large", 77, 51, 3, 16, kSmooth, 10, 12, 10, 3, -1, true, kMedianStrong,
+     0x9845d50e9ddf12ebull},
     {"colour16 random q1", 64, 64, 3, 16, kRandom, 11, 13, 0, 1, 0, true, kMedianNone,
      0x2d556ef67112eadbull},
     {"colour16 smooth q2 large wide", 180, 120, 3, 16, kSmooth, 10, 10, 10, 2, 0.5, true,

@@ -67,7 +67,8 @@ void Decompose(std::vector<PyramidLevel>& levels) {
     if (HoldsWindow(levels[k + 1])) Reduce(level, levels[k + 1]);
     if (!HoldsWindow(level)) continue;
     Expand(levels[k + 1], level, level.laplace);
-    for (size_t i = 0; i < level.gauss.size(); ++i) level.laplace[i] = level.gauss[i] - level.laplace[i];
+    for (size_t i = 0; i < level.gauss.size(); ++i)
+      level.laplace[i] = level.gauss[i] - level.laplace[i];
   }
 }
 
@@ -120,7 +121,7 @@ Picture LargeChroma(const Picture& in, int32_t strength, int32_t quality, double
 struct Size {
   int32_t width, height;
 };
-const Size kSizes[] = {{10, 10}, {11, 13}, {17, 9},  {18, 18}, {23, 40}, {30, 30},
+const Size kSizes[] = {{10, 10}, {11, 13}, {17, 9},   {18, 18},  {23, 40},  {30, 30},
                        {37, 21}, {64, 64}, {101, 75}, {257, 66}, {1100, 24}};
 
 TEST(ChromaPyramid, DecompositionMatchesThePlainLoops) {
@@ -148,18 +149,21 @@ TEST(ChromaPyramid, WholePassMatchesThePlainLoopsAtBothDepths) {
     double dynamics;
   };
   const Case cases[] = {
-      {{101, 75}, 8, 10, 3, 0},  {{160, 120}, 8, 20, 2, 0.5}, {{37, 21}, 8, 10, 1, 0},
-      {{90, 134}, 16, 12, 3, -1}, {{257, 66}, 16, 30, 1, 0},
+      {{101, 75}, 8, 10, 3, 0},
+      {{160, 120}, 8, 20, 2, 0.5},
+      {{37, 21}, 8, 10, 1, 0},
+      {{90, 134}, 16, 12, 3, -1},
+      {{257, 66}, 16, 30, 1, 0},
       // Levels of 64 rows and more are cut among the threads.
-      {{96, 300}, 8, 10, 2, 0},   {{70, 263}, 16, 14, 1, 0.4},
+      {{96, 300}, 8, 10, 2, 0},
+      {{70, 263}, 16, 14, 1, 0.4},
   };
   for (const Case& c : cases) {
     const Picture clean = testpics::SmoothScene(c.size.width, c.size.height, 1, c.bits);
     const Picture noisy = testpics::AddNoise(clean, 8.0, 5);
     const Picture expected = plain::LargeChroma(noisy, c.strength, c.quality, c.dynamics);
     Picture out(c.size.width, c.size.height, 1, c.bits);
-    ASSERT_FALSE(
-        LargeChromaPass(out, noisy, c.strength, c.quality, c.dynamics, nullptr, false, 3));
+    ASSERT_FALSE(LargeChromaPass(out, noisy, c.strength, c.quality, c.dynamics, nullptr, false, 3));
     EXPECT_TRUE(testpics::BitIdentical(out, expected))
         << c.size.width << "x" << c.size.height << ", " << c.bits << " bits: max diff "
         << testpics::MaxAbsDifference(out, expected);

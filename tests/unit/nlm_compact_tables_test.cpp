@@ -30,8 +30,8 @@ struct Key {
 
 // Strength 0 (only distance 0 weighs), the range of the slider (1 … 50) and far beyond it (no
 // weight ever rounds to 0); dynamics of both signs, their extremes and a value near zero.
-const Key kKeys[] = {{0, 0},    {0, 1},    {0, 10},  {4, 10},      {-4, 10}, {1.5, 23},
-                     {-0.7, 50}, {0, 50},  {4, 50},  {0.0004, 10}, {0, 5000}};
+const Key kKeys[] = {{0, 0},     {0, 1},  {0, 10}, {4, 10},      {-4, 10}, {1.5, 23},
+                     {-0.7, 50}, {0, 50}, {4, 50}, {0.0004, 10}, {0, 5000}};
 
 // The table stops evaluating exponentials after its first zero; every entry must still be the
 // formula's.
@@ -47,7 +47,8 @@ TEST(WeightTableFill, EveryEntryFollowsTheFormulaPastTheFirstZero) {
       ASSERT_EQ(table[0], 10000);
       for (int32_t k = 1; k < kWeightTableEntries; ++k) {
         const double cube = static_cast<double>(k) * k * k;
-        ASSERT_EQ(table[k], static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5)))
+        ASSERT_EQ(table[k],
+                  static_cast<int32_t>(std::floor(10000.0 * std::exp(-cube / (300.0 * e)) + 0.5)))
             << "dynamics " << key.dynamics << ", strength " << key.strength << ", level " << level
             << ", distance " << k;
       }

@@ -20,7 +20,8 @@ void CellSums(uint16_t* cells, const uint8_t* g0, const uint8_t* p0, const uint8
               const uint8_t* p1, int32_t count) {
   for (int32_t j = 0; j < count; ++j) {
     int32_t sum = 0;
-    for (int32_t x = 2 * j; x < 2 * j + 2; ++x) sum += AbsDiff(p0[x], g0[x]) + AbsDiff(p1[x], g1[x]);
+    for (int32_t x = 2 * j; x < 2 * j + 2; ++x)
+      sum += AbsDiff(p0[x], g0[x]) + AbsDiff(p1[x], g1[x]);
     cells[j] = static_cast<uint16_t>(sum);
   }
 }
@@ -169,8 +170,8 @@ TEST(NlmKernels, PerPixelLookUpsReadTheTableOfEachLevel) {
         std::vector<uint16_t> e1(count), e2(count), a1(count), a2(count);
         plain::LookUpWeights(e1.data(), e2.data(), k1.data(), k2.data(), levels.data(),
                              tables.data(), stride, count);
-        k->lookUpWeights(a1.data(), a2.data(), k1.data(), k2.data(), levels.data(),
-                         tables.data(), stride, count);
+        k->lookUpWeights(a1.data(), a2.data(), k1.data(), k2.data(), levels.data(), tables.data(),
+                         stride, count);
         EXPECT_EQ(a1, e1) << k->name << ", stride " << stride << ", " << count;
         EXPECT_EQ(a2, e2) << k->name << ", stride " << stride << ", " << count;
       }
@@ -221,8 +222,8 @@ void ExpectAccumulationMatches(Kernel kernel, const char* name, int32_t maxRows)
                                        pass.rows.data(), rowCount, count);
         kernel(weights.data(), sums.data(), pass.rows.data(), rowCount, count);
         EXPECT_EQ(weights, expectedWeights) << name << ", " << rowCount << " rows, " << count;
-        EXPECT_EQ(sums, expectedSums) << name << ", " << rowCount << " rows, " << count
-                                      << (extreme ? ", extreme" : "");
+        EXPECT_EQ(sums, expectedSums)
+            << name << ", " << rowCount << " rows, " << count << (extreme ? ", extreme" : "");
       }
     }
   }
@@ -231,8 +232,7 @@ void ExpectAccumulationMatches(Kernel kernel, const char* name, int32_t maxRows)
 TEST(NlmKernels, AccumulationMatchesThePlainLoopAtBothDepths) {
   for (const NlmRowKernels* k : KernelForms()) {
     ExpectAccumulationMatches<uint8_t, uint32_t>(k->accumulate8, k->name, kMaxOffsetsPerPass8);
-    ExpectAccumulationMatches<uint16_t, uint64_t>(k->accumulate16, k->name,
-                                                  kMaxOffsetsPerPass16);
+    ExpectAccumulationMatches<uint16_t, uint64_t>(k->accumulate16, k->name, kMaxOffsetsPerPass16);
   }
 }
 

@@ -144,7 +144,8 @@ Picture NarrowRandom(int32_t width, int32_t height, uint32_t bits, uint32_t seed
   Picture p = testpics::RandomPicture(width, height, 1, bits, seed);
   const double scale = bits == 8 ? 1.0 : 257.0;
   for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) p.Set(x, y, 0, 96 * scale + std::fmod(p.At(x, y), 16 * scale));
+    for (int32_t x = 0; x < width; ++x)
+      p.Set(x, y, 0, 96 * scale + std::fmod(p.At(x, y), 16 * scale));
   }
   return p;
 }
@@ -217,11 +218,11 @@ TEST(NlmBandPasses, FilterMatchesThePerOffsetWholeRasterFilter) {
       const KernelChoice choice(kernels);
       Picture out(c.width, c.height, 1, c.bits);
       if (c.bits == 8) {
-        ASSERT_FALSE(c.threads == 1 ? NonLocalMeans8(out, values, values, c.strength, c.quality,
-                                                     c.dynamics, nullptr, -1.0)
-                                    : NonLocalMeans8Multi(out, values, values, c.strength,
-                                                          c.quality, c.dynamics, c.threads,
-                                                          nullptr, -1.0));
+        ASSERT_FALSE(c.threads == 1
+                         ? NonLocalMeans8(out, values, values, c.strength, c.quality, c.dynamics,
+                                          nullptr, -1.0)
+                         : NonLocalMeans8Multi(out, values, values, c.strength, c.quality,
+                                               c.dynamics, c.threads, nullptr, -1.0));
       } else {
         ASSERT_FALSE(c.threads == 1
                          ? NonLocalMeans16(out, values, guide, values, c.strength, c.quality,

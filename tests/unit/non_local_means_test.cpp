@@ -158,8 +158,8 @@ TEST(NonLocalMeans, MatchesThePixelByPixelDefinition8Bit) {
   for (const Case& c : {Case{48, 40, 10, 1, 0}, Case{48, 40, 6, 2, 1.5}, Case{48, 40, 14, 3, -2},
                         Case{40, 110, 12, 3, 0}, Case{40, 110, 9, 2, 0.5}}) {
     const Picture noisy = Noisy(c.width, c.height, 8, 11);
-    const Picture expected = ReferenceFilter(noisy, noisy, std::pow(c.strength, 3.5), c.quality,
-                                             c.dynamics);
+    const Picture expected =
+        ReferenceFilter(noisy, noisy, std::pow(c.strength, 3.5), c.quality, c.dynamics);
     Picture out(c.width, c.height, 1, 8);
     ASSERT_FALSE(
         NonLocalMeans8(out, noisy, noisy, c.strength, c.quality, c.dynamics, nullptr, -1.0));
@@ -181,8 +181,8 @@ TEST(NonLocalMeans, MatchesThePixelByPixelDefinition16Bit) {
     const Picture expected =
         ReferenceFilter(guide, values, std::pow(9.0, 3.5), c.quality, c.dynamics);
     Picture out(c.width, c.height, 1, 16);
-    ASSERT_FALSE(NonLocalMeans16(out, values, guide, values, 9, c.quality, c.dynamics, nullptr,
-                                 -1.0));
+    ASSERT_FALSE(
+        NonLocalMeans16(out, values, guide, values, 9, c.quality, c.dynamics, nullptr, -1.0));
     EXPECT_TRUE(testpics::BitIdentical(out, expected))
         << c.width << "x" << c.height << " quality " << c.quality << " max diff "
         << testpics::MaxAbsDifference(out, expected);
@@ -201,8 +201,7 @@ TEST(NonLocalMeans, MultiThreadMembersAreBitIdenticalForEveryThreadCount) {
     ASSERT_FALSE(NonLocalMeans8(single8, noisy8, noisy8, 12, 3, 0.5, nullptr, -1.0));
     for (int32_t threads = 2; threads <= 16; ++threads) {
       Picture multi8(c.width, c.height, 1, 8);
-      ASSERT_FALSE(
-          NonLocalMeans8Multi(multi8, noisy8, noisy8, 12, 3, 0.5, threads, nullptr, -1.0));
+      ASSERT_FALSE(NonLocalMeans8Multi(multi8, noisy8, noisy8, 12, 3, 0.5, threads, nullptr, -1.0));
       EXPECT_TRUE(testpics::BitIdentical(multi8, single8))
           << threads << " threads, 8 bits, " << c.width << "x" << c.height;
     }
@@ -233,8 +232,8 @@ TEST(NonLocalMeans, ConstantRasterComesBackUnchanged) {
         if (bits == 8) {
           NonLocalMeans8(out, flat, flat, strength, quality, 1.0, nullptr, -1.0);
         } else {
-          NonLocalMeans16Multi(out, flat, guide, flat, static_cast<int32_t>(strength), quality,
-                               1.0, 3, nullptr, -1.0);
+          NonLocalMeans16Multi(out, flat, guide, flat, static_cast<int32_t>(strength), quality, 1.0,
+                               3, nullptr, -1.0);
         }
         EXPECT_TRUE(testpics::BitIdentical(out, flat)) << bits << " bits, quality " << quality;
       }
@@ -305,9 +304,9 @@ TEST(NonLocalMeans, CancelStopsAfterTheCurrentOffsetAndWritesNothing) {
       cancelRequested = 0;
       RecordingProgress progress(2);  // raises the flag during the third step
       Picture out = testpics::Constant(40, height, 1, 8, 9);
-      const bool failed = threads == 1
-          ? NonLocalMeans8(out, noisy, noisy, 10, 3, 0, &progress, -1.0)
-          : NonLocalMeans8Multi(out, noisy, noisy, 10, 3, 0, threads, &progress, -1.0);
+      const bool failed =
+          threads == 1 ? NonLocalMeans8(out, noisy, noisy, 10, 3, 0, &progress, -1.0)
+                       : NonLocalMeans8Multi(out, noisy, noisy, 10, 3, 0, threads, &progress, -1.0);
       EXPECT_FALSE(failed);
       EXPECT_EQ(progress.Calls().size(), 3u) << height << " rows, " << threads << " threads";
       EXPECT_EQ(out.At(20, 20), 9) << "the output was written after a cancel";
