@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "platform/paths.h"
 #include "platform/private_profile.h"
+#include "platform/utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -191,21 +192,6 @@ Localisation& State() {
   return state;
 }
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// The first count characters of text, a character being a UTF-8 lead byte with the continuation
-// bytes that follow it.
-std::string FirstCharacters(std::string text, std::size_t count) {
-  std::size_t characters = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!IsContinuationByte(text[i]) && characters++ == count) {
-      text.resize(i);
-      break;
-    }
-  }
-  return text;
-}
-
 std::string StringKey(int32_t number) { return "string" + std::to_string(number); }
 
 int32_t ReadCurrentLanguage(const PrivateProfileFile& file) {
@@ -227,7 +213,7 @@ void LoadLocalisationFrom(const fs::path& path) {
   for (int32_t number = 1; number <= kLocalisedStringCount; ++number) {
     const std::string text =
         file.GetString(section, StringKey(number), english[number], kMaxLocalisedStringBytes);
-    state.texts[number] = FirstCharacters(text, kMaxLocalisedStringLength);
+    state.texts[number] = CutAfterCharacters(text, kMaxLocalisedStringLength);
   }
 }
 
@@ -242,8 +228,8 @@ void LoadLanguageListFrom(const fs::path& path) {
   for (int32_t language = 0; language < count; ++language) {
     const std::string section = std::to_string(language);
     state.languageNames.push_back(file.GetString(section, kKeyLanguageName, ""));
-    state.languageAcronyms.push_back(FirstCharacters(
-        file.GetString(section, kKeyLanguageAcronym, ""), kMaxLanguageAcronymLength));
+    const std::string acronym = file.GetString(section, kKeyLanguageAcronym, "");
+    state.languageAcronyms.emplace_back(CutAfterCharacters(acronym, kMaxLanguageAcronymLength));
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "profiles/camera_name.h"
+#include "platform/utf8.h"
 
 namespace cli {
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/utf8.h"
+
 namespace {
 
 struct Rational {
@@ -96,34 +98,6 @@ void ReduceBySmallPrimes(uint32_t& numerator, uint32_t& denominator) {
   }
 }
 
-// Length of the valid UTF-8 sequence that starts at text[at], or 0 when there is none.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char secondLow = 0x80;
-  unsigned char secondHigh = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) secondLow = 0xA0;   // no overlong forms
-    if (lead == 0xED) secondHigh = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) secondLow = 0x90;
-    if (lead == 0xF4) secondHigh = 0x8F;  // nothing beyond U+10FFFF
-  } else {
-    return 0;
-  }
-  if (at + length > text.size() || byte(1) < secondLow || byte(1) > secondHigh) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
-
 }  // namespace
 
 ExifSummary ReadExifSummary(FIBITMAP* bitmap) {
@@ -171,19 +145,5 @@ std::string FNumberText(uint32_t numerator, uint32_t denominator) {
 }
 
 std::string DisplayText(std::string_view text) {
-  std::string display;
-  std::size_t at = 0;
-  for (std::size_t characters = 0; at < text.size() && characters < kExifTextMaxChars;
-       ++characters) {
-    const std::size_t length = Utf8SequenceLength(text, at);
-    if (length != 0) {
-      display.append(text.substr(at, length));
-      at += length;
-    } else {
-      const auto latin1 = static_cast<unsigned char>(text[at++]);
-      display += static_cast<char>(0xC0 | (latin1 >> 6));
-      display += static_cast<char>(0x80 | (latin1 & 0x3F));
-    }
-  }
-  return display;
+  return std::string(CutAfterCharacters(RepairUtf8AsLatin1(text), kExifTextMaxChars));
 }

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/utf8.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,18 +44,6 @@ std::string_view Unquoted(std::string_view value) {
   const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                       value.back() == value.front();
   return quoted ? value.substr(1, value.size() - 2) : value;
-}
-
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// At most maxBytes bytes of text. The cut steps back over up to three continuation bytes so that
-// no UTF-8 sequence is split; a longer run of them is not UTF-8 and is cut where it falls.
-std::string CutToBytes(std::string_view text, std::size_t maxBytes) {
-  if (text.size() <= maxBytes) return std::string(text);
-  std::size_t end = maxBytes;
-  for (int step = 0; step < 3 && end > 0 && IsContinuationByte(text[end]); ++step) --end;
-  if (IsContinuationByte(text[end])) end = maxBytes;
-  return std::string(text.substr(0, end));
 }
 
 int32_t LeadingInteger(std::string_view text) {
@@ -131,7 +121,8 @@ PrivateProfileFile::~PrivateProfileFile() = default;
 std::string PrivateProfileFile::GetString(const std::string& section, const std::string& key,
                                           const std::string& fallback, std::size_t maxBytes) const {
   const char* value = contents_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
-  return CutToBytes(value != nullptr ? Unquoted(value) : std::string_view(fallback), maxBytes);
+  return std::string(CutToCharacterBoundary(
+      value != nullptr ? Unquoted(value) : std::string_view(fallback), maxBytes));
 }
 
 int32_t PrivateProfileFile::GetInt(const std::string& section, const std::string& key,

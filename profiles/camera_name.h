@@ -28,6 +28,3 @@ std::string CameraMatchKey(std::string_view name);
 
 // ASCII case-insensitive comparison, negative, zero or positive like strcmp.
 int CompareNoCase(std::string_view a, std::string_view b);
-
-// `text` with every byte sequence that is not UTF-8 replaced by U+FFFD.
-std::string RepairUtf8(std::string_view text);

@@ -21,6 +21,7 @@
 #include <system_error>
 
 #include "engine/denoise.h"
+#include "platform/utf8.h"
 #include "profiles/camera_name.h"
 
 namespace fs = std::filesystem;

@@ -91,23 +91,6 @@ TEST(CleanCameraName, RepairsTextThatTheProfileFileCouldNotKeep) {
   for (const auto& c : cases) EXPECT_EQ(CleanCameraName(c.source), c.expected);
 }
 
-TEST(RepairUtf8, ReplacesEveryByteOfAnIllFormedSequence) {
-  const std::string kBad = "\xEF\xBF\xBD";
-  const struct {
-    std::string source;
-    std::string expected;
-  } cases[] = {
-      {"Fuji \xC3\xBC \xE2\x82\xAC \xF0\x9F\x93\xB7",
-       "Fuji \xC3\xBC \xE2\x82\xAC \xF0\x9F\x93\xB7"},
-      {"\xC0\xAF", kBad + kBad},                        // overlong "/"
-      {"\xED\xA0\x80", kBad + kBad + kBad},             // surrogate
-      {"\xF4\x90\x80\x80", kBad + kBad + kBad + kBad},  // above U+10FFFF
-      {"ab\xE2\x82", "ab" + kBad + kBad},               // cut short
-      {"\x80x", kBad + "x"},                            // lone continuation byte
-  };
-  for (const auto& c : cases) EXPECT_EQ(RepairUtf8(c.source), c.expected);
-}
-
 TEST(CameraMatchKey, IgnoresBlanksAndAsciiCaseOnly) {
   EXPECT_EQ(CameraMatchKey("NIKON / D 700"), CameraMatchKey("nikon/d700"));
   EXPECT_NE(CameraMatchKey("NIKON / D700"), CameraMatchKey("NIKON_/_D700"));
