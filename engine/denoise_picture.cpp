@@ -50,7 +50,8 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double
   params.dynamics = dynamics;
   params.noiseLevels = noiseLevels;
   params.processInYUV = processInYUV;
-  // No graphics-card filter is available in this build: the CPU gives the same result.
+  // No graphics-card filter is available in this build: the CPU gives the same result. With useGpu
+  // cleared the CPU+GPU tile sharing is not reached from here either; only its tests run it.
   (void)useGpu;
   params.useGpu = false;
   params.fusion = fusion;

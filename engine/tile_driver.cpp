@@ -5,6 +5,7 @@
 #include "engine/denoise_tile.h"
 #include "engine/engine_progress.h"
 #include "engine/non_local_means.h"
+#include "engine/tile_sharing.h"
 
 namespace {
 
@@ -78,6 +79,11 @@ void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
   if (in.width < kTileLimit && in.height < kTileLimit) {
     InitProgress(progress, estimate.perUnit);
     DenoiseTile(out, in, params, progress, threadCount);
+    return;
+  }
+  // The graphics card's largest tile edge is 1000 as well, so the shared grid uses the same limit.
+  if (params.useGpu && params.fusion && threadCount != 1) {
+    RunSharedTiles(out, in, params, progress, threadCount, kTileLimit);
     return;
   }
   const std::vector<Tile> tiles = SequentialGrid(in.width, in.height, kTileLimit);

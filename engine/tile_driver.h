@@ -40,7 +40,8 @@ struct ProgressEstimate {
 ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t components,
                                   uint32_t threadCount);
 
-// Denoises `in` into `out` (same geometry) without tiling or on the sequential grid, whichever the
-// picture's size calls for. The progress bar is initialised here.
+// Denoises `in` into `out` (same geometry): untiled below the tile limit, else shared between the
+// graphics card and a CPU worker when params.useGpu and params.fusion are set and more than one CPU
+// thread is available, else on the sequential grid. The progress bar is initialised here.
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
               ProgressSink* progress, int32_t threadCount);

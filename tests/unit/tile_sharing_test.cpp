@@ -1,0 +1,249 @@
+#include "engine/tile_sharing.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <vector>
+
+#include "engine/denoise.h"
+#include "support/recording_progress.h"
+#include "support/test_pictures.h"
+
+namespace {
+
+using testpics::Picture;
+
+TEST(SharingGrid, CutsEvenCoresWithHundredPixelMargins) {
+  const std::vector<Tile> tiles = SharingGrid(2500, 1200, kTileLimit);
+  ASSERT_EQ(tiles.size(), 6u);
+  EXPECT_EQ(tiles[0].core, (TileRect{0, 0, 834, 600}));
+  EXPECT_EQ(tiles[0].source, (TileRect{0, 0, 934, 700}));
+  EXPECT_EQ(tiles[2].core, (TileRect{1668, 0, 2500, 600}));
+  EXPECT_EQ(tiles[2].source, (TileRect{1568, 0, 2500, 700}));
+  EXPECT_EQ(tiles[4].core, (TileRect{834, 600, 1668, 1200}));
+  EXPECT_EQ(tiles[4].source, (TileRect{734, 500, 1768, 1200}));
+}
+
+TEST(SharingGrid, CoresCoverThePictureExactlyOnce) {
+  const int32_t sizes[][3] = {{2500, 1200, 1000}, {1000, 10, 1000}, {3001, 2999, 1000},
+                              {17, 5, 3},         {10, 7, 2},       {1, 1, 1}};
+  for (const auto& [width, height, limit] : sizes) {
+    std::vector<int> covered(static_cast<size_t>(width) * height, 0);
+    for (const Tile& tile : SharingGrid(width, height, limit)) {
+      for (int32_t y = tile.core.y0; y < tile.core.y1; ++y) {
+        for (int32_t x = tile.core.x0; x < tile.core.x1; ++x) ++covered[y * width + x];
+      }
+    }
+    for (size_t i = 0; i < covered.size(); ++i) {
+      ASSERT_EQ(covered[i], 1) << width << "x" << height << " pixel " << i;
+    }
+  }
+}
+
+// A queue of `tiles` tiles over a tiles × 1 picture for a caller with 4 CPU threads, driven by a
+// fake clock.
+struct QueueFixture {
+  explicit QueueFixture(uint32_t tiles)
+      : in(static_cast<int32_t>(tiles), 1, 1, 8),
+        out(static_cast<int32_t>(tiles), 1, 1, 8),
+        queue(out, in, {}, &progress, 4, 1, {[this] { return now; }, nullptr}) {}
+  uint32_t now = 0;
+  Picture in;
+  Picture out;
+  RecordingProgress progress;
+  TileQueue queue;
+};
+
+TEST(AcquireTile, StopsWhenItsNextTileWouldFinishAfterThePartnersLast) {
+  // The caller has finished 2 tiles in 20 ms and started its third at 100; 2 tiles are left, so it
+  // would finish everything at 130. The worker has finished one tile in 30 ms and asks again: its
+  // second took 30 or 31 ms, so it predicts 130 or 131.5.
+  struct Case {
+    uint32_t now;
+    bool callerLeftTheRest;  // the caller stopped after a failed tile
+    bool granted;
+  };
+  const Case cases[] = {{100, false, true}, {101, false, false}, {101, true, true}};
+  for (const Case& c : cases) {
+    QueueFixture f(10);
+    TileQueue& q = f.queue;
+    q.nextTile = 8;
+    q.tilesLeft = 2;
+    q.callerAcquisitions = 3;
+    q.callerBusyMs = 20;
+    q.callerLastStart = 100;
+    q.workerAcquisitions = 2;
+    q.workerBusyMs = 30;
+    q.workerLastStart = 70;
+    f.now = c.now;
+    if (c.callerLeftTheRest) {
+      ASSERT_TRUE(LeaveTilesToPartner(q, TileThread::kCaller));
+    }
+    const std::optional<TileGrant> grant = AcquireTile(q, TileThread::kWorker);
+    ASSERT_EQ(grant.has_value(), c.granted) << "now " << c.now;
+    EXPECT_EQ(q.workerBusyMs, c.now - 70 + 30);
+    EXPECT_EQ(f.progress.Steps(), c.granted ? 1 : 0);
+    if (grant) {
+      EXPECT_EQ(grant->index, 8u);
+      EXPECT_EQ(grant->threadCount, c.callerLeftTheRest ? 4 : 3);
+    } else {
+      // The worker's stop leaves the rest to the caller, which then cannot hand them back.
+      EXPECT_FALSE(LeaveTilesToPartner(q, TileThread::kCaller));
+    }
+  }
+}
+
+// Two simulated devices with random tile times take tiles from one queue until both stop.
+TEST(AcquireTile, EveryTileIsHandedOutOnceUnderAnyTiming) {
+  std::mt19937 random(7);
+  const auto draw = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  int earlyStops = 0;
+  for (int run = 0; run < 3000; ++run) {
+    const uint32_t tiles = 1 + draw(40);
+    QueueFixture f(tiles);
+    const uint32_t slowest[2] = {1 + draw(200), 1 + draw(200)};
+    uint32_t nextCall[2] = {draw(5), draw(5)};
+    bool stopped[2] = {false, false};
+    std::vector<int> handedOut(tiles, 0);
+    while (!stopped[0] || !stopped[1]) {
+      const int t = stopped[0] ? 1 : stopped[1] ? 0 : nextCall[1] < nextCall[0] ? 1 : 0;
+      f.now = nextCall[t];
+      const TileThread thread = t == 0 ? TileThread::kCaller : TileThread::kWorker;
+      const uint32_t leftBefore = f.queue.tilesLeft;
+      const std::optional<TileGrant> grant = AcquireTile(f.queue, thread);
+      if (!grant) {
+        stopped[t] = true;
+        if (leftBefore > 0) ++earlyStops;
+        continue;
+      }
+      ++handedOut[grant->index];
+      // The worker gets every thread once the caller has stopped; the caller never does.
+      EXPECT_EQ(grant->threadCount, t == 1 && stopped[0] ? 4 : 3);
+      nextCall[t] += 1 + draw(slowest[t]);
+    }
+    for (uint32_t k = 0; k < tiles; ++k) ASSERT_EQ(handedOut[k], 1) << "run " << run;
+    ASSERT_EQ(f.progress.Steps(), static_cast<int32_t>(tiles));
+  }
+  EXPECT_GT(earlyStops, 100);  // the adaptive stop really happened
+}
+
+DenoiseParams GreyParams(int32_t quality) {
+  DenoiseParams p;
+  p.strength = p.strengthChroma = 20;
+  p.quality = quality;
+  p.processInYUV = true;
+  p.useGpu = true;
+  p.fusion = true;
+  return p;
+}
+
+TEST(RunTiles, SharesTilesOnlyWithGpuFusionAndMoreThanOneThread) {
+  struct Case {
+    bool fusion;
+    int32_t threads;
+    const char* range;
+  };
+  const Case cases[] = {
+      {true, 2, "range 0 5"},    // 2 tiles + 3
+      {true, 1, "range 0 48"},   // sequential: 2 tiles × (49 div 2)
+      {false, 2, "range 0 48"},  // sequential
+  };
+  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(1500, 20, 1, 8), 5.0, 2);
+  for (const Case& c : cases) {
+    DenoiseParams params = GreyParams(1);
+    params.fusion = c.fusion;
+    Picture out(1500, 20, 1, 8);
+    RecordingProgress progress;
+    RunTiles(out, noisy, params, &progress, c.threads);
+    ASSERT_GE(progress.Calls().size(), 4u);
+    EXPECT_EQ(progress.Calls()[2], c.range) << c.fusion << " " << c.threads;
+  }
+}
+
+TEST(RunSharedTiles, PastesEachCoreOfItsOwnTileDenoised) {
+  // The "graphics card" is the CPU filter, so each core must equal its source denoised alone.
+  const SharingServices services{SystemTickCount, [](SBxPicBuf& out, const SBxPicBuf& in,
+                                                     const DenoiseParams& p, int32_t threads) {
+                                   DenoiseParams cpu = p;
+                                   cpu.useGpu = false;
+                                   return DenoiseTileQuietly(out, in, cpu, threads);
+                                 }};
+  for (const uint32_t components : {1u, 3u}) {
+    const Picture noisy =
+        testpics::AddNoise(testpics::SmoothScene(500, 260, components, 8), 6.0, components);
+    Picture out(500, 260, components, 8);
+    RunSharedTiles(out, noisy, GreyParams(1), nullptr, 3, 200, services);
+    for (const Tile& tile : SharingGrid(500, 260, 200)) {
+      const TileRect& s = tile.source;
+      Picture source(s.Width(), s.Height(), components, 8);
+      CBxPicBufAPI::CopyRect(source, noisy, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
+      Picture result(s.Width(), s.Height(), components, 8);
+      DenoiseTileQuietly(result, source, GreyParams(1), 1);
+      for (int32_t y = tile.core.y0; y < tile.core.y1; ++y) {
+        for (int32_t x = tile.core.x0; x < tile.core.x1; ++x) {
+          for (uint32_t c = 0; c < components; ++c) {
+            ASSERT_EQ(out.At(x, y, c), result.At(x - s.x0, y - s.y0, c)) << x << "," << y;
+          }
+        }
+      }
+    }
+  }
+}
+
+// A per-tile stand-in that inverts every 8-bit sample; the graphics card fails when told to.
+struct InvertingTiles {
+  bool gpuFails = false;
+  bool cancels = false;
+  std::atomic<int> gpuCalls{0};
+  std::atomic<int> cpuCalls{0};
+
+  SharingServices Services() {
+    return {SystemTickCount,
+            [this](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& p, int32_t) {
+              ++(p.useGpu ? gpuCalls : cpuCalls);
+              for (int32_t i = 0; i < in.size; ++i) out.data[i] = static_cast<uint8_t>(~in.data[i]);
+              if (cancels) cancelRequested = 1;
+              return p.useGpu && gpuFails;
+            }};
+  }
+};
+
+TEST(RunSharedTiles, EveryTileIsPastedOnceAndAFailedGpuTileIsRedoneOnTheCpu) {
+  for (const bool gpuFails : {false, true}) {
+    const Picture in = testpics::RandomPicture(37, 23, 3, 8, 5);
+    Picture out = testpics::Constant(37, 23, 3, 8, 0);
+    InvertingTiles tiles;
+    tiles.gpuFails = gpuFails;
+    RecordingProgress progress;
+    RunSharedTiles(out, in, GreyParams(1), &progress, 2, 4, tiles.Services());
+    for (int32_t y = 0; y < 23; ++y) {
+      for (int32_t x = 0; x < 37; ++x) {
+        for (uint32_t c = 0; c < 3; ++c) {
+          ASSERT_EQ(out.At(x, y, c), 255 - in.At(x, y, c)) << gpuFails << " " << x << "," << y;
+        }
+      }
+    }
+    EXPECT_EQ(progress.Calls()[2], "range 0 63");  // 10 × 6 tiles + 3
+    EXPECT_EQ(progress.Steps(), 60);
+    // After its first failure the calling thread hands the rest to the worker.
+    if (gpuFails) {
+      EXPECT_EQ(tiles.gpuCalls, 1);
+    }
+    EXPECT_EQ(tiles.gpuCalls + tiles.cpuCalls, 60 + (gpuFails ? 1 : 0));
+  }
+}
+
+TEST(RunSharedTiles, CancelDiscardsTheTilesInProgress) {
+  CancelFlagGuard guard;
+  const Picture in = testpics::RandomPicture(40, 10, 1, 8, 6);
+  Picture out = testpics::Constant(40, 10, 1, 8, 3);
+  InvertingTiles tiles;
+  tiles.cancels = true;
+  RecordingProgress progress;
+  RunSharedTiles(out, in, GreyParams(1), &progress, 2, 10, tiles.Services());
+  EXPECT_TRUE(testpics::BitIdentical(out, testpics::Constant(40, 10, 1, 8, 3)));
+  EXPECT_EQ(progress.Steps(), 2);  // each thread took one tile and stopped
+}
+
+}  // namespace
