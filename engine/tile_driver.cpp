@@ -72,17 +72,25 @@ ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t componen
   return {o, params.processInYUV ? t : r};
 }
 
+TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseParams& params,
+                        int32_t threadCount) {
+  if (width < kTileLimit && height < kTileLimit) return TileMode::kUntiled;
+  if (params.useGpu && params.fusion && threadCount != 1) return TileMode::kShared;
+  return TileMode::kSequential;
+}
+
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
               ProgressSink* progress, int32_t threadCount) {
   const ProgressEstimate estimate =
       EstimateProgress(params, in.components, static_cast<uint32_t>(threadCount));
-  if (in.width < kTileLimit && in.height < kTileLimit) {
+  const TileMode mode = ChooseTileMode(in.width, in.height, params, threadCount);
+  if (mode == TileMode::kUntiled) {
     InitProgress(progress, estimate.perUnit);
     DenoiseTile(out, in, params, progress, threadCount);
     return;
   }
   // The graphics card's largest tile edge is 1000 as well, so the shared grid uses the same limit.
-  if (params.useGpu && params.fusion && threadCount != 1) {
+  if (mode == TileMode::kShared) {
     RunSharedTiles(out, in, params, progress, threadCount, kTileLimit);
     return;
   }

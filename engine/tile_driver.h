@@ -40,8 +40,14 @@ struct ProgressEstimate {
 ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t components,
                                   uint32_t threadCount);
 
-// Denoises `in` into `out` (same geometry): untiled below the tile limit, else shared between the
-// graphics card and a CPU worker when params.useGpu and params.fusion are set and more than one CPU
-// thread is available, else on the sequential grid. The progress bar is initialised here.
+// How a picture is run: untiled below the tile limit, else shared between the graphics card and a
+// CPU worker when params.useGpu and params.fusion are set and more than one CPU thread is
+// available, else on the sequential grid.
+enum class TileMode { kUntiled, kShared, kSequential };
+TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseParams& params,
+                        int32_t threadCount);
+
+// Denoises `in` into `out` (same geometry) in the mode `ChooseTileMode` gives. The progress bar is
+// initialised here.
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
               ProgressSink* progress, int32_t threadCount);

@@ -77,6 +77,14 @@ DenoiseParams TileParams(const TileQueue& queue, bool useGpu) {
   return params;
 }
 
+bool DenoiseQueuedTile(TileQueue& queue, SBxPicBuf& out, const SBxPicBuf& in, bool useGpu,
+                       int32_t threadCount) {
+  const DenoiseParams params = TileParams(queue, useGpu);
+  if (useGpu) return queue.services.denoiseTile(out, in, params, threadCount);
+  const std::lock_guard<std::mutex> lock(queue.cpuFilter);
+  return queue.services.denoiseTile(out, in, params, threadCount);
+}
+
 enum class TileOutcome { kPasted, kFailed, kCancelled };
 
 // Cuts the tile's source out of the input, denoises it and pastes its core into the output. After
@@ -91,8 +99,7 @@ TileOutcome RunQueuedTile(TileQueue& queue, const Tile& tile, bool useGpu, int32
     return TileOutcome::kFailed;
   }
   CBxPicBufAPI::CopyRect(*source, queue.input, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
-  const bool failed =
-      queue.services.denoiseTile(*result, *source, TileParams(queue, useGpu), threadCount);
+  const bool failed = DenoiseQueuedTile(queue, *result, *source, useGpu, threadCount);
   if (CancelRequested()) return TileOutcome::kCancelled;
   if (failed) return TileOutcome::kFailed;
   const TileRect& c = tile.core;

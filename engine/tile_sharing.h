@@ -78,6 +78,9 @@ struct TileQueue {
   // The caller's CPU thread count, which the worker takes over once the caller has stopped.
   int32_t cpuCount;
   SharingServices services;
+  // Held around every tile run on the CPU: the weight table cache of the CPU filter is unlocked, so
+  // a tile the calling thread takes back from the graphics card waits for the worker's.
+  std::mutex cpuFilter;
 };
 
 enum class TileThread { kCaller, kWorker };

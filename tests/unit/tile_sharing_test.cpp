@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/denoise.h"
@@ -138,37 +141,41 @@ DenoiseParams GreyParams(int32_t quality) {
   return p;
 }
 
-TEST(RunTiles, SharesTilesOnlyWithGpuFusionAndMoreThanOneThread) {
+TEST(ChooseTileMode, SharesTilesOnlyWithGpuFusionAndMoreThanOneThread) {
   struct Case {
-    bool fusion;
+    int32_t width, height;
+    bool gpu, fusion;
     int32_t threads;
-    const char* range;
+    TileMode mode;
   };
   const Case cases[] = {
-      {true, 2, "range 0 5"},    // 2 tiles + 3
-      {true, 1, "range 0 48"},   // sequential: 2 tiles × (49 div 2)
-      {false, 2, "range 0 48"},  // sequential
+      {1500, 20, true, true, 2, TileMode::kShared},
+      {1500, 20, true, true, 1, TileMode::kSequential},
+      {1500, 20, true, false, 2, TileMode::kSequential},
+      {1500, 20, false, true, 2, TileMode::kSequential},
+      {999, 999, true, true, 2, TileMode::kUntiled},
   };
-  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(1500, 20, 1, 8), 5.0, 2);
   for (const Case& c : cases) {
-    DenoiseParams params = GreyParams(1);
+    DenoiseParams params;
+    params.useGpu = c.gpu;
     params.fusion = c.fusion;
-    Picture out(1500, 20, 1, 8);
-    RecordingProgress progress;
-    RunTiles(out, noisy, params, &progress, c.threads);
-    ASSERT_GE(progress.Calls().size(), 4u);
-    EXPECT_EQ(progress.Calls()[2], c.range) << c.fusion << " " << c.threads;
+    EXPECT_EQ(ChooseTileMode(c.width, c.height, params, c.threads), c.mode)
+        << c.width << " " << c.gpu << " " << c.fusion << " " << c.threads;
   }
 }
 
 TEST(RunSharedTiles, PastesEachCoreOfItsOwnTileDenoised) {
-  // The "graphics card" is the CPU filter, so each core must equal its source denoised alone.
-  const SharingServices services{SystemTickCount, [](SBxPicBuf& out, const SBxPicBuf& in,
-                                                     const DenoiseParams& p, int32_t threads) {
-                                   DenoiseParams cpu = p;
-                                   cpu.useGpu = false;
-                                   return DenoiseTileQuietly(out, in, cpu, threads);
-                                 }};
+  // The "graphics card" is the CPU filter, so each core must equal its source denoised alone. Its
+  // weight table cache admits one CPU filter at a time.
+  std::mutex cache;
+  const SharingServices services{
+      SystemTickCount,
+      [&cache](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& p, int32_t threads) {
+        const std::lock_guard<std::mutex> lock(cache);
+        DenoiseParams cpu = p;
+        cpu.useGpu = false;
+        return DenoiseTileQuietly(out, in, cpu, threads);
+      }};
   for (const uint32_t components : {1u, 3u}) {
     const Picture noisy =
         testpics::AddNoise(testpics::SmoothScene(500, 260, components, 8), 6.0, components);
@@ -197,11 +204,19 @@ struct InvertingTiles {
   bool cancels = false;
   std::atomic<int> gpuCalls{0};
   std::atomic<int> cpuCalls{0};
+  std::atomic<int> cpuInside{0};
+  std::atomic<int> mostCpuInside{0};
 
   SharingServices Services() {
     return {SystemTickCount,
             [this](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& p, int32_t) {
               ++(p.useGpu ? gpuCalls : cpuCalls);
+              if (!p.useGpu) {
+                const int inside = ++cpuInside;
+                if (inside > mostCpuInside) mostCpuInside = inside;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                --cpuInside;
+              }
               for (int32_t i = 0; i < in.size; ++i) out.data[i] = static_cast<uint8_t>(~in.data[i]);
               if (cancels) cancelRequested = 1;
               return p.useGpu && gpuFails;
@@ -231,6 +246,7 @@ TEST(RunSharedTiles, EveryTileIsPastedOnceAndAFailedGpuTileIsRedoneOnTheCpu) {
       EXPECT_EQ(tiles.gpuCalls, 1);
     }
     EXPECT_EQ(tiles.gpuCalls + tiles.cpuCalls, 60 + (gpuFails ? 1 : 0));
+    EXPECT_LE(tiles.mostCpuInside, 1);  // the taken-back tile waited for the worker's
   }
 }
 
