@@ -116,17 +116,18 @@ RowSpan BoxRowsOfBand(const NlmGeometry& g, NlmBand band, NlmOffset d) {
 }  // namespace
 
 template <typename Sum>
-NlmBandScratch<Sum>::NlmBandScratch(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass)
-    : cellRowCapacity((bandRows + g.searchRadius) / 2 + 4),
-      expandedSize(Index(cellRowCapacity, g.paddedWidth)),
-      cells(Index(cellRowCapacity, g.cellWidth)),
-      across(cells.size()),
-      box(g.cellWidth),
-      expanded(expandedSize * offsetsPerPass),
-      nearWeights(Index(offsetsPerPass, g.width)),
-      farWeights(nearWeights.size()),
-      weightSum(Index(bandRows, g.width)),
-      valueSum(weightSum.size()) {}
+void NlmBandScratch<Sum>::Size(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass) {
+  cellRowCapacity = (bandRows + g.searchRadius) / 2 + 4;
+  expandedSize = Index(cellRowCapacity, g.paddedWidth);
+  cells.resize(Index(cellRowCapacity, g.cellWidth));
+  across.resize(cells.size());
+  box.resize(g.cellWidth);
+  expanded.resize(expandedSize * offsetsPerPass);
+  nearWeights.resize(Index(offsetsPerPass, g.width));
+  farWeights.resize(nearWeights.size());
+  weightSum.resize(Index(bandRows, g.width));
+  valueSum.resize(weightSum.size());
+}
 
 template <typename Sample, typename Sum>
 void StartBandSums(NlmBandScratch<Sum>& scratch, const NlmPlanes<Sample>& planes,

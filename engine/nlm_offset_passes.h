@@ -49,13 +49,14 @@ constexpr int32_t kOffsetsPerPass = sizeof(Sample) == 1 ? kMaxOffsetsPerPass8
 
 // The scratch rows of one thread, sized once per call for bands of at most `bandRows` rows and
 // reused for every band and offset. The expanded rows and per-pixel weights exist once per offset
-// of a pass.
+// of a pass. Sizing again keeps the memory already held, so one scratch serves call after call;
+// nothing in it needs clearing, every value is written before it is read.
 template <typename Sum>
 struct NlmBandScratch {
-  NlmBandScratch(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass);
+  void Size(const NlmGeometry& g, int32_t bandRows, int32_t offsetsPerPass);
 
-  int32_t cellRowCapacity;
-  size_t expandedSize;                // cellRowCapacity × paddedWidth: the rows of one offset
+  int32_t cellRowCapacity = 0;
+  size_t expandedSize = 0;            // cellRowCapacity × paddedWidth: the rows of one offset
   std::vector<uint16_t> cells;        // cell sums, cellRowCapacity × cellWidth
   std::vector<uint16_t> across;       // horizontal 3-cell sums of the same rows
   std::vector<uint16_t> box;          // one box row, cellWidth
