@@ -91,6 +91,21 @@ TEST(GpuDenoise, FlatSixteenBitPlanesAreRoundedAndClamped) {
   }
 }
 
+// A colour tile takes its distances from its last component, so that component comes out as it
+// would alone.
+TEST(GpuDenoise, ColourTilesTakeDistancesFromTheLastComponent) {
+  SKIP_WITHOUT_GPU(gpu);
+  const Picture colour = testpics::AddNoise(testpics::SmoothScene(30, 24, 3, 8), 6.0, 9);
+  Picture last(30, 24, 1, 8);
+  CBxPicBufAPI::ExtractComponent(last, 2, colour);
+  const Picture together = OnGpu(colour, 20.0, 1, 0.4);
+  Picture denoisedLast(30, 24, 1, 8);
+  CBxPicBufAPI::ExtractComponent(denoisedLast, 2, together);
+  const Picture alone = OnGpu(last, 20.0, 1, 0.4);
+  EXPECT_TRUE(testpics::BitIdentical(denoisedLast, alone));
+  EXPECT_GT(testpics::MaxAbsDifference(alone, last), 0.0);
+}
+
 // The GPU weighs a patch distance by the same formula as the CPU filter's integer tables, so the
 // two agree up to the tables' rounding (and, at 16 bits, the 8-bit guide of the CPU filter).
 TEST(GpuDenoise, MatchesTheCpuFilter) {
