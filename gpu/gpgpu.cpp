@@ -254,17 +254,14 @@ void CGPGPU::SetFloat(GpuProgramId id, GpuUniform uniform, float value) {
   glUniform1f(uniforms_[id][uniform], value);
 }
 
-// texDiff, texHalfSum and texDistance for offset d: the 6 × 6 patch distances at half resolution.
-void CGPGPU::DrawDistances(int32_t dx, int32_t dy, bool triple) {
+// texDiff(p) = |guide(p + d) − guide(p)| where both lie inside the padded tile, else 0.
+void CGPGPU::DrawDifference(int32_t dx, int32_t dy, bool triple) {
   const auto W = static_cast<float>(paddedWidth_);
   const auto H = static_cast<float>(paddedHeight_);
-  const float K = W * 0.5f;
-  const float L = H * 0.5f;
   const auto a = static_cast<float>(std::max(-dx, 0));
   const auto b = static_cast<float>(std::max(-dy, 0));
   const auto spanX = W - static_cast<float>(std::abs(dx));
   const auto spanY = H - static_cast<float>(std::abs(dy));
-
   const GpuProgramId diff = triple ? kAbsDiff3 : kAbsDiff1;
   Target(kDiff, W, H, true);
   glUseProgram(programs_[diff]);
@@ -275,7 +272,14 @@ void CGPGPU::DrawDistances(int32_t dx, int32_t dy, bool triple) {
             b + spanY,
             {{(a + dx) / W, (b + dy) / H, (a + spanX + dx) / W, (b + spanY + dy) / H},
              {a / W, b / H, (a + spanX) / W, (b + spanY) / H}}});
+}
 
+// texDistance: 2 × 2 sums of texDiff, then 3 × 3 box sums of those, the 6 × 6 patch distance.
+void CGPGPU::DrawPatchDistance(int32_t dx, int32_t dy, bool triple) {
+  const auto W = static_cast<float>(paddedWidth_);
+  const auto H = static_cast<float>(paddedHeight_);
+  const float K = W * 0.5f;
+  const float L = H * 0.5f;
   const GpuProgramId sum = triple ? kSum4_3 : kSum4_1;
   const float s1 = 1.0f - 1.0f / W;
   const float t1 = 1.0f - 1.0f / H;
@@ -300,6 +304,8 @@ void CGPGPU::DrawDistances(int32_t dx, int32_t dy, bool triple) {
   DrawQuad({0, 0, K, L, {{0, 0, s1, t1}}});
 
   const GpuProgramId box = triple ? kBox9_3 : kBox9_1;
+  const auto spanX = W - static_cast<float>(std::abs(dx));
+  const auto spanY = H - static_cast<float>(std::abs(dy));
   Target(kDistance, K, L, false);
   glUseProgram(programs_[box]);
   Bind(0, kHalfSum, box, kTexture0);
@@ -372,7 +378,8 @@ void CGPGPU::FinishPass() {
 }
 
 void CGPGPU::RunOffsetPass1(int32_t dx, int32_t dy, int32_t r, float variance, float dynamics) {
-  DrawDistances(dx, dy, false);
+  DrawDifference(dx, dy, false);
+  DrawPatchDistance(dx, dy, false);
   const bool inverse = dynamics < 0;
   DrawWeights(inverse ? kWeightInverse1 : kWeightDirect1,
               {{kVariance, variance * 300.0f},
@@ -383,7 +390,8 @@ void CGPGPU::RunOffsetPass1(int32_t dx, int32_t dy, int32_t r, float variance, f
 
 void CGPGPU::RunOffsetPass3(int32_t dx, int32_t dy, int32_t r, float varianceY, float varianceUV,
                             float dynamics) {
-  DrawDistances(dx, dy, true);
+  DrawDifference(dx, dy, true);
+  DrawPatchDistance(dx, dy, true);
   const bool inverse = dynamics < 0.00001f;
   DrawWeights(inverse ? kWeightInverse3 : kWeightDirect3,
               {{kVarianceY, varianceY * 300.0f},

@@ -94,7 +94,8 @@ class CGPGPU {
   void Target(Texture texture, float projWidth, float projHeight, bool clear);
   void Bind(int32_t unit, Texture texture, GpuProgramId id, GpuUniform sampler);
   void SetFloat(GpuProgramId id, GpuUniform uniform, float value);
-  void DrawDistances(int32_t dx, int32_t dy, bool triple);
+  void DrawDifference(int32_t dx, int32_t dy, bool triple);
+  void DrawPatchDistance(int32_t dx, int32_t dy, bool triple);
   void DrawWeights(GpuProgramId id, std::initializer_list<std::pair<GpuUniform, float>> floats);
   void DrawAccumulation(int32_t dx, int32_t dy, int32_t r);
   void FinishPass();
