@@ -174,8 +174,8 @@ void CGPGPU::BuildPrograms() {
   usable = built;
 }
 
-void CGPGPU::SpecifyTexture(Texture texture, int32_t width, int32_t height, bool three,
-                            const float* data) {
+void CGPGPU::DefineTexture(Texture texture, int32_t width, int32_t height, bool three,
+                           const float* data) {
   textureSizes_[texture] = {width, height};
   glBindTexture(GL_TEXTURE_2D, textures_[texture]);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -203,16 +203,16 @@ void CGPGPU::Upload(const void* picture, const void* guide, int32_t w, int32_t h
       tripleGuide_ ? ToTriples(guide, pixels, 3, bits) : ToSingles(guide, pixels, bits);
   const std::vector<float> zeros(size_t(w) * h * 3, 0.0f);
   glActiveTexture(GL_TEXTURE0);
-  SpecifyTexture(kPicture, paddedWidth_, paddedHeight_, true, pictureFloats.data());
-  SpecifyTexture(kGuide, paddedWidth_, paddedHeight_, tripleGuide_, guideFloats.data());
-  SpecifyTexture(kDiff, paddedWidth_, paddedHeight_, tripleGuide_, nullptr);
-  SpecifyTexture(kWeight, paddedWidth_, paddedHeight_, tripleGuide_, nullptr);
-  SpecifyTexture(kHalfSum, HalfWidth(), HalfHeight(), tripleGuide_, nullptr);
-  SpecifyTexture(kDistance, HalfWidth(), HalfHeight(), tripleGuide_, nullptr);
+  DefineTexture(kPicture, paddedWidth_, paddedHeight_, true, pictureFloats.data());
+  DefineTexture(kGuide, paddedWidth_, paddedHeight_, tripleGuide_, guideFloats.data());
+  DefineTexture(kDiff, paddedWidth_, paddedHeight_, tripleGuide_, nullptr);
+  DefineTexture(kWeight, paddedWidth_, paddedHeight_, tripleGuide_, nullptr);
+  DefineTexture(kHalfSum, HalfWidth(), HalfHeight(), tripleGuide_, nullptr);
+  DefineTexture(kDistance, HalfWidth(), HalfHeight(), tripleGuide_, nullptr);
   for (Texture sum : {kWeightSumA, kValueSumA, kWeightSumB, kValueSumB}) {
-    SpecifyTexture(sum, w, h, true, zeros.data());
+    DefineTexture(sum, w, h, true, zeros.data());
   }
-  SpecifyTexture(kResult, w, h, true, nullptr);
+  DefineTexture(kResult, w, h, true, nullptr);
   glBindTexture(GL_TEXTURE_2D, 0);
   pingPong_ = true;
 }

@@ -89,8 +89,7 @@ class CGPGPU {
   bool BuildProgram(GpuProgramId id);
   void Upload(const void* picture, const void* guide, int32_t w, int32_t h, int32_t pictureComps,
               int32_t guideComps, int32_t r, int32_t bits);
-  void SpecifyTexture(Texture texture, int32_t width, int32_t height, bool three,
-                      const float* data);
+  void DefineTexture(Texture texture, int32_t width, int32_t height, bool three, const float* data);
   void Target(Texture texture, float projWidth, float projHeight, bool clear);
   void Bind(int32_t unit, Texture texture, GpuProgramId id, GpuUniform sampler);
   void SetFloat(GpuProgramId id, GpuUniform uniform, float value);
