@@ -11,6 +11,7 @@
 #include "batch/batch_progress.h"
 #include "batch/batch_runner.h"
 #include "batch/folder_listing.h"
+#include "cli/gpu_use.h"
 #include "cli/interrupt.h"
 #include "cli/profile_options.h"
 #include "picture/photo_saving.h"
@@ -123,8 +124,11 @@ int RunBatch(Arguments args) {
   batchAbort = 0;
   InstallInterruptHandler();
 
+  const GpuUse gpu(options.gpu);
   BatchOptions batch;
   batch.quality = options.quality;
+  batch.useGpu = gpu.active();
+  batch.fusion = options.fusion;
   batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
   batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
   BatchReporter reporter(CountBatchImages(folder), options.quiet);

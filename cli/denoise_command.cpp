@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/gpu_use.h"
 #include "cli/interrupt.h"
 #include "cli/photo_run.h"
 #include "cli/profile_options.h"
@@ -67,13 +68,14 @@ IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& op
   return options.Apply(profile);
 }
 
-void Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options) {
+void Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options,
+             bool useGpu) {
   const SBxPicBuf& source = document.sourcePicture;
   const auto progress = options.quiet ? nullptr : MakeStderrProgress("denoising");
   DenoisePicture(document.denoisedPicture, source, profile.m_dStrength, profile.m_dStrengthChroma,
                  profile.m_dStrengthChromaLarge, options.quality, profile.m_dDynamics,
-                 progress.get(), NoiseLevels{-1.0, -1.0, -1.0}, source.components == 3, false,
-                 false, profile.m_iUseMedian);
+                 progress.get(), NoiseLevels{-1.0, -1.0, -1.0}, source.components == 3, useGpu,
+                 options.fusion, profile.m_iUseMedian);
   if (progress) progress->Finish();
   if (cancelRequested.load() == 0) {
     SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
@@ -105,8 +107,9 @@ int RunDenoise(Arguments args) {
   if (!request.options.quiet && isatty(STDERR_FILENO) == 0) {
     std::fprintf(stderr, "denoising %s\n", request.input.c_str());
   }
+  const GpuUse gpu(request.options.gpu);
   const auto start = std::chrono::steady_clock::now();
-  Denoise(document, profile, request.options);
+  Denoise(document, profile, request.options, gpu.active());
   if (Interrupted()) return kExitCancelled;
   if (SaveResultOrReport(document, request.output, request.input, request.options)) {
     return kExitFileError;

@@ -1,6 +1,7 @@
 // stillgrain-cli: the command-line front end of Stillgrain. It calls the same engine entry points
 // as the desktop application.
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,6 +10,8 @@
 #include "cli/demo_command.h"
 #include "cli/denoise_command.h"
 #include "cli/info_command.h"
+#include "cli/selftest_command.h"
+#include "platform/notice.h"
 
 namespace {
 
@@ -24,6 +27,7 @@ const Command kCommands[] = {
     {"batch", cli::kBatchSynopsis, cli::kBatchHelp, cli::RunBatch},
     {"info", cli::kInfoSynopsis, cli::kInfoHelp, cli::RunInfo},
     {"profiles", cli::kProfilesSynopsis, cli::kProfilesHelp, cli::RunProfiles},
+    {"selftest", cli::kSelftestSynopsis, cli::kSelftestHelp, cli::RunSelftest},
     {"demo", cli::kDemoSynopsis, cli::kDemoHelp, cli::RunDemo},
 };
 
@@ -40,6 +44,11 @@ void PrintUsage(std::FILE* stream) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Messages the core would show in a box ("ERROR", "SHUTDOWN ERROR") go to stderr.
+  SetNoticeHandler([](const std::string& title, const std::string& text) {
+    std::fprintf(stderr, "stillgrain-cli: %s%s%s\n", title.c_str(), title.empty() ? "" : ": ",
+                 text.c_str());
+  });
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (args.empty()) {
     PrintUsage(stderr);

@@ -78,6 +78,10 @@ std::string ReadOne(std::string_view name, std::string_view value, ProfileOption
     options.quiet = true;
   } else if (name == "--verbose") {
     options.verbose = true;
+  } else if (name == "--gpu") {
+    options.gpu = true;
+  } else if (name == "--fusion") {
+    options.fusion = true;
   }
   return error;
 }
@@ -95,6 +99,9 @@ const std::string_view kProfileOptionsHelp =
     "    --quality 1|2|3    search window 7x7, 13x13 or 21x21 (default 3)\n"
     "    --jpeg-quality Q   JPEG quality, 1 to 100 (default: the settings file's \"jpeg\")\n"
     "    --threads N        use at most N CPUs\n"
+    "    --gpu              run the filters on the graphics card (OpenGL); without a usable one,\n"
+    "                       on the CPU\n"
+    "    --fusion           with --gpu, share the tiles between the graphics card and the CPU\n"
     "    --quiet            print nothing but errors\n"
     "    --verbose          show the image libraries' own messages\n";
 
@@ -104,8 +111,7 @@ std::vector<OptionSpec> WithProfileOptions(std::initializer_list<OptionSpec> own
                            "--sharpen", "--median", "--quality", "--jpeg-quality", "--threads"}) {
     specs.push_back({name, true});
   }
-  specs.push_back({"--quiet", false});
-  specs.push_back({"--verbose", false});
+  for (const char* flag : {"--quiet", "--verbose", "--gpu", "--fusion"}) specs.push_back({flag, false});
   return specs;
 }
 

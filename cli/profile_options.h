@@ -29,6 +29,8 @@ struct ProfileOptions {
   std::optional<uint32_t> threads;
   bool quiet = false;
   bool verbose = false;
+  bool gpu = false;     // --gpu: filters on the graphics card
+  bool fusion = false;  // --fusion: with --gpu, tiles shared between the card and the CPU
 
   // The profile a photo gets after the options: the built-in default profile with
   // --profile default, else `chosen`, with every override applied.

@@ -4,6 +4,7 @@
 
 #include "engine/denoise.h"
 #include "engine/non_local_means.h"
+#include "gpu/gpu_denoise.h"
 
 namespace {
 
@@ -33,6 +34,40 @@ bool FilterOnCpu(SBxPicBuf& z, const SBxPicBuf& p, double strength, int32_t qual
                                              doubledDynamics, threads, progress, noiseLevel);
 }
 
+// The graphics-card filter from the even-sized P into Z; it releases and re-creates both. True when
+// the guide cannot be made.
+bool FilterOnGpu(SBxPicBuf& z, SBxPicBuf& p, double strength, int32_t quality,
+                 double doubledDynamics, ProgressSink* progress, double noiseLevel) {
+  ScopedPicBuf guide;
+  if (CBxPicBufAPI::ReinitHeap(*guide, p) || CBxPicBufAPI::ReinitHeap(z, p)) return true;
+  CBxPicBufAPI::Copy(*guide, p);
+  if (CBxPicBufAPI::ConvertBpcComp(*guide, 8, 1)) return true;
+  GpuDenoiseSingleGuide(z, p, *guide, strength, quality, doubledDynamics, progress, noiseLevel);
+  return false;
+}
+
+// The filters visit pixels in 2 × 2 blocks: odd sides get a black column or row, cropped after.
+// Runs `filter(Z, P)` on the even-sized copy P of `in` and writes the top-left of Z into `out`, or
+// `in` itself when the filter failed or the run was cancelled.
+template <typename Filter>
+void FilterWithEvenSides(SBxPicBuf& out, const SBxPicBuf& in, Filter filter) {
+  const int32_t evenWidth = in.width + (in.width & 1);
+  const int32_t evenHeight = in.height + (in.height & 1);
+  ScopedPicBuf p;
+  ScopedPicBuf z;
+  bool failed =
+      CBxPicBufAPI::ReinitHeap(*p, evenWidth, evenHeight, in.components, in.bitsPerComponent);
+  if (!failed) {
+    CBxPicBufAPI::SetConst(*p, 0);
+    CBxPicBufAPI::CopyRect(*p, in, {0, 0}, {0, 0}, {in.width, in.height});
+    failed = filter(*z, *p);
+  }
+  if (CBxPicBufAPI::ReinitHeap(out, in)) return;
+  const bool passThrough =
+      failed || z->data == nullptr || cancelRequested.load(std::memory_order_relaxed) != 0;
+  CBxPicBufAPI::CopyRect(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height});
+}
+
 bool DenoiseEachComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
                           double dynamics, ProgressSink* progress, double noiseLevel, bool useGpu,
                           int32_t threadCount) {
@@ -60,24 +95,24 @@ bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int3
     return DenoiseEachComponent(out, in, strength, quality, dynamics, progress, noiseLevel, useGpu,
                                 threadCount);
   }
-  // The filter visits pixels in 2 × 2 blocks: odd sides get a black column or row, cropped after.
-  const int32_t evenWidth = in.width + (in.width & 1);
-  const int32_t evenHeight = in.height + (in.height & 1);
-  ScopedPicBuf p;
-  ScopedPicBuf z;
-  bool failed = CBxPicBufAPI::ReinitHeap(*p, evenWidth, evenHeight, 1, in.bitsPerComponent);
-  if (!failed) {
-    CBxPicBufAPI::SetConst(*p, 0);
-    CBxPicBufAPI::CopyRect(*p, in, {0, 0}, {0, 0}, {in.width, in.height});
-    // The graphics-card filter takes over here when the engine runs with the GPU; without a usable
-    // card the engine clears the flag before it reaches this point.
-    (void)useGpu;
-    failed = FilterOnCpu(*z, *p, strength, quality, 2.0 * dynamics, progress, noiseLevel,
-                         threadCount);
-  }
-  if (CBxPicBufAPI::ReinitHeap(out, in)) return false;
-  // A failed or cancelled filter passes the component through unchanged.
-  const bool passThrough = failed || cancelRequested.load(std::memory_order_relaxed) != 0;
-  CBxPicBufAPI::CopyRect(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height});
+  FilterWithEvenSides(out, in, [&](SBxPicBuf& z, SBxPicBuf& p) {
+    return useGpu ? FilterOnGpu(z, p, strength, quality, 2.0 * dynamics, progress, noiseLevel)
+                  : FilterOnCpu(z, p, strength, quality, 2.0 * dynamics, progress, noiseLevel,
+                                threadCount);
+  });
+  return false;
+}
+
+bool DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
+                     double chromaStrength, int32_t quality, double dynamics,
+                     ProgressSink* progress, double lumaNoise, double chromaNoise) {
+  FilterWithEvenSides(out, in, [&](SBxPicBuf& z, SBxPicBuf& p) {
+    ScopedPicBuf guide;
+    if (CBxPicBufAPI::ReinitHeap(*guide, p) || CBxPicBufAPI::ReinitHeap(z, p)) return true;
+    CBxPicBufAPI::Copy(*guide, p);
+    GpuDenoiseYuv(z, p, *guide, lumaStrength, chromaStrength, quality, 2.0 * dynamics, progress,
+                  lumaNoise, chromaNoise);
+    return false;
+  });
   return false;
 }

@@ -14,3 +14,10 @@
 bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
                       double dynamics, ProgressSink* progress, double noiseLevel, bool useGpu,
                       int32_t threadCount);
+
+// The three-component counterpart on the graphics card: a Y, U, V raster denoised with per-channel
+// distances, the luma strength for Y and the chroma strength for U and V. Same padding, cropping,
+// cancel and pass-through rules as DenoiseComponent. Runs on the thread that holds the GPU context.
+bool DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
+                     double chromaStrength, int32_t quality, double dynamics,
+                     ProgressSink* progress, double lumaNoise, double chromaNoise);

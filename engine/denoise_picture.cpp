@@ -4,6 +4,7 @@
 #include "engine/denoise.h"
 #include "engine/denoise_params.h"
 #include "engine/tile_driver.h"
+#include "gpu/gpgpu.h"
 #include "platform/cpu_affinity.h"
 
 namespace {
@@ -50,10 +51,9 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double
   params.dynamics = dynamics;
   params.noiseLevels = noiseLevels;
   params.processInYUV = processInYUV;
-  // No graphics-card filter is available in this build: the CPU gives the same result. With useGpu
-  // cleared the CPU+GPU tile sharing is not reached from here either; only its tests run it.
-  (void)useGpu;
-  params.useGpu = false;
+  // Without a usable graphics card (none, refused, or its programs did not build) the CPU runs the
+  // filters instead.
+  params.useGpu = useGpu && GpuIsUsable();
   params.fusion = fusion;
   params.medianMode = medianMode;
   RunTiles(out, in, params, progress, cpuCount);

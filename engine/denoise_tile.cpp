@@ -34,6 +34,29 @@ void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressS
   }
 }
 
+// The graphics card denoises Y, U and V in one go; the coarse-scale chroma pass follows on U and V.
+void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseParams& params, ProgressSink* progress,
+                     int32_t threadCount) {
+  ScopedPicBuf denoised;
+  ScopedPicBuf plane;
+  if (CBxPicBufAPI::ReinitHeap(*denoised, yuv) ||
+      CBxPicBufAPI::ReinitHeap(*plane, yuv.width, yuv.height, 1, yuv.bitsPerComponent)) {
+    return;
+  }
+  DenoiseYUVOnGPU(*denoised, yuv, params.strength, params.strengthChroma, params.quality,
+                  params.dynamics, progress, params.noiseLevels.luma, params.noiseLevels.chroma);
+  if (params.strengthChromaLarge > 1) {
+    const auto largeStrength = static_cast<int32_t>(params.strengthChromaLarge);
+    for (uint32_t c = 1; c < 3; ++c) {
+      CBxPicBufAPI::ExtractComponent(*plane, c, *denoised);
+      LargeChromaPass(*plane, *plane, largeStrength, params.quality, params.dynamics, progress,
+                      true, threadCount);
+      CBxPicBufAPI::InsertComponent(*denoised, c, *plane);
+    }
+  }
+  CBxPicBufAPI::Copy(yuv, *denoised);
+}
+
 void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams& params,
                   ProgressSink* progress, int32_t threadCount) {
   ScopedPicBuf yuv;
@@ -42,7 +65,11 @@ void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams&
   if (params.strength > kPreBlurThreshold || params.strengthChroma > kPreBlurThreshold) {
     BlurYUVComponents(*yuv, PreBlurSigma(params.strength), PreBlurSigma(params.strengthChroma));
   }
-  DenoiseYuvComponents(*yuv, params, progress, threadCount);
+  if (params.useGpu) {
+    DenoiseYuvOnGpu(*yuv, params, progress, threadCount);
+  } else {
+    DenoiseYuvComponents(*yuv, params, progress, threadCount);
+  }
   if (CBxPicBufAPI::ReinitHeap(out, picture)) return;
   CBxPicBufAPI::ConvertYUVtoRGB(out, *yuv);
 }

@@ -164,10 +164,11 @@ bool InitGpu(CGPGPU& gpu) {
   std::printf("Status: Using GLEW %s\n", glewGetString(GLEW_VERSION));
   std::fflush(stdout);
   const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  gpu.renderer = renderer != nullptr ? renderer : "";
   const auto supported = [](const char* extension) {
     return glewIsSupported(extension) == GL_TRUE;
   };
-  if (CardIsUsable(renderer != nullptr ? renderer : "", supported)) {
+  if (CardIsUsable(gpu.renderer, supported)) {
     gpu.maxTileEdge = 1000;
     gpu.usable = true;
   }

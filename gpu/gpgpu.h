@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "gpu/shader_programs.h"
@@ -66,6 +67,7 @@ class CGPGPU {
   void* surface = nullptr;
   void* context = nullptr;
   bool usable = false;
+  std::string renderer;  // the OpenGL renderer's name, once the context exists
   int32_t maxTileEdge = 0;
 
  private:
@@ -121,3 +123,10 @@ class CGPGPU {
   bool tripleGuide_ = false;
   int32_t bits_ = 8;
 };
+
+// True when the process-wide object exists and is usable: the engine's test before it runs any
+// filter on the graphics card.
+inline bool GpuIsUsable() {
+  const CGPGPU* gpu = CGPGPU::Instance();
+  return gpu != nullptr && gpu->usable;
+}

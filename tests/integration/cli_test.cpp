@@ -29,11 +29,11 @@ struct Result {
 class CliTest : public ::testing::Test {
  protected:
   // Runs the CLI with `arguments` (a shell word list), settings in a folder of the test's own.
-  Result Run(const std::string& arguments) {
+  Result Run(const std::string& arguments, const std::string& environment = "") {
     const fs::path out = work_ / "stdout.txt";
     const fs::path err = work_ / "stderr.txt";
     const std::string command = "cd '" + work_.path().string() + "' && XDG_CONFIG_HOME='" +
-                                (work_ / "config").string() + "' '" STILLGRAIN_CLI_PATH "' " +
+                                (work_ / "config").string() + "' " + environment + " '" STILLGRAIN_CLI_PATH "' " +
                                 arguments + " >'" + out.string() + "' 2>'" + err.string() +
                                 "' </dev/null";
     const int raw = std::system(command.c_str());
@@ -195,6 +195,31 @@ TEST_F(CliTest, InterruptFinishesCleanlyWithoutAPartialFile) {
         << "left behind: " << entry.path();
   }
   EXPECT_FALSE(fs::exists(work_ / "tree/denoised/sony.jpg"));
+}
+
+TEST_F(CliTest, GraphicsCardRunsAgreeWithTheCpuOrFallBackToIt) {
+  WritePhoto("p.png", 64, 48);
+  const Result selftest = Run("selftest");
+  if (selftest.status != 0) {
+    EXPECT_EQ(selftest.status, 2);
+    EXPECT_NE(selftest.out.find("usable:    no"), std::string::npos) << selftest.out;
+    GTEST_SKIP() << "no usable OpenGL context here: " << selftest.out;
+  }
+  EXPECT_NE(selftest.out.find("self-test: passed"), std::string::npos) << selftest.out;
+  ASSERT_EQ(Run("denoise p.png -o cpu.png --quality 1").status, 0);
+  ASSERT_EQ(Run("denoise p.png -o gpu.png --quality 1 --gpu").status, 0);
+  ASSERT_EQ(Run("denoise p.png -o fused.png --quality 1 --gpu --fusion").status, 0);
+  const std::vector<uint8_t> cpu = testphotos::ReadBytes(work_ / "cpu.png");
+  EXPECT_FALSE(cpu.empty());
+  EXPECT_FALSE(testphotos::ReadBytes(work_ / "gpu.png").empty());
+
+  // Without any OpenGL the run says so and goes on on the CPU, with the CPU's result.
+  const Result without = Run("denoise p.png -o none.png --quality 1 --gpu",
+                             "__EGL_VENDOR_LIBRARY_FILENAMES=/dev/null");
+  EXPECT_EQ(without.status, 0) << without.err;
+  EXPECT_NE(without.err.find("denoising on the CPU"), std::string::npos) << without.err;
+  EXPECT_EQ(testphotos::ReadBytes(work_ / "none.png"), cpu);
+  EXPECT_EQ(Run("selftest", "__EGL_VENDOR_LIBRARY_FILENAMES=/dev/null").status, 2);
 }
 
 TEST_F(CliTest, CommandsNeverWriteTheSettingsFile) {

@@ -1,0 +1,30 @@
+#include "cli/gpu_use.h"
+
+#include <cstdio>
+
+#include "engine/gpu_self_test.h"
+#include "gpu/gl_context.h"
+#include "gpu/gpgpu.h"
+
+namespace cli {
+
+std::unique_ptr<CGPGPU> OpenGpu() {
+  auto gpu = std::make_unique<CGPGPU>();
+  InitGpu(*gpu);
+  return gpu;
+}
+
+GpuUse::GpuUse(bool wanted) {
+  if (!wanted) return;
+  gpu_ = OpenGpu();
+  active_ = AdmitHardwareAcceleration(1) != 0;
+  if (!active_) {
+    std::fprintf(stderr, "stillgrain-cli: %s; denoising on the CPU\n",
+                 gpu_->usable ? "the graphics card failed the self-test"
+                              : "no usable OpenGL context");
+  }
+}
+
+GpuUse::~GpuUse() = default;
+
+}  // namespace cli

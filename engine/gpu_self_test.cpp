@@ -1,0 +1,58 @@
+#include "engine/gpu_self_test.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine/denoise.h"
+#include "gpu/gpgpu.h"
+
+namespace {
+
+constexpr int32_t kSide = 50;
+constexpr int32_t kTolerance = 6;  // |G − C| must stay below this everywhere
+
+void FillFromRand(SBxPicBuf& picture) {
+  for (int32_t y = 0; y < kSide; ++y) {
+    uint8_t* row = PicRow<uint8_t>(picture, y);
+    for (int32_t x = 0; x < kSide; ++x) {
+      row[3 * x + 0] = static_cast<uint8_t>(std::rand() % 4 + 58);
+      row[3 * x + 1] = static_cast<uint8_t>(std::rand() % 6 + 137);
+      row[3 * x + 2] = static_cast<uint8_t>(std::rand() % 6 + 187);
+    }
+  }
+}
+
+void Denoise(SBxPicBuf& out, const SBxPicBuf& source, bool useGpu) {
+  DenoisePicture(out, source, 50, 50, 0, 1, 0, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, true,
+                 useGpu, false, kMedianNone);
+}
+
+}  // namespace
+
+GpuSelfTestResult RunGpuSelfTestDetailed() {
+  GpuSelfTestResult result;
+  if (!GpuIsUsable()) return result;
+  ScopedPicBuf source;
+  ScopedPicBuf gpu;
+  ScopedPicBuf cpu;
+  if (CBxPicBufAPI::ReinitHeap(*source, kSide, kSide, 3, 8) ||
+      CBxPicBufAPI::ReinitHeap(*gpu, *source) || CBxPicBufAPI::ReinitHeap(*cpu, *source)) {
+    return result;
+  }
+  FillFromRand(*source);
+  Denoise(*gpu, *source, true);
+  Denoise(*cpu, *source, false);
+  for (int32_t i = 0; i < source->size; ++i) {
+    result.largestDifference =
+        std::max(result.largestDifference, std::abs(int32_t{gpu->data[i]} - cpu->data[i]));
+  }
+  result.passed = result.largestDifference < kTolerance;
+  return result;
+}
+
+bool RunGpuSelfTest() { return RunGpuSelfTestDetailed().passed; }
+
+int32_t AdmitHardwareAcceleration(int32_t requested) {
+  if (requested == 0 || !GpuIsUsable()) return 0;
+  return RunGpuSelfTest() ? requested : 0;
+}

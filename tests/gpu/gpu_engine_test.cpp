@@ -1,0 +1,78 @@
+// The engine on the graphics card (Mesa's software OpenGL in CI) against the engine on the CPU:
+// whole pictures, the CPU+GPU tile sharing, the self-test and the admission of acceleration.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/denoise.h"
+#include "engine/gpu_self_test.h"
+#include "gpu/gpu_session.h"
+#include "platform/cpu_affinity.h"
+#include "support/test_pictures.h"
+
+namespace {
+
+using testpics::Picture;
+
+struct Difference {
+  double mean;
+  double largest;
+};
+
+Difference Compare(const Picture& a, const Picture& b) {
+  const SBxPicBuf& r = a.buf();
+  double sum = 0;
+  for (int32_t y = 0; y < r.height; ++y) {
+    for (int32_t x = 0; x < r.width; ++x) {
+      for (uint32_t c = 0; c < r.components; ++c) sum += std::abs(a.At(x, y, c) - b.At(x, y, c));
+    }
+  }
+  return {sum / (double(r.width) * r.height * r.components), testpics::MaxAbsDifference(a, b)};
+}
+
+Picture Denoised(const Picture& in, bool gpu, bool fusion, double large, int32_t quality) {
+  Picture out(in.buf().width, in.buf().height, in.buf().components, in.buf().bitsPerComponent);
+  DenoisePicture(out, in, 20, 20, large, quality, 0.5, nullptr, NoiseLevels{-1, -1, -1},
+                 in.buf().components == 3, gpu, fusion, kMedianNone);
+  return out;
+}
+
+TEST(GpuEngine, SelfTestPassesAndAdmitsAcceleration) {
+  SKIP_WITHOUT_GPU(gpu);
+  const GpuSelfTestResult result = RunGpuSelfTestDetailed();
+  EXPECT_TRUE(result.passed) << "largest |G - C| " << result.largestDifference;
+  EXPECT_LT(result.largestDifference, 6);
+  EXPECT_EQ(AdmitHardwareAcceleration(1), 1);
+  EXPECT_EQ(AdmitHardwareAcceleration(0), 0);
+}
+
+TEST(GpuEngine, WholePicturesAgreeWithTheCpuWithinAFewLevels) {
+  SKIP_WITHOUT_GPU(gpu);
+  struct Case {
+    uint32_t components, bits;
+    double large;
+    double meanBound, largestBound;  // in units of the depth
+  };
+  // The GPU evaluates the weights in float with pow(); the CPU rounds them into integer tables.
+  for (const Case& c : {Case{1, 8, 0, 0.2, 2}, Case{3, 8, 10, 0.3, 3}, Case{1, 16, 0, 30, 257},
+                        Case{3, 16, 0, 30, 257}}) {
+    const Picture noisy =
+        testpics::AddNoise(testpics::SmoothScene(96, 72, c.components, c.bits), 5.0, 11);
+    const Difference d =
+        Compare(Denoised(noisy, true, false, c.large, 2), Denoised(noisy, false, false, c.large, 2));
+    EXPECT_LE(d.mean, c.meanBound) << c.components << "x" << c.bits << " largest " << d.largest;
+    EXPECT_LE(d.largest, c.largestBound) << c.components << "x" << c.bits << " mean " << d.mean;
+  }
+}
+
+TEST(GpuEngine, SharedTilesMatchTheCpuEverywhereTileBordersIncluded) {
+  SKIP_WITHOUT_GPU(gpu);
+  if (AffinityCpuBitLength() == 1) GTEST_SKIP() << "one CPU: tiles are not shared";
+  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(1100, 60, 3, 8), 5.0, 12);
+  const Difference d =
+      Compare(Denoised(noisy, true, true, 0, 1), Denoised(noisy, false, false, 0, 1));
+  EXPECT_LE(d.mean, 0.3) << "largest " << d.largest;
+  EXPECT_LE(d.largest, 3.0) << "mean " << d.mean;
+}
+
+}  // namespace
