@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "engine/gpu_self_test.h"
 #include "platform/paths.h"
 #include "platform/private_profile.h"
 
@@ -43,6 +44,13 @@ StartupSettings LoadSettings() {
   return StartupSettings{.hwAccel = ReadSettingInt(kKeyHwAccel, 0),
                          .gpuCpuFusion = ReadSettingInt(kKeyGpuCpuFusion, 0),
                          .crashedLastTime = ReadCrashFlag()};
+}
+
+StartupSettings LoadSettingsAndAdmitAcceleration() {
+  const StartupSettings stored = LoadSettings();
+  hardwareAcceleration = AdmitHardwareAcceleration(stored.hwAccel);
+  cpuGpuFusion = stored.gpuCpuFusion;
+  return stored;
 }
 
 uint8_t MarkRunStarted() {

@@ -50,6 +50,12 @@ struct StartupSettings {
 };
 StartupSettings LoadSettings();
 
+// LoadSettings, then the run-time switches: `hardwareAcceleration` is the stored "HW Accel" only
+// when a usable GPU context exists and the engine's self-test passes (else 0; the stored value is
+// not changed), `cpuGpuFusion` the stored "GPUCPUFusion". Runs on the thread that holds the GPU
+// context.
+StartupSettings LoadSettingsAndAdmitAcceleration();
+
 // The desktop application's crash flag. "Crashed Last Time" is "1" on disk for the whole of a run
 // and returns to "0" only through an orderly exit, so a run that ends any other way is noticed at
 // the next start. MarkRunStarted writes "1" and returns the low byte that was stored before (the

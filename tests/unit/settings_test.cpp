@@ -113,4 +113,15 @@ TEST_F(SettingsTest, StoredValuesUseTheKeysOfTheSettingsFileAndKeepEachOther) {
   EXPECT_FALSE(LoadShowManualTuning());
 }
 
+TEST_F(SettingsTest, AccelerationIsAdmittedOnlyWithAUsableCard) {
+  // No GPU object exists in this test: "HW Accel" 1 on disk gives 0 for the run and stays 1.
+  ASSERT_FALSE(WriteSettingInt(kKeyHwAccel, 1));
+  ASSERT_FALSE(WriteSettingInt(kKeyGpuCpuFusion, 1));
+  const StartupSettings stored = LoadSettingsAndAdmitAcceleration();
+  EXPECT_EQ(stored.hwAccel, 1);
+  EXPECT_EQ(hardwareAcceleration.load(), 0);
+  EXPECT_EQ(cpuGpuFusion.load(), 1);
+  EXPECT_EQ(ReadSettingInt(kKeyHwAccel, 0), 1);
+}
+
 }  // namespace
