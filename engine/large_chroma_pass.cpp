@@ -333,7 +333,7 @@ void DecomposePyramid(std::vector<PyramidLevel>& levels) { Decompose(levels, 1);
 bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int32_t quality,
                      double dynamics, ProgressSink* progress, bool useGpu, int32_t threadCount) {
   // The levels of the calls of this thread are kept from call to call: the tiles of a picture
-  // need the same 13 MB or so each (two float planes per level), and clearing memory already held
+  // need the same 12 MB or so each (two float planes per level), and clearing memory already held
   // is cheaper than touching fresh pages. assign() keeps the capacity a plane already has.
   thread_local std::vector<PyramidLevel> levels;
   try {
