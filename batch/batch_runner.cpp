@@ -83,7 +83,7 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
   if (job.options->adjustProfile) job.options->adjustProfile(profile);
   DenoiseAndSharpen(document, profile, *job.options);
   // An interrupted run writes nothing of the photo it was denoising.
-  if (cancelRequested.load() != 0) return true;
+  if (IsCancelRequested()) return true;
   if (!EnsureOutputFolder(job.outputPath)) {
     job.observer->PhotoDone(input, output, BatchOutcome::kWriteFailed,
                             "the folder " + job.outputPath.string() + " cannot be created");
@@ -154,7 +154,7 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
   job.options = &options;
   job.observer = &counting;
   RunBatchFolder(job);
-  counting.summary.cancelled = batchAbort.load() != 0 || cancelRequested.load() != 0;
+  counting.summary.cancelled = batchAbort.load() != 0 || IsCancelRequested();
   batchAbort = 0;
   ReleasePhotoDocument(document);
   return counting.summary;

@@ -77,7 +77,7 @@ void Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOp
                  progress.get(), NoiseLevels{-1.0, -1.0, -1.0}, source.components == 3, useGpu,
                  options.fusion, profile.m_iUseMedian);
   if (progress) progress->Finish();
-  if (cancelRequested.load() == 0) {
+  if (!IsCancelRequested()) {
     SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
                    profile.m_dSharp3);
   }

@@ -39,6 +39,9 @@ enum MedianMode : int32_t {
 // Set by the user interface to stop a run; the engine only reads it.
 extern std::atomic<uint8_t> cancelRequested;
 
+// The engine's read of the flag (no ordering is needed: it only ends loops early).
+inline bool IsCancelRequested() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
+
 // Number of CPU filter threads, recomputed at the start of every `DenoisePicture` call as the bit
 // length of the process's CPU affinity mask AND the mask of online CPUs. Initially 1.
 extern std::atomic<uint8_t> cpuCount;

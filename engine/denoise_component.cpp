@@ -64,7 +64,7 @@ void FilterWithEvenSides(SBxPicBuf& out, const SBxPicBuf& in, Filter filter) {
   }
   if (CBxPicBufAPI::ReinitHeap(out, in)) return;
   const bool passThrough =
-      failed || z->data == nullptr || cancelRequested.load(std::memory_order_relaxed) != 0;
+      failed || z->data == nullptr || IsCancelRequested();
   CBxPicBufAPI::CopyRect(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height});
 }
 

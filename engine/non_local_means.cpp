@@ -81,8 +81,6 @@ BandPlan PlanBands(int32_t height, int32_t threads) {
   return {rows, (height + rows - 1) / rows};
 }
 
-bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
-
 // The working memory of the calls made from one thread, kept from call to call. A picture is
 // denoised tile by tile and component by component, each call needing the same few megabytes
 // (for an 1100-pixel tile: 1.4 MB of padded guide, 1.2 MB of result, some 1 MB of scratch a
@@ -131,7 +129,7 @@ class ProgressShare {
 
   void Update(int64_t unitsDone) {
     const int64_t due = unitsDone * steps_ / units_;
-    while (sent_ < due && !CancelRequested()) {
+    while (sent_ < due && !IsCancelRequested()) {
       StepProgress(sink_);
       ++sent_;
     }
@@ -195,7 +193,7 @@ void FilterBands(NlmBandScratch<Sum>& scratch, FilterJob<Sample>& job, ProgressS
   const NlmGeometry& g = job.g;
   for (;;) {
     const int32_t index = job.nextBand.fetch_add(1, std::memory_order_relaxed);
-    if (index >= job.bands.count || CancelRequested()) return;
+    if (index >= job.bands.count || IsCancelRequested()) return;
     const NlmBand band = BandAt(g, job.bands, index);
     StartBandSums(scratch, job.planes, g, band);  // the centre, the last offset
     job.unitsDone.fetch_add(1, std::memory_order_relaxed);
@@ -207,7 +205,7 @@ void FilterBands(NlmBandScratch<Sum>& scratch, FilterJob<Sample>& job, ProgressS
       AccumulateBandOffsets(scratch, job.planes, g, band, offsets, count, job.tables, job.kernels);
       const int64_t done = job.unitsDone.fetch_add(count, std::memory_order_relaxed) + count;
       if (progress != nullptr) progress->Update(done);
-      if (CancelRequested()) return;
+      if (IsCancelRequested()) return;
     }
     WriteBand<Sample, Sum>(job.result, scratch, g, band);
   }
@@ -267,7 +265,7 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
   // The steps still due (all of them when the workers took every band) go out before the cancel
   // check, so that a cancel raised from one of them stops the result as one raised earlier would.
   share.Finish();
-  if (CancelRequested()) return false;
+  if (IsCancelRequested()) return false;
 
   if (CBxPicBufAPI::ReinitHeap(out, in)) return true;
   CBxPicBufAPI::Copy(out, result);

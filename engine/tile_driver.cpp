@@ -11,8 +11,6 @@ namespace {
 
 int32_t CeilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
 
-bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
-
 // Cuts the tile's source out of the picture, runs the pipeline and pastes the core (also after a
 // cancel, which leaves the tile undenoised). True when the tile could not be allocated.
 bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const DenoiseParams& params,
@@ -99,6 +97,6 @@ void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
   InitProgress(progress, params.processInYUV ? count * estimate.perUnit
                                              : count * estimate.offsetsPerComponent / 2);
   for (const Tile& tile : tiles) {
-    if (RunTile(out, in, tile, params, progress, threadCount) || CancelRequested()) break;
+    if (RunTile(out, in, tile, params, progress, threadCount) || IsCancelRequested()) break;
   }
 }

@@ -13,8 +13,6 @@ namespace {
 
 int32_t CeilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
 
-bool CancelRequested() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
-
 // Tile k of a columns × rows grid over a width × height picture.
 Tile SharedTile(int32_t width, int32_t height, int32_t columns, int32_t rows, uint32_t k) {
   const int32_t tw = CeilDiv(width, columns);
@@ -100,7 +98,7 @@ TileOutcome RunQueuedTile(TileQueue& queue, const Tile& tile, bool useGpu, int32
   }
   CBxPicBufAPI::CopyRect(*source, queue.input, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
   const bool failed = DenoiseQueuedTile(queue, *result, *source, useGpu, threadCount);
-  if (CancelRequested()) return TileOutcome::kCancelled;
+  if (IsCancelRequested()) return TileOutcome::kCancelled;
   if (failed) return TileOutcome::kFailed;
   const TileRect& c = tile.core;
   CBxPicBufAPI::CopyRect(queue.output, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},

@@ -12,8 +12,6 @@
 
 namespace {
 
-bool Cancelled() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
-
 void PassThrough(SBxPicBuf& destination, const SBxPicBuf& source) {
   if (!CBxPicBufAPI::ReinitHeap(destination, source)) CBxPicBufAPI::Copy(destination, source);
 }
@@ -54,13 +52,13 @@ void RunOffsets(int32_t quality, ProgressSink* progress,
     const NlmOffset offset = OffsetAt(i, side);
     pass(offset.dx, offset.dy);
     StepProgress(progress);
-    if (Cancelled()) break;
+    if (IsCancelRequested()) break;
   }
 }
 
 void Finish(CGPGPU& gpu, SBxPicBuf& destination, const SBxPicBuf& source) {
   if (CBxPicBufAPI::ReinitHeap(destination, source)) return;
-  if (!Cancelled()) gpu.ResolveAndRead(destination.data);
+  if (!IsCancelRequested()) gpu.ResolveAndRead(destination.data);
 }
 
 CGPGPU* UsableGpu() {

@@ -118,20 +118,35 @@ Picture AddNoise(const Picture& clean, double sigma, uint32_t seed) {
   return noisy;
 }
 
-double Psnr(const Picture& reference, const Picture& test) {
-  const SBxPicBuf& b = reference.buf();
+namespace {
+
+// Σ f(a − b) over every sample of two pictures of equal geometry, and the number of samples.
+template <typename F>
+double SumOverDifferences(const Picture& a, const Picture& b, F f, double& count) {
+  const SBxPicBuf& r = a.buf();
   double sum = 0;
-  for (int32_t y = 0; y < b.height; ++y) {
-    for (int32_t x = 0; x < b.width; ++x) {
-      for (uint32_t c = 0; c < b.components; ++c) {
-        const double d = reference.At(x, y, c) - test.At(x, y, c);
-        sum += d * d;
-      }
+  for (int32_t y = 0; y < r.height; ++y) {
+    for (int32_t x = 0; x < r.width; ++x) {
+      for (uint32_t c = 0; c < r.components; ++c) sum += f(a.At(x, y, c) - b.At(x, y, c));
     }
   }
-  const double mse = sum / (static_cast<double>(b.width) * b.height * b.components);
-  const double full = FullScale(b.bitsPerComponent);
+  count = static_cast<double>(r.width) * r.height * r.components;
+  return sum;
+}
+
+}  // namespace
+
+double Psnr(const Picture& reference, const Picture& test) {
+  double count = 0;
+  const double mse =
+      SumOverDifferences(reference, test, [](double d) { return d * d; }, count) / count;
+  const double full = FullScale(reference.buf().bitsPerComponent);
   return mse == 0 ? 1000.0 : 10.0 * std::log10(full * full / mse);
+}
+
+double MeanAbsDifference(const Picture& a, const Picture& b) {
+  double count = 0;
+  return SumOverDifferences(a, b, [](double d) { return std::abs(d); }, count) / count;
 }
 
 bool BitIdentical(const SBxPicBuf& a, const SBxPicBuf& b) {

@@ -47,6 +47,9 @@ Picture AddNoise(const Picture& clean, double sigma, uint32_t seed);
 // Peak signal-to-noise ratio of `test` against `reference` in dB (peak = full scale of the depth).
 double Psnr(const Picture& reference, const Picture& test);
 
+// The mean absolute sample difference of two pictures of equal geometry.
+double MeanAbsDifference(const Picture& a, const Picture& b);
+
 // True when the two rasters have the same geometry and identical bytes.
 bool BitIdentical(const SBxPicBuf& a, const SBxPicBuf& b);
 
