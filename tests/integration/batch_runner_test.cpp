@@ -37,14 +37,7 @@ class RecordingObserver : public BatchObserver {
 };
 
 void WritePhoto(const fs::path& path, int32_t width, int32_t height) {
-  fs::create_directories(path.parent_path());
-  const std::string extension = path.extension().string();
-  const FREE_IMAGE_FORMAT format = extension == ".png"   ? FIF_PNG
-                                   : extension == ".tif" ? FIF_TIFF
-                                   : extension == ".bmp" ? FIF_BMP
-                                                         : FIF_JPEG;
-  UniqueBitmap bitmap = testphotos::PatternBitmap(FIT_BITMAP, 24, width, height);
-  testphotos::WriteBitmapFile(bitmap.get(), format, path);
+  testphotos::WritePatternPhoto(path, width, height);
 }
 
 class BatchRunnerTest : public ::testing::Test {

@@ -46,10 +46,7 @@ class CliTest : public ::testing::Test {
   }
 
   void WritePhoto(const std::string& name, int32_t width, int32_t height) {
-    fs::create_directories((work_ / name).parent_path());
-    UniqueBitmap bitmap = testphotos::PatternBitmap(FIT_BITMAP, 24, width, height);
-    const FREE_IMAGE_FORMAT format = fs::path(name).extension() == ".png" ? FIF_PNG : FIF_JPEG;
-    testphotos::WriteBitmapFile(bitmap.get(), format, work_ / name);
+    testphotos::WritePatternPhoto(work_ / name, width, height);
   }
 
   TempFolder work_;

@@ -151,6 +151,12 @@ uint32_t SampleAt(const SBxPicBuf& picture, int32_t x, int32_t y, uint32_t compo
   return ::testing::AssertionSuccess();
 }
 
+void WritePatternPhoto(const std::filesystem::path& path, int32_t width, int32_t height) {
+  std::filesystem::create_directories(path.parent_path());
+  const UniqueBitmap bitmap = PatternBitmap(FIT_BITMAP, 24, width, height);
+  WriteBitmapFile(bitmap.get(), FreeImage_GetFIFFromFilename(path.c_str()), path);
+}
+
 void WriteBitmapFile(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const fs::path& path, int flags) {
   if (!FreeImage_Save(format, bitmap, path.c_str(), flags)) {
     throw std::runtime_error("FreeImage could not write " + path.string());

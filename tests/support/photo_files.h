@@ -90,6 +90,9 @@ UniqueBitmap PatternBitmap(FREE_IMAGE_TYPE type, uint32_t bitsPerPixel, int32_t 
 ::testing::AssertionResult HoldsPattern(const SBxPicBuf& picture, const SBxPicBuf* alpha,
                                         uint32_t bits);
 
+// A 24-bit pattern photo of that size at `path` (folders created), in the format of its extension.
+void WritePatternPhoto(const std::filesystem::path& path, int32_t width, int32_t height);
+
 // Saves a bitmap with FreeImage; throws when FreeImage cannot.
 void WriteBitmapFile(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& path,
                      int flags = 0);
