@@ -26,6 +26,11 @@ PACKAGES=(
   libegl-dev
   libgl1-mesa-dri
   libegl-mesa0
+  # the desktop application (Qt 6 Widgets, our SVG drawings) and a font for the off-screen
+  # platform that its tests and screenshots render on
+  qt6-base-dev
+  qt6-svg-dev
+  fonts-dejavu-core
   # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh)
   libgtest-dev
   libgmock-dev
