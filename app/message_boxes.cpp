@@ -1,0 +1,24 @@
+#include "app/message_boxes.h"
+
+#include <QMessageBox>
+
+namespace {
+MessageRecorder& Recorder() {
+  static MessageRecorder recorder;
+  return recorder;
+}
+}  // namespace
+
+void SetMessageRecorder(MessageRecorder recorder) { Recorder() = std::move(recorder); }
+
+void ShowMessage(QWidget* owner, MessageKind kind, const QString& caption, const QString& text) {
+  if (Recorder()) {
+    Recorder()(kind, caption, text);
+    return;
+  }
+  if (kind == MessageKind::kWarning) {
+    QMessageBox::warning(owner, caption, text);
+  } else {
+    QMessageBox::information(owner, caption, text);
+  }
+}

@@ -1,0 +1,19 @@
+// The main window's message boxes. Every one of them goes through here, so that tests (and the
+// screenshot tool) can see what the user would be told without a modal box blocking them.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+enum class MessageKind { kInformation, kWarning };
+
+// Shows a modal message box owned by `owner`; while a recorder is set, hands the message to it
+// instead.
+void ShowMessage(QWidget* owner, MessageKind kind, const QString& caption, const QString& text);
+
+using MessageRecorder =
+    std::function<void(MessageKind kind, const QString& caption, const QString& text)>;
+// Sets (or with an empty function, removes) the recorder.
+void SetMessageRecorder(MessageRecorder recorder);
