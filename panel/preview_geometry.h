@@ -1,0 +1,44 @@
+// Where the live preview lies: the real-valued rectangle the user drags, the pixel rectangle it
+// covers on the picture, the extended region that is processed around it, and the hit test in view
+// coordinates. The preview is processed with a margin so that the filters near its edge see real
+// neighbours; only the inner part is shown.
+#pragma once
+
+#include <cstdint>
+
+#include "app/view_state.h"
+#include "picture/pic_map.h"
+
+// Side of a newly placed preview, in picture pixels, and the margin processed around it.
+inline constexpr int32_t kPreviewSide = 200;
+inline constexpr int32_t kPreviewMargin = 41;
+
+// In picture coordinates; dragging moves it without limits, so it may leave the picture.
+struct PreviewRect {
+  double left = 0;
+  double top = 0;
+  double right = 0;
+  double bottom = 0;
+};
+
+// A 200 × 200 rectangle centred on the picture point shown at the centre of the visible view area
+// (from x 0 to `visibleRight`, y 0 to `viewHeight`), clipped to the picture.
+PreviewRect PlacePreviewRect(const CBxPicMap& viewMapping, int32_t visibleRight, int32_t viewHeight,
+                             int32_t width, int32_t height);
+
+// Each coordinate plus 0.5, truncated toward zero, at most the picture's width (left, right) or
+// height (top, bottom), and 0 when below 1. Empty (zero width or height) when the rectangle lies
+// wholly off the picture.
+PreviewPixels PreviewPixelsOf(const PreviewRect& rect, int32_t width, int32_t height);
+
+// The pixel rectangle grown by the margin on every side, limited to the picture.
+PreviewPixels ExtendedRegion(const PreviewPixels& pixels, int32_t width, int32_t height);
+
+bool IsEmpty(const PreviewPixels& pixels);
+
+// Whether the view point lies inside the rectangle mapped to the view (left and top inclusive,
+// right and bottom exclusive).
+bool PreviewContains(const CBxPicMap& viewMapping, const PreviewRect& rect, int32_t x, int32_t y);
+
+// Moves the rectangle by a mouse movement of (dx, dy) view pixels at the given zoom.
+void MovePreviewRect(PreviewRect& rect, int32_t dx, int32_t dy, double zoom);

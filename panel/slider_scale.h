@@ -1,0 +1,44 @@
+// The seven sliders of the parameters panel: each maps an integer position range linearly onto a
+// real value range, clamped in both directions. The strength scales come out as value =
+// position / 20 and the dynamics scale as value = position / 50 − 2; the full-size run is handed
+// the positions and relies on exactly that.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "profiles/camera_profile_store.h"
+
+enum class PanelSlider : int32_t {
+  kStrength,
+  kStrengthChroma,
+  kStrengthChromaLarge,
+  kDynamics,
+  kSharpTiny,
+  kSharpMedium,
+  kSharpRough,
+};
+inline constexpr std::size_t kPanelSliderCount = 7;
+
+struct SliderScale {
+  int32_t minPosition;
+  int32_t maxPosition;
+  double minValue;
+  double maxValue;
+  const char* format;       // printf format of the value text
+  int32_t labelString;      // localised string number of the label
+  int32_t defaultPosition;  // where "Set Default" puts the slider
+  double IsoProfile::*field;
+};
+
+const SliderScale& ScaleOf(PanelSlider slider);
+const std::array<PanelSlider, kPanelSliderCount>& AllPanelSliders();
+
+// v = vmin for p ≤ pmin, vmax for p ≥ pmax, else linear in between.
+double PositionToValue(const SliderScale& scale, int32_t position);
+// pmin for v ≤ vmin, pmax for v ≥ vmax, else pmin + ⌊(v − vmin) / (vmax − vmin) · (pmax − pmin) +
+// 0.5⌋.
+int32_t ValueToPosition(const SliderScale& scale, double value);
+// The value written with the scale's format ("%.1f" or "%.2f").
+std::string ValueText(const SliderScale& scale, double value);

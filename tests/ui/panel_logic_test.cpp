@@ -1,0 +1,188 @@
+// The parameters panel's arithmetic without widgets: slider scales, the information text, the
+// preview's geometry and its update.
+#include <gtest/gtest.h>
+
+#include "app/full_denoise_run.h"
+#include "panel/photo_information.h"
+#include "panel/preview_geometry.h"
+#include "panel/preview_update.h"
+#include "panel/slider_scale.h"
+#include "support/test_pictures.h"
+
+namespace {
+
+TEST(SliderScale, PositionsValuesAndTextsFollowTheScaleTable) {
+  struct Case {
+    PanelSlider slider;
+    int32_t position;
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {PanelSlider::kStrength, 20, 1.0, "1.0"},
+      {PanelSlider::kStrength, 1000, 50.0, "50.0"},
+      {PanelSlider::kStrength, 200, 10.0, "10.0"},
+      {PanelSlider::kStrengthChromaLarge, 0, 0.0, "0.0"},
+      {PanelSlider::kDynamics, 100, 0.0, "0.00"},
+      {PanelSlider::kDynamics, 0, -2.0, "-2.00"},
+      {PanelSlider::kDynamics, 151, 1.02, "1.02"},
+      {PanelSlider::kSharpRough, 5, 1.0, "1.0"},
+      {PanelSlider::kSharpTiny, 20, 4.0, "4.0"},
+  };
+  for (const Case& c : cases) {
+    const SliderScale& scale = ScaleOf(c.slider);
+    SCOPED_TRACE(c.text);
+    EXPECT_DOUBLE_EQ(PositionToValue(scale, c.position), c.value);
+    EXPECT_EQ(ValueToPosition(scale, c.value), c.position);
+    EXPECT_EQ(ValueText(scale, c.value), c.text);
+  }
+}
+
+TEST(SliderScale, ValuesAndPositionsOutsideTheRangesAreClamped) {
+  const SliderScale& strength = ScaleOf(PanelSlider::kStrength);
+  EXPECT_EQ(ValueToPosition(strength, 0.0), 20);
+  EXPECT_EQ(ValueToPosition(strength, 75.0), 1000);
+  EXPECT_DOUBLE_EQ(PositionToValue(strength, 5), 1.0);
+  EXPECT_DOUBLE_EQ(PositionToValue(strength, 4000), 50.0);
+}
+
+TEST(SliderScale, AStoredStrengthOf12_34RunsTheFullSizeDenoisingWith12_35) {
+  const SliderScale& strength = ScaleOf(PanelSlider::kStrength);
+  EXPECT_EQ(ValueText(strength, 12.34), "12.3");
+  const int32_t position = ValueToPosition(strength, 12.34);
+  EXPECT_EQ(position, 247);
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+  PackFullDenoiseMessage(position, 200, 0, ValueToPosition(ScaleOf(PanelSlider::kDynamics), -0.5),
+                         wParam, lParam);
+  const FullDenoiseValues run = UnpackFullDenoiseMessage(wParam, lParam);
+  EXPECT_DOUBLE_EQ(run.strength, 12.35);
+  EXPECT_DOUBLE_EQ(run.strengthChroma, 10.0);
+  EXPECT_DOUBLE_EQ(run.dynamics, -0.5);
+}
+
+TEST(PhotoInformation, FullAndPartlyEmptySummaries) {
+  ExifSummary full{"f/2.8", "1/125 sec.", "6000x4000",          "100",
+                   "SONY",  "ILCE-6000",  "2014:04:18 20:33:53"};
+  EXPECT_TRUE(HasPhotoInformation(full));
+  EXPECT_EQ(PhotoInformationText(full),
+            "Maker:  SONY\nType:  ILCE-6000\nResolution:  6000x4000\nISO:  100, FNumber:  f/2.8\n"
+            "Exposure:  1/125 sec.\nCaptured:  2014:04:18 20:33:53");
+
+  ExifSummary partial;
+  partial.model = "X100";
+  partial.fNumber = "f/8";
+  EXPECT_TRUE(HasPhotoInformation(partial));
+  EXPECT_EQ(PhotoInformationText(partial), "  Type:  X100\n    FNumber:  f/8\n    ");
+  EXPECT_FALSE(HasPhotoInformation(ExifSummary{}));
+}
+
+CBxPicMap FitMapping(double zoom, double viewX, double viewY, double imageX, double imageY) {
+  CBxPicMap map;
+  map.Compute(viewX, viewY, imageX, imageY, 0, zoom);
+  return map;
+}
+
+TEST(PreviewGeometry, PlacementCentresOnTheVisibleViewAndClipsToThePicture) {
+  // A 150 × 120 photo fitted into a 300 × 240 view: the rectangle covers the whole photo.
+  const PreviewRect small = PlacePreviewRect(FitMapping(2.0, 150, 120, 75, 60), 300, 240, 150, 120);
+  EXPECT_EQ(PreviewPixelsOf(small, 150, 120), (PreviewPixels{0, 0, 150, 120}));
+  // At 100 % with picture point (1000, 700) at the centre of a 640 × 480 view.
+  const PreviewRect large =
+      PlacePreviewRect(FitMapping(1.0, 320, 240, 1000.3, 700.6), 640, 480, 3000, 2000);
+  EXPECT_EQ(PreviewPixelsOf(large, 3000, 2000), (PreviewPixels{900, 601, 1100, 801}));
+}
+
+TEST(PreviewGeometry, PixelsAndExtendedRegionAreLimitedToThePicture) {
+  struct Case {
+    PreviewRect rect;
+    PreviewPixels pixels;
+    PreviewPixels region;
+  };
+  const Case cases[] = {
+      {{0, 0, 200, 200}, {0, 0, 200, 200}, {0, 0, 241, 241}},              // top-left corner
+      {{20.4, 30.6, 220.4, 230.6}, {20, 31, 220, 231}, {0, 0, 261, 272}},  // margin cut at 0
+      {{100, 100, 300, 300}, {100, 100, 300, 300}, {59, 59, 341, 300}},    // bottom edge
+      {{350, 250, 550, 450}, {350, 250, 400, 300}, {309, 209, 400, 300}},  // partly off
+      {{0.3, -5, 0.4, 90}, {0, 0, 0, 90}, {0, 0, 41, 131}},                // below 1 → 0
+      {{-900, -900, -700, -700}, {0, 0, 0, 0}, {0, 0, 41, 41}},            // wholly off
+      {{1e12, 10, 2e12, 20}, {400, 10, 400, 20}, {359, 0, 400, 61}},       // dragged very far
+  };
+  for (const Case& c : cases) {
+    const PreviewPixels pixels = PreviewPixelsOf(c.rect, 400, 300);
+    EXPECT_EQ(pixels, c.pixels) << c.rect.left << ", " << c.rect.top;
+    EXPECT_EQ(ExtendedRegion(pixels, 400, 300), c.region) << c.rect.left << ", " << c.rect.top;
+  }
+  EXPECT_TRUE(IsEmpty(PreviewPixels{0, 0, 0, 90}));
+  EXPECT_FALSE(IsEmpty(PreviewPixels{0, 0, 1, 1}));
+}
+
+TEST(PreviewGeometry, HitTestIncludesLeftAndTopOnlyAndDragMovesByZoom) {
+  const CBxPicMap map = FitMapping(2.0, 0, 0, 0, 0);  // view = 2 × picture
+  PreviewRect rect{10, 20, 60, 70};                   // view 20 … 120, 40 … 140
+  EXPECT_TRUE(PreviewContains(map, rect, 20, 40));
+  EXPECT_TRUE(PreviewContains(map, rect, 119, 139));
+  EXPECT_FALSE(PreviewContains(map, rect, 120, 100));
+  EXPECT_FALSE(PreviewContains(map, rect, 50, 140));
+  EXPECT_FALSE(PreviewContains(map, rect, 19, 40));
+  MovePreviewRect(rect, 10, -5, 2.0);
+  EXPECT_DOUBLE_EQ(rect.left, 15);
+  EXPECT_DOUBLE_EQ(rect.right, 65);
+  EXPECT_DOUBLE_EQ(rect.top, 17.5);
+  EXPECT_DOUBLE_EQ(rect.bottom, 67.5);
+}
+
+class LivePreviewTest : public ::testing::Test {
+ protected:
+  LivePreviewTest() : photo_(testpics::AddNoise(testpics::SmoothScene(400, 300, 3, 8), 12.0, 7)) {
+    InitPhotoDocument(document_);
+    CBxPicBufAPI::ReinitHeap(document_.sourcePicture, photo_);
+    CBxPicBufAPI::Copy(document_.sourcePicture, photo_);
+    CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, photo_);
+    CBxPicBufAPI::Copy(document_.denoisedPicture, photo_);
+  }
+  ~LivePreviewTest() override { ReleasePhotoDocument(document_); }
+
+  PreviewUpdateResult Update(const PreviewPixels& pixels, bool forced) {
+    return preview_.Update(document_, pixels, profile_, PreviewEngineSettings{}, forced);
+  }
+  bool ShownEqualsPhotoOutside(const PreviewPixels& pixels) const {
+    testpics::Picture shown(photo_);
+    CBxPicBufAPI::Copy(shown, document_.denoisedPicture);
+    CBxPicBufAPI::CopyRect(shown, photo_, {pixels.left, pixels.top}, {pixels.left, pixels.top},
+                           {pixels.right - pixels.left, pixels.bottom - pixels.top});
+    return testpics::BitIdentical(shown, photo_);
+  }
+
+  testpics::Picture photo_;
+  PhotoDocument document_;
+  LivePreview preview_;
+  IsoProfile profile_{100, 10, 10, 0, 0, 1.5, 1, 1, 5, 5, 0};
+};
+
+TEST_F(LivePreviewTest, OnlyTheRectangleIsProcessedAndAnUnforcedRepeatIsSkipped) {
+  const PreviewPixels pixels{0, 0, 200, 200};
+  ASSERT_EQ(Update(pixels, true), PreviewUpdateResult::kUpdated);
+  EXPECT_EQ(preview_.LastRegion(), (PreviewPixels{0, 0, 241, 241}));
+  EXPECT_TRUE(ShownEqualsPhotoOutside(pixels));
+  EXPECT_FALSE(testpics::BitIdentical(document_.denoisedPicture, photo_));
+  EXPECT_EQ(Update(pixels, false), PreviewUpdateResult::kUnchanged);
+  EXPECT_EQ(Update(pixels, true), PreviewUpdateResult::kUpdated);
+  preview_.ForgetLastRegion();
+  EXPECT_EQ(Update(pixels, false), PreviewUpdateResult::kUpdated);
+}
+
+TEST_F(LivePreviewTest, ARectangleDraggedOffThePictureShowsTheUntouchedPhoto) {
+  ASSERT_EQ(Update(PreviewPixels{100, 50, 300, 250}, true), PreviewUpdateResult::kUpdated);
+  const PreviewPixels off = PreviewPixelsOf(PreviewRect{-500, -400, -300, -200}, 400, 300);
+  EXPECT_EQ(Update(off, true), PreviewUpdateResult::kUpdated);
+  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, photo_));
+}
+
+TEST_F(LivePreviewTest, NoPhotoChangesNothing) {
+  CBxPicBufAPI::DoneHeap(document_.sourcePicture);
+  EXPECT_EQ(Update(PreviewPixels{0, 0, 200, 200}, true), PreviewUpdateResult::kNoPhoto);
+  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, photo_));
+}
+
+}  // namespace
