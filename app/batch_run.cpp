@@ -14,7 +14,7 @@ class ProgressWindowObserver : public BatchObserver {
                  const std::string&) override {
     PostPrivateMessage(progressWindow_, UM_BATCH_FILE_DONE);
   }
-  void FileSkipped(const std::filesystem::path&) override {}
+  void FileSkipped(const std::filesystem::path&, const std::string&) override {}
 
  private:
   QObject* const progressWindow_;  // lives until UM_BATCH_FINISHED is handled

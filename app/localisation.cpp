@@ -169,6 +169,9 @@ constexpr EnglishText kEnglishTexts[] = {
     {153, "Strong"},
     {kStringBatchCancelled, "Batch denoising was cancelled."},
     {kStringOutputNotWritten, "The output file could not be written:"},
+    {kStringPhotoTooLarge,
+     "The photo is too large to open. The limit is set by \"Max Megapixels\" in the settings."},
+    {kStringOutOfMemory, "There is not enough memory to process this photo."},
 };
 
 // One text per string number; index 0 is unused.

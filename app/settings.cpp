@@ -77,3 +77,8 @@ bool LoadShowManualTuning() {
 }
 
 bool StoreShowManualTuning(bool shown) { return WriteSettingInt(kKeyShowManualTuning, shown); }
+
+int32_t LoadMaxMegapixels() {
+  const int32_t stored = ReadSettingInt(kKeyMaxMegapixels, kDefaultMaxMegapixels);
+  return stored >= 1 ? stored : kDefaultMaxMegapixels;
+}

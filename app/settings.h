@@ -15,8 +15,10 @@ inline constexpr const char* kKeyCrashedLastTime = "Crashed Last Time";   // "0"
 inline constexpr const char* kKeyLatestFolder = "Latest Folder";          // ""
 inline constexpr const char* kKeyJpegQuality = "jpeg";                    // "85"
 inline constexpr const char* kKeyShowManualTuning = "ShowManualTunning";  // 1
+inline constexpr const char* kKeyMaxMegapixels = "Max Megapixels";       // 400
 inline constexpr int32_t kDefaultJpegQuality = 85;
 inline constexpr int32_t kDefaultShowManualTuning = 1;
+inline constexpr int32_t kDefaultMaxMegapixels = 400;
 
 // The run's effective GPU switch and its CPU+GPU fusion choice (non-zero: CPU and GPU share the
 // tiles; 0: pure GPU). LoadLocalisation sets both from the settings file at start; the desktop
@@ -74,3 +76,7 @@ bool StoreLatestFolder(const std::filesystem::path& folder);
 // "ShowManualTunning": whether the parameters panel shows its manual-tuning controls.
 bool LoadShowManualTuning();
 bool StoreShowManualTuning(bool shown);
+
+// "Max Megapixels": photos with more pixels than this many millions are refused before they are
+// decoded. A value below 1 counts as the default.
+int32_t LoadMaxMegapixels();

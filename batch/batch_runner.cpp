@@ -1,10 +1,12 @@
 #include "batch/batch_runner.h"
 
+#include <new>
 #include <system_error>
 
 #include "batch/folder_listing.h"
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
+#include "picture/allocation_failures.h"
 #include "picture/image_errors.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
@@ -27,14 +29,21 @@ bool IsProcessable(const PhotoDocument& document) {
          source.bitsPerComponent <= 16;
 }
 
-void DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
+// True when memory ran out on the way: the picture is then incomplete.
+bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
                        const BatchOptions& options) {
-  DenoisePicture(document.denoisedPicture, document.sourcePicture, profile.m_dStrength,
+  const AllocationWatch allocations;
+  try {
+    DenoisePicture(document.denoisedPicture, document.sourcePicture, profile.m_dStrength,
                  profile.m_dStrengthChroma, profile.m_dStrengthChromaLarge, options.quality,
                  profile.m_dDynamics, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, true, options.useGpu,
                  options.fusion, profile.m_iUseMedian);
-  SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
-                 profile.m_dSharp3);
+    SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
+                   profile.m_dSharp3);
+  } catch (const std::bad_alloc&) {
+    return true;
+  }
+  return allocations.Failed();
 }
 
 // The output folder must be a real folder of its own: a link there could lead the results onto
@@ -67,8 +76,9 @@ std::string SaveResult(PhotoDocument& document, const fs::path& output, const fs
 bool ProcessFile(BatchFolderJob& job, const std::string& name) {
   PhotoDocument& document = *job.document;
   const fs::path input = job.folderPath / name;
-  if (OpenPhoto(document, input, true)) {
-    job.observer->FileSkipped(input);
+  const OpenFailure failure = OpenPhotoFile(document, input, job.maxPixels);
+  if (failure != OpenFailure::kNone) {
+    job.observer->FileSkipped(input, OpenFailureReason(failure));
     return true;
   }
   const fs::path output = job.outputPath / name;
@@ -81,9 +91,13 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
   }
   IsoProfile profile = ProfileAt(*job.store, ChooseBatchProfile(*job.store, document.exif));
   if (job.options->adjustProfile) job.options->adjustProfile(profile);
-  DenoiseAndSharpen(document, profile, *job.options);
+  const bool outOfMemory = DenoiseAndSharpen(document, profile, *job.options);
   // An interrupted run writes nothing of the photo it was denoising.
   if (IsCancelRequested()) return true;
+  if (outOfMemory) {
+    job.observer->PhotoDone(input, output, BatchOutcome::kWriteFailed, "not enough memory");
+    return true;
+  }
   if (!EnsureOutputFolder(job.outputPath)) {
     job.observer->PhotoDone(input, output, BatchOutcome::kWriteFailed,
                             "the folder " + job.outputPath.string() + " cannot be created");
@@ -110,9 +124,9 @@ class CountingObserver final : public BatchObserver {
     }
     if (next_ != nullptr) next_->PhotoDone(input, output, outcome, reason);
   }
-  void FileSkipped(const fs::path& input) override {
+  void FileSkipped(const fs::path& input, const std::string& reason) override {
     ++summary.skipped;
-    if (next_ != nullptr) next_->FileSkipped(input);
+    if (next_ != nullptr) next_->FileSkipped(input, reason);
   }
 
   BatchSummary summary;
@@ -153,6 +167,7 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
   job.store = &store;
   job.options = &options;
   job.observer = &counting;
+  job.maxPixels = MaxPhotoPixels();
   RunBatchFolder(job);
   counting.summary.cancelled = batchAbort.load() != 0 || IsCancelRequested();
   batchAbort = 0;

@@ -24,7 +24,8 @@ inline constexpr const char* kDenoisedFolderName = "denoised";
 enum class BatchOutcome {
   kDenoised,     // denoised and written
   kTooSmall,     // 15 pixels or less on a side, or not 8 to 16 bits: counted as done, not written
-  kWriteFailed,  // the result could not be written; the run goes on
+  kWriteFailed,  // the result could not be written, or the engine ran out of memory; the run
+                 // goes on
 };
 
 class BatchObserver {
@@ -33,8 +34,10 @@ class BatchObserver {
   // A photo is done (one progress step): written, too small, or not writable.
   virtual void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
                          BatchOutcome outcome, const std::string& reason) = 0;
-  // A file that is not a photo the engine can read; no progress step.
-  virtual void FileSkipped(const std::filesystem::path& input) = 0;
+  // A file that is not a photo the engine can read, with the reason (OpenFailureReason: "not a
+  // photo that can be read", "the file is gone", "larger than \"Max Megapixels\" allows", …); no
+  // progress step.
+  virtual void FileSkipped(const std::filesystem::path& input, const std::string& reason) = 0;
 };
 
 // How a run denoises. Each photo gets the profile of its camera and ISO when both are stored
@@ -58,6 +61,7 @@ struct BatchFolderJob {
   const CameraProfileStore* store = nullptr;
   const BatchOptions* options = nullptr;
   BatchObserver* observer = nullptr;
+  uint64_t maxPixels = 0;  // photos with more pixels are skipped (MaxPhotoPixels at the start)
 };
 
 // Processes one folder: its photos in name order, each subfolder depth first when it is reached.

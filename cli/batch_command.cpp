@@ -61,10 +61,10 @@ class BatchReporter final : public BatchObserver {
     }
   }
 
-  void FileSkipped(const std::filesystem::path& input) override {
+  void FileSkipped(const std::filesystem::path& input, const std::string& reason) override {
     if (quiet_) return;
     ClearBar();
-    std::fprintf(stderr, "skipped (not a photo that can be read): %s\n", input.c_str());
+    std::fprintf(stderr, "stillgrain-cli: skipped (%s): %s\n", reason.c_str(), input.c_str());
   }
 
   void ClearBar() {
@@ -99,7 +99,7 @@ void PrintSummary(const BatchSummary& summary, uint32_t seconds) {
   std::printf("%s\n", LocalisedString(summary.cancelled ? kStringBatchCancelled
                                                         : kStringBatchFinished)
                           .c_str());
-  std::printf("%u denoised, %u too small, %u failed, %u skipped (not photos) in %s\n",
+  std::printf("%u denoised, %u too small, %u failed, %u skipped in %s\n",
               summary.denoised, summary.tooSmall, summary.failed, summary.skipped,
               FormatMinutesSeconds(seconds).c_str());
 }

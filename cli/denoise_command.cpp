@@ -13,6 +13,7 @@
 #include "cli/terminal_progress.h"
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
+#include "picture/allocation_failures.h"
 #include "profiles/camera_name.h"
 #include "profiles/profile_choice.h"
 
@@ -68,8 +69,10 @@ IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& op
   return options.Apply(profile);
 }
 
-void Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options,
+// True when memory ran out on the way, which leaves the picture incomplete.
+bool Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options,
              bool useGpu) {
+  const AllocationWatch allocations;
   const SBxPicBuf& source = document.sourcePicture;
   const auto progress = options.quiet ? nullptr : MakeStderrProgress("denoising");
   DenoisePicture(document.denoisedPicture, source, profile.m_dStrength, profile.m_dStrengthChroma,
@@ -81,6 +84,7 @@ void Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOp
     SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
                    profile.m_dSharp3);
   }
+  return allocations.Failed();
 }
 
 }  // namespace
@@ -109,8 +113,12 @@ int RunDenoise(Arguments args) {
   }
   const GpuUse gpu(request.options.gpu);
   const auto start = std::chrono::steady_clock::now();
-  Denoise(document, profile, request.options, gpu.active());
+  const bool outOfMemory = Denoise(document, profile, request.options, gpu.active());
   if (Interrupted()) return kExitCancelled;
+  if (outOfMemory) {
+    std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());
+    return kExitFileError;
+  }
   if (SaveResultOrReport(document, request.output, request.input, request.options)) {
     return kExitFileError;
   }

@@ -1,6 +1,8 @@
 // stillgrain-cli: the command-line front end of Stillgrain. It calls the same engine entry points
 // as the desktop application.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,19 @@ void PrintUsage(std::FILE* stream) {
   std::fprintf(stream, "\nExit status: 0 on success, 1 on a usage error, 2 when an input cannot be read or an output cannot be written, 130 when interrupted.\n");
 }
 
+// Memory can run out anywhere outside the engine's own guards (a container of the profile store,
+// a path): the run then ends with a message instead of an abort.
+int RunCommand(const Command& command, cli::Arguments args) {
+  try {
+    return command.run(args);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "stillgrain-cli: not enough memory\n");
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "stillgrain-cli: %s\n", error.what());
+  }
+  return cli::kExitFileError;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,7 +75,7 @@ int main(int argc, char** argv) {
     return cli::kExitSuccess;
   }
   for (const Command& command : kCommands) {
-    if (command.name == name) return command.run(cli::Arguments(args).subspan(1));
+    if (command.name == name) return RunCommand(command, cli::Arguments(args).subspan(1));
   }
   std::fprintf(stderr, "stillgrain-cli: unknown command '%.*s'\n\n", static_cast<int>(name.size()),
                name.data());

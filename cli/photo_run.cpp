@@ -23,8 +23,12 @@ void ReportFileError(const std::string& message, const std::filesystem::path& pa
 }  // namespace
 
 bool OpenPhotoOrReport(PhotoDocument& document, const std::filesystem::path& input) {
-  if (!OpenPhoto(document, input, true)) return false;
-  ReportFileError(LocalisedString(kStringImageFormatNotSupported), input);
+  const OpenFailure failure = OpenPhotoFile(document, input, MaxPhotoPixels());
+  if (failure == OpenFailure::kNone) return false;
+  const std::string message = failure == OpenFailure::kUnreadable
+                                  ? LocalisedString(kStringImageFormatNotSupported)
+                                  : OpenFailureReason(failure);
+  ReportFileError(message, input);
   return true;
 }
 

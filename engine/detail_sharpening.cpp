@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "picture/allocation_failures.h"
 #include "picture/pic_sample.h"
 
 namespace {
@@ -62,6 +63,7 @@ bool AllocatePlanes(DetailPyramid& pyramid) {
       }
     }
   } catch (const std::bad_alloc&) {
+    NoteAllocationFailure();
     return true;
   }
   return false;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/denoise_component.h"
+#include "picture/allocation_failures.h"
 
 namespace {
 
@@ -339,6 +340,7 @@ bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int3
   try {
     SizeLevels(levels, in.width, in.height);
   } catch (const std::bad_alloc&) {
+    NoteAllocationFailure();
     return true;
   }
   RasterToPlane(in, levels[0].gauss);

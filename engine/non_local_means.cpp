@@ -15,6 +15,7 @@
 #include "engine/nlm_kernels.h"
 #include "engine/nlm_offset_passes.h"
 #include "engine/weight_table_cache.h"
+#include "picture/allocation_failures.h"
 
 int32_t SearchWindowSide(int32_t quality) {
   switch (quality) {
@@ -243,6 +244,7 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
       memory.scratch[k].Size(g, bands.rows, kOffsetsPerPass<Sample>);
     }
   } catch (const std::bad_alloc&) {
+    NoteAllocationFailure();
     return true;
   }
   std::vector<NlmBandScratch<Sum>>& scratch = memory.scratch;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <new>
 
+#include "picture/allocation_failures.h"
+
 namespace {
 
 double LevelStrength(int32_t level, double dynamics, double strengthTerm) {
@@ -108,6 +110,7 @@ bool WeightTableCache::Build(double dynamics, double strengthTerm, int32_t patch
     BuildCompactWeightTables(slot.compact, slot.tables);
     slot.valid = 1;
   } catch (const std::bad_alloc&) {
+    NoteAllocationFailure();
     return true;
   }
   nextSlot_ = (nextSlot_ + 1) % kWeightTableSlots;

@@ -13,6 +13,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "picture/allocation_failures.h"
 #include "picture/pic_sample.h"
 
 namespace {
@@ -195,6 +196,7 @@ bool CBxPicBufAPI::ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uin
   const int64_t stride = valid ? int64_t{width} * components * (bits / 8) : 0;
   if (!valid || stride > kMaxBytes || stride * height > kMaxBytes) {
     DoneHeap(buf);
+    if (valid) NoteAllocationFailure();
     return true;
   }
   const int64_t bytes = stride * height;
@@ -204,7 +206,10 @@ bool CBxPicBufAPI::ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uin
       const size_t rounded =
           (static_cast<size_t>(bytes) + kAlignment - 1) / kAlignment * kAlignment;
       buf.data = static_cast<uint8_t*>(std::aligned_alloc(kAlignment, rounded));
-      if (buf.data == nullptr) return true;
+      if (buf.data == nullptr) {
+        NoteAllocationFailure();
+        return true;
+      }
     }
   }
   buf.size = static_cast<int32_t>(bytes);

@@ -24,7 +24,7 @@ class RecordingObserver : public BatchObserver {
     done.push_back({input, output, outcome, reason});
     if (abortAfter > 0 && done.size() == static_cast<size_t>(abortAfter)) batchAbort = 1;
   }
-  void FileSkipped(const fs::path& input) override { skipped.push_back(input); }
+  void FileSkipped(const fs::path& input, const std::string&) override { skipped.push_back(input); }
 
   struct Done {
     fs::path input, output;
