@@ -1,0 +1,77 @@
+// The image view: the denoised picture (the source picture while the right button is held) scaled
+// and shifted into the main window's view area. Zoom and pan come from the mouse here and from the
+// main window's commands; mouse moves, left presses and left releases go to the parameters panel
+// first, so that it can drag its preview rectangle.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "app/view_renderer.h"
+#include "app/view_state.h"
+#include "picture/photo_document.h"
+
+class PreviewMouseClient;
+
+class ImageView : public QWidget {
+  Q_OBJECT
+
+ public:
+  ImageView(PhotoDocument& document, ViewState& state, QWidget* parent = nullptr);
+
+  // After an open or a run: rebuilds every copy from the document and draws.
+  void RefreshCaches();
+  // After the panel changed the denoised picture: rebuilds its copy only and draws.
+  void RefreshDenoised();
+  // Draws from the copies (pan, zoom, the preview rectangle moved).
+  void Redraw();
+  // Empties the view after Close; it stays empty until the next refresh.
+  void Clear();
+
+  void ZoomToFit();
+  void ZoomToFitUnlimited();
+  void Zoom100();
+  void ZoomBy(double factor);
+  // A zoom chosen in the zoom box; the centre is kept.
+  void SetZoom(double zoom);
+  // Moves the view by whole arrow-key steps: −1, 0 or 1 per axis for one key press.
+  void PanByKeys(int dx, int dy);
+
+  // While a run is active the left button, the double click and the wheel are ignored and a resize
+  // does not redraw.
+  void SetRunActive(bool active);
+  void SetBackgroundGrey(int grey);
+  void SetPreviewMouseClient(PreviewMouseClient* client);
+
+  // The surface as it was last rendered.
+  QImage RenderedImage() const { return surface_; }
+
+ signals:
+  void zoomChanged(double zoom);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  bool HasPicture() const;
+  bool ClientOverPreview() const;
+  void Show(ViewPicture which);
+  void ZoomDone();
+  void EndPan();
+
+  PhotoDocument& document_;
+  ViewState& state_;
+  ViewRenderer renderer_;
+  QImage surface_;
+  ViewPicture shown_ = ViewPicture::kDenoised;
+  PreviewMouseClient* client_ = nullptr;
+  int backgroundGrey_ = 35;
+  bool runActive_ = false;
+};
