@@ -5,26 +5,26 @@
 
 namespace {
 
-constexpr std::array<SliderScale, kPanelSliderCount> kScales = {{
-    {20, 1000, 1.0, 50.0, "%.1f", 116, 200, &IsoProfile::m_dStrength},
-    {20, 1000, 1.0, 50.0, "%.1f", 117, 200, &IsoProfile::m_dStrengthChroma},
-    {0, 1000, 0.0, 50.0, "%.1f", 118, 200, &IsoProfile::m_dStrengthChromaLarge},
-    {0, 200, -2.0, 2.0, "%.2f", 119, 100, &IsoProfile::m_dDynamics},
-    {0, 20, 0.0, 4.0, "%.1f", 127, 5, &IsoProfile::m_dSharp1},
-    {0, 20, 0.0, 4.0, "%.1f", 128, 5, &IsoProfile::m_dSharp2},
-    {0, 20, 0.0, 4.0, "%.1f", 129, 5, &IsoProfile::m_dSharp3},
+constexpr std::array<SliderScale, kPanelScaleCount> kScales = {{
+    {20, 1000, 1.0, 50.0, "%.1f", 116, 10.0, &IsoProfile::m_dStrength},
+    {20, 1000, 1.0, 50.0, "%.1f", 117, 10.0, &IsoProfile::m_dStrengthChroma},
+    {0, 1000, 0.0, 50.0, "%.1f", 118, 10.0, &IsoProfile::m_dStrengthChromaLarge},
+    {0, 200, -2.0, 2.0, "%.2f", 119, 0.0, &IsoProfile::m_dDynamics},
+    {0, 20, 0.0, 4.0, "%.1f", 127, 1.0, &IsoProfile::m_dSharp1},
+    {0, 20, 0.0, 4.0, "%.1f", 128, 1.0, &IsoProfile::m_dSharp2},
+    {0, 20, 0.0, 4.0, "%.1f", 129, 1.0, &IsoProfile::m_dSharp3},
 }};
 
-constexpr std::array<PanelSlider, kPanelSliderCount> kSliders = {
-    PanelSlider::kStrength,  PanelSlider::kStrengthChroma, PanelSlider::kStrengthChromaLarge,
-    PanelSlider::kDynamics,  PanelSlider::kSharpTiny,      PanelSlider::kSharpMedium,
-    PanelSlider::kSharpRough};
+constexpr std::array<PanelScale, kPanelScaleCount> kSliders = {
+    PanelScale::kStrength,  PanelScale::kStrengthChroma, PanelScale::kStrengthChromaLarge,
+    PanelScale::kDynamics,  PanelScale::kSharpTiny,      PanelScale::kSharpMedium,
+    PanelScale::kSharpRough};
 
 }  // namespace
 
-const SliderScale& ScaleOf(PanelSlider slider) { return kScales[static_cast<std::size_t>(slider)]; }
+const SliderScale& ScaleOf(PanelScale slider) { return kScales[static_cast<std::size_t>(slider)]; }
 
-const std::array<PanelSlider, kPanelSliderCount>& AllPanelSliders() { return kSliders; }
+const std::array<PanelScale, kPanelScaleCount>& AllPanelScales() { return kSliders; }
 
 double PositionToValue(const SliderScale& scale, int32_t position) {
   if (position <= scale.minPosition) return scale.minValue;

@@ -10,7 +10,8 @@
 
 #include "profiles/camera_profile_store.h"
 
-enum class PanelSlider : int32_t {
+// The panel's sliders, in the order of their table.
+enum class PanelScale : int32_t {
   kStrength,
   kStrengthChroma,
   kStrengthChromaLarge,
@@ -19,21 +20,21 @@ enum class PanelSlider : int32_t {
   kSharpMedium,
   kSharpRough,
 };
-inline constexpr std::size_t kPanelSliderCount = 7;
+inline constexpr std::size_t kPanelScaleCount = 7;
 
 struct SliderScale {
   int32_t minPosition;
   int32_t maxPosition;
   double minValue;
   double maxValue;
-  const char* format;       // printf format of the value text
-  int32_t labelString;      // localised string number of the label
-  int32_t defaultPosition;  // where "Set Default" puts the slider
+  const char* format;   // printf format of the value text
+  int32_t labelString;  // localised string number of the label
+  double defaultValue;  // what "Set Default" sets
   double IsoProfile::*field;
 };
 
-const SliderScale& ScaleOf(PanelSlider slider);
-const std::array<PanelSlider, kPanelSliderCount>& AllPanelSliders();
+const SliderScale& ScaleOf(PanelScale slider);
+const std::array<PanelScale, kPanelScaleCount>& AllPanelScales();
 
 // v = vmin for p ≤ pmin, vmax for p ≥ pmax, else linear in between.
 double PositionToValue(const SliderScale& scale, int32_t position);

@@ -13,21 +13,21 @@ namespace {
 
 TEST(SliderScale, PositionsValuesAndTextsFollowTheScaleTable) {
   struct Case {
-    PanelSlider slider;
+    PanelScale slider;
     int32_t position;
     double value;
     const char* text;
   };
   const Case cases[] = {
-      {PanelSlider::kStrength, 20, 1.0, "1.0"},
-      {PanelSlider::kStrength, 1000, 50.0, "50.0"},
-      {PanelSlider::kStrength, 200, 10.0, "10.0"},
-      {PanelSlider::kStrengthChromaLarge, 0, 0.0, "0.0"},
-      {PanelSlider::kDynamics, 100, 0.0, "0.00"},
-      {PanelSlider::kDynamics, 0, -2.0, "-2.00"},
-      {PanelSlider::kDynamics, 151, 1.02, "1.02"},
-      {PanelSlider::kSharpRough, 5, 1.0, "1.0"},
-      {PanelSlider::kSharpTiny, 20, 4.0, "4.0"},
+      {PanelScale::kStrength, 20, 1.0, "1.0"},
+      {PanelScale::kStrength, 1000, 50.0, "50.0"},
+      {PanelScale::kStrength, 200, 10.0, "10.0"},
+      {PanelScale::kStrengthChromaLarge, 0, 0.0, "0.0"},
+      {PanelScale::kDynamics, 100, 0.0, "0.00"},
+      {PanelScale::kDynamics, 0, -2.0, "-2.00"},
+      {PanelScale::kDynamics, 151, 1.02, "1.02"},
+      {PanelScale::kSharpRough, 5, 1.0, "1.0"},
+      {PanelScale::kSharpTiny, 20, 4.0, "4.0"},
   };
   for (const Case& c : cases) {
     const SliderScale& scale = ScaleOf(c.slider);
@@ -39,7 +39,7 @@ TEST(SliderScale, PositionsValuesAndTextsFollowTheScaleTable) {
 }
 
 TEST(SliderScale, ValuesAndPositionsOutsideTheRangesAreClamped) {
-  const SliderScale& strength = ScaleOf(PanelSlider::kStrength);
+  const SliderScale& strength = ScaleOf(PanelScale::kStrength);
   EXPECT_EQ(ValueToPosition(strength, 0.0), 20);
   EXPECT_EQ(ValueToPosition(strength, 75.0), 1000);
   EXPECT_DOUBLE_EQ(PositionToValue(strength, 5), 1.0);
@@ -47,13 +47,13 @@ TEST(SliderScale, ValuesAndPositionsOutsideTheRangesAreClamped) {
 }
 
 TEST(SliderScale, AStoredStrengthOf12_34RunsTheFullSizeDenoisingWith12_35) {
-  const SliderScale& strength = ScaleOf(PanelSlider::kStrength);
+  const SliderScale& strength = ScaleOf(PanelScale::kStrength);
   EXPECT_EQ(ValueText(strength, 12.34), "12.3");
   const int32_t position = ValueToPosition(strength, 12.34);
   EXPECT_EQ(position, 247);
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
-  PackFullDenoiseMessage(position, 200, 0, ValueToPosition(ScaleOf(PanelSlider::kDynamics), -0.5),
+  PackFullDenoiseMessage(position, 200, 0, ValueToPosition(ScaleOf(PanelScale::kDynamics), -0.5),
                          wParam, lParam);
   const FullDenoiseValues run = UnpackFullDenoiseMessage(wParam, lParam);
   EXPECT_DOUBLE_EQ(run.strength, 12.35);

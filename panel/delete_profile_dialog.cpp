@@ -1,0 +1,46 @@
+#include "panel/delete_profile_dialog.h"
+
+#include <QMessageBox>
+
+#include "app/localisation.h"
+#include "app/message_boxes.h"
+
+namespace {
+
+QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
+
+}  // namespace
+
+DeleteAnswer AskDeleteProfile(QWidget* parent) {
+  const QString question = QString("%1\n\n%2\n%3\n%4")
+                               .arg(Localised(137), Localised(138), Localised(139), Localised(140));
+  const QMessageBox::StandardButton answer = QMessageBox::warning(
+      parent, Localised(kStringWarning), question,
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+  if (answer == QMessageBox::Yes) return DeleteAnswer::kYes;
+  if (answer == QMessageBox::No) return DeleteAnswer::kNo;
+  return DeleteAnswer::kCancel;
+}
+
+void ShowCannotDelete(QWidget* parent) {
+  ShowMessage(parent, MessageKind::kWarning, Localised(kStringWarning), Localised(141));
+}
+
+DeleteOutcome DeleteProfile(CameraProfileStore& store, ProfileChoice selected,
+                            DeleteAnswer answer) {
+  switch (answer) {
+    case DeleteAnswer::kYes:
+      return DeleteCamera(store, selected.camera) ? DeleteOutcome::kRefused
+                                                  : DeleteOutcome::kCameraRemoved;
+    case DeleteAnswer::kNo: {
+      const std::size_t cameras = store.cameras.size();
+      if (DeleteIsoProfile(store, selected.camera, selected.isoIndex))
+        return DeleteOutcome::kNothing;
+      return store.cameras.size() < cameras ? DeleteOutcome::kCameraRemoved
+                                            : DeleteOutcome::kIsoRemoved;
+    }
+    case DeleteAnswer::kCancel:
+      break;
+  }
+  return DeleteOutcome::kNothing;
+}
