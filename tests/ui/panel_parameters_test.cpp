@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QSvgRenderer>
 #include <QTest>
 
 #include "app/localisation.h"
@@ -264,6 +265,12 @@ TEST_F(PanelTest, SavedSettingIsSelectedAndDeletingItsLastProfileReturnsToThePho
   SetMessageRecorder({});
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].toStdString(), LocalisedString(141));
+}
+
+TEST(PanelImages, EveryButtonDrawingIsInTheResources) {
+  for (const char* name : {"SETTINGS_SAVE", "SETTINGS_DELETE", "SETTINGS_HIDE", "SETTINGS_SHOW"}) {
+    EXPECT_TRUE(QSvgRenderer(QString(":/images/%1.svg").arg(name)).isValid()) << name;
+  }
 }
 
 }  // namespace
