@@ -12,6 +12,7 @@
 #include "app/localisation.h"
 #include "app/message_boxes.h"
 #include "app/private_messages.h"
+#include "app/settings.h"
 #include "panel/parameters_panel.h"
 #include "support/scoped_config_home.h"
 #include "support/test_pictures.h"
@@ -198,6 +199,18 @@ TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   }
   EXPECT_EQ(positions.join(" "), "200 200 200 100 5 5 5");
   EXPECT_EQ(texts.join(" "), "10.0 10.0 10.0 0.00 1.0 1.0 1.0");
+}
+
+TEST_F(PanelTest, HidingManualTuningIsStoredAtOnceAndTheValuesStillApply) {
+  Open("SONY", "ILCE-6000", "100");
+  QTest::mouseClick(Child<QAbstractButton>("manualTuning"), Qt::LeftButton);
+  EXPECT_FALSE(LoadShowManualTuning());
+  EXPECT_TRUE(Child<QPushButton>("setDefault")->isHidden());
+  EXPECT_FALSE(Child<QSlider>("slider0")->isVisibleTo(panel_.get()));
+  EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dStrength, 12.34);
+  ClickDenoise();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(host_.startWParam & 0xFFFF, 247u);
 }
 
 TEST_F(PanelTest, AFinishedRunShowsRedefineAndAnAbortedOneRestoresThePhoto) {
