@@ -1,11 +1,17 @@
 #include "picture/freeimage_library.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <limits>
 #include <string>
+#include <utility>
 
+#include "picture/exif_guard.h"
 #include "picture/library_messages.h"
 
 namespace {
@@ -51,6 +57,31 @@ class FreeImageSession {
 
 [[maybe_unused]] const bool startedAtStaticInitialisation = (UseFreeImage(), true);
 
+// A file written through FreeImage's handle interface that remembers whether any write fell short.
+struct CheckedFile {
+  std::FILE* file;
+  bool failed;
+};
+
+unsigned DLL_CALLCONV ReadChecked(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<CheckedFile*>(handle)->file));
+}
+
+unsigned DLL_CALLCONV WriteChecked(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  auto* out = static_cast<CheckedFile*>(handle);
+  const size_t written = std::fwrite(buffer, size, count, out->file);
+  if (written != count) out->failed = true;
+  return static_cast<unsigned>(written);
+}
+
+int DLL_CALLCONV SeekChecked(fi_handle handle, long offset, int origin) {
+  return std::fseek(static_cast<CheckedFile*>(handle)->file, offset, origin);
+}
+
+long DLL_CALLCONV TellChecked(fi_handle handle) {
+  return std::ftell(static_cast<CheckedFile*>(handle)->file);
+}
+
 }  // namespace
 
 void UseFreeImage() { static FreeImageSession session; }
@@ -66,6 +97,37 @@ FREE_IMAGE_FORMAT ReadableFormatOf(const std::filesystem::path& path) {
 UniqueBitmap LoadBitmap(const std::filesystem::path& path, FREE_IMAGE_FORMAT format,
                         int extraFlags) {
   UseFreeImage();
-  const int flags = (format == FIF_JPEG ? JPEG_ACCURATE : 0) | extraFlags;
-  return UniqueBitmap(FreeImage_Load(format, path.c_str(), flags));
+  if (format != FIF_JPEG) return UniqueBitmap(FreeImage_Load(format, path.c_str(), extraFlags));
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) return nullptr;
+  return LoadBitmapFromBytes(std::move(bytes), format, extraFlags);
+}
+
+UniqueBitmap LoadBitmapFromBytes(std::string bytes, FREE_IMAGE_FORMAT format, int extraFlags) {
+  UseFreeImage();
+  if (bytes.size() > std::numeric_limits<DWORD>::max()) return nullptr;
+  int flags = extraFlags;
+  if (format == FIF_JPEG) {
+    bytes = WithoutUnsoundExif(std::move(bytes));
+    flags |= JPEG_ACCURATE;
+  }
+  FIMEMORY* memory =
+      FreeImage_OpenMemory(reinterpret_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  UniqueBitmap bitmap(FreeImage_LoadFromMemory(format, memory, flags));
+  FreeImage_CloseMemory(memory);
+  return bitmap;
+}
+
+bool SaveBitmapFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::filesystem::path& path,
+                    int flags) {
+  UseFreeImage();
+  // Read access too: the TIFF writer reads back what it wrote.
+  CheckedFile out{std::fopen(path.c_str(), "w+b"), false};
+  if (out.file == nullptr) return true;
+  FreeImageIO io{ReadChecked, WriteChecked, SeekChecked, TellChecked};
+  bool failed = !FreeImage_SaveToHandle(format, bitmap, &io, &out, flags) || out.failed;
+  failed = std::fflush(out.file) != 0 || failed;
+  failed = fsync(fileno(out.file)) != 0 || failed;
+  return std::fclose(out.file) != 0 || failed;
 }

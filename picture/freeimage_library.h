@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 // Makes sure FreeImage is initialised. The core initialises it during static initialisation and
 // releases it at process exit; every entry point that calls FreeImage calls this first as well, so
@@ -23,7 +24,19 @@ using UniqueBitmap = std::unique_ptr<FIBITMAP, FreeImageUnloader>;
 // extension. FIF_UNKNOWN when neither knows it or FreeImage cannot read that format.
 FREE_IMAGE_FORMAT ReadableFormatOf(const std::filesystem::path& path);
 
-// Loads a file of a readable format. JPEGs are decoded with the accurate (slower) DCT; `extraFlags`
-// are added to the format's flags (e.g. FIF_LOAD_NOPIXELS). Null when the load fails.
+// Loads a file of a readable format. JPEGs are decoded with the accurate (slower) DCT, and reach
+// FreeImage without an EXIF record that would lead its reader outside the record
+// (picture/exif_guard.h); `extraFlags` are added to the format's flags (e.g. FIF_LOAD_NOPIXELS).
+// Null when the load fails.
 UniqueBitmap LoadBitmap(const std::filesystem::path& path, FREE_IMAGE_FORMAT format,
                         int extraFlags = 0);
+
+// LoadBitmap on the bytes of a file.
+UniqueBitmap LoadBitmapFromBytes(std::string bytes, FREE_IMAGE_FORMAT format, int extraFlags = 0);
+
+// Saves a bitmap to `path` (created or truncated) in `format` with the format's `flags`, checking
+// every write, the flush and the close: FreeImage's own file writing ignores short writes, so a
+// full disk would otherwise pass for a successful save. True on failure; the file may then hold
+// part of the picture.
+bool SaveBitmapFile(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, const std::filesystem::path& path,
+                    int flags);

@@ -100,10 +100,10 @@ int SaveFlags(FREE_IMAGE_FORMAT format) {
 // wants a D50 illuminant, for one); the file is then written without it, and the metadata copy
 // that follows carries the profile over as it is.
 bool SaveBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& path) {
-  if (FreeImage_Save(format, bitmap, path.c_str(), SaveFlags(format))) return false;
+  if (!SaveBitmapFile(format, bitmap, path, SaveFlags(format))) return false;
   if (FreeImage_GetICCProfile(bitmap)->size == 0) return true;
   FreeImage_DestroyICCProfile(bitmap);
-  return !FreeImage_Save(format, bitmap, path.c_str(), SaveFlags(format));
+  return SaveBitmapFile(format, bitmap, path, SaveFlags(format));
 }
 
 bool WriteBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& output,

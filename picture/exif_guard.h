@@ -1,0 +1,18 @@
+// A check of the EXIF records of JPEG files before FreeImage parses them. FreeImage's EXIF reader
+// trusts the offsets and counts of the record: a directory that starts inside the record's header,
+// or a count running past its end, makes it read outside the buffer and crash. A JPEG whose record
+// is unsound is therefore handed to FreeImage without that record; the photo opens without its
+// EXIF summary. (Saving carries the metadata over through Exiv2, which reads the original file.)
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Whether a TIFF-structured EXIF record (the part after "Exif\0\0") keeps every directory, every
+// entry and every value it points to inside itself. The main directory, its successor, and the
+// EXIF, GPS and interoperability sub-directories are followed.
+bool IsSoundExifRecord(std::string_view record);
+
+// `jpeg` with each APP1 "Exif" segment whose record is unsound removed; unchanged when there is
+// none or the bytes are not a JPEG.
+std::string WithoutUnsoundExif(std::string jpeg);
