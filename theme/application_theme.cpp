@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
+#include <QToolTip>
 #include <QWidget>
 
 #include "theme/colour_scheme.h"
@@ -76,13 +77,19 @@ void Recolour(QWidget* widget) {
   widget->update();
 }
 
+// Tool tips keep a palette of their own, taken from the desktop's theme at start-up.
+void InstallPalette(const QPalette& palette) {
+  QApplication::setPalette(palette);
+  QToolTip::setPalette(palette);
+}
+
 }  // namespace
 
 void ApplyColourScheme(int scheme) {
   SystemPalette();  // taken before the first scheme palette replaces it
   SetColourScheme(scheme);
   if (!qobject_cast<ThemedStyle*>(QApplication::style())) QApplication::setStyle(new ThemedStyle);
-  QApplication::setPalette(SchemePalette());
+  InstallPalette(SchemePalette());
 }
 
 void RecolourAllWindows() {

@@ -44,7 +44,7 @@ TEST(DockerPanel, WithoutChildrenIsOnePixelWideAtTheRightEdge) {
   EXPECT_EQ(docker.geometry(), QRect(638, 0, 1, 1000));
 }
 
-TEST(DockerPanel, PaintsTheFaceAroundChildrenAndTheHighlightLineFacingTheView) {
+TEST(DockerPanel, PaintsTheFaceAroundVisibleChildrenAndTheHighlightLineFacingTheView) {
   ApplyColourScheme(2);
   QWidget parent;
   parent.resize(400, 300);
@@ -55,7 +55,11 @@ TEST(DockerPanel, PaintsTheFaceAroundChildrenAndTheHighlightLineFacingTheView) {
   QPalette red;
   red.setColor(QPalette::Window, Qt::red);
   child.setPalette(red);
+  QWidget hidden(&docker);
+  hidden.resize(100, 50);
+  hidden.hide();
   docker.AddDockedWindow(&child);
+  docker.AddDockedWindow(&hidden);
   docker.LayoutDocker();
   docker.resize(docker.width(), 200);
   docker.show();
@@ -63,6 +67,7 @@ TEST(DockerPanel, PaintsTheFaceAroundChildrenAndTheHighlightLineFacingTheView) {
   EXPECT_EQ(shot.pixelColor(0, 10), QColor(0x64, 0x64, 0x64));
   EXPECT_EQ(shot.pixelColor(0, 150), QColor(0x64, 0x64, 0x64));
   EXPECT_EQ(shot.pixelColor(50, 25), QColor(Qt::red));
+  EXPECT_EQ(shot.pixelColor(50, 75), QColor(0x46, 0x46, 0x46));  // where the hidden child lies
   EXPECT_EQ(shot.pixelColor(50, 150), QColor(0x46, 0x46, 0x46));
 }
 

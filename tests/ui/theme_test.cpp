@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QStyleOptionButton>
+#include <QToolTip>
 
 #include "theme/application_theme.h"
 #include "theme/check_mark_image.h"
@@ -60,7 +61,8 @@ TEST(ApplicationTheme, SchemeColoursReadColorRefBytesAsBlueGreenRed) {
   EXPECT_EQ(WorkspaceColour(), QColor(0x14, 0x14, 0x14));
 }
 
-TEST(ApplicationTheme, MessageBoxesAndDialogsTakeTheSchemeWithoutCodeOfTheirOwn) {
+TEST(ApplicationTheme, MessageBoxesDialogsAndToolTipsTakeTheSchemeWithoutCodeOfTheirOwn) {
+  QToolTip::setPalette(QPalette(Qt::red));  // as a desktop theme may leave it at start-up
   ApplyColourScheme(2);
   QMessageBox box(QMessageBox::Information, "Title", "Text");
   QDialog dialog;
@@ -72,6 +74,7 @@ TEST(ApplicationTheme, MessageBoxesAndDialogsTakeTheSchemeWithoutCodeOfTheirOwn)
     EXPECT_EQ(palette.color(QPalette::Disabled, QPalette::ButtonText), QColor(0xA0, 0xA0, 0xA0));
     EXPECT_STREQ(window->style()->metaObject()->className(), "ThemedStyle");
   }
+  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0x41, 0x41, 0x41));
 }
 
 TEST(ApplicationTheme, SwitchingFromDarkToLightRecoloursAnExistingWindow) {
