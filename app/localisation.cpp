@@ -246,8 +246,20 @@ void LoadLocalisation() {
 void LoadLanguageList() { LoadLanguageListFrom(LocalisationFilePath()); }
 
 bool StoreCurrentLanguage(int32_t language) {
+  return StoreCurrentLanguageIn(LocalisationFilePath(), language);
+}
+
+bool StoreCurrentLanguageIn(const fs::path& file, int32_t language) {
   return WritePrivateProfileString(kGeneralSection, kKeyCurrentLanguage, std::to_string(language),
-                                   LocalisationFilePath());
+                                   file);
+}
+
+std::string LanguageStringFrom(const fs::path& file, int32_t language, int32_t number) {
+  if (number < 1 || number > kLocalisedStringCount) return {};
+  const std::string text =
+      GetPrivateProfileString(std::to_string(language), StringKey(number), EnglishTable()[number],
+                              file, kMaxLocalisedStringBytes);
+  return std::string(CutAfterCharacters(text, kMaxLocalisedStringLength));
 }
 
 const std::string& LocalisedString(int32_t number) {

@@ -63,6 +63,12 @@ void LoadLanguageListFrom(const std::filesystem::path& file);
 // the next start. True on failure.
 bool StoreCurrentLanguage(int32_t language);
 
+// The same on a given localisation file, and string N (1 … 160) of `language` as that file holds
+// it (its English default where the file has none): the Options dialog tells of a language change
+// in the new language.
+bool StoreCurrentLanguageIn(const std::filesystem::path& file, int32_t language);
+std::string LanguageStringFrom(const std::filesystem::path& file, int32_t language, int32_t number);
+
 // The text of string N (1 … 160); empty for numbers outside the table.
 const std::string& LocalisedString(int32_t number);
 
