@@ -1,0 +1,118 @@
+#include "app/file_dialogs.h"
+
+#include <QGridLayout>
+#include <QMessageBox>
+
+#include "app/jpeg_quality_row.h"
+#include "app/localisation.h"
+#include "app/save_name.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPhotoPatterns = "*.bmp;*.jpg;*.tif;*.png";
+
+fs::path ToPath(const QString& text) { return fs::path(text.toStdString()); }
+
+QString ToText(const fs::path& path) { return QString::fromStdString(path.string()); }
+
+// A Qt name filter whose visible description is `patterns` (";"-separated) itself. Each pattern is
+// listed in lower and upper case as well, since the desktop's dialogs match case-sensitively.
+QString NameFilter(const std::string& patterns) {
+  const QString description = QString::fromStdString(patterns);
+  QStringList matched;
+  for (const QString& pattern : description.split(';')) {
+    matched << pattern << pattern.toUpper();
+  }
+  return description + " (" + matched.join(' ') + ")";
+}
+
+}  // namespace
+
+std::optional<fs::path> AskPhotoToOpen(QWidget* owner) {
+  QFileDialog dialog(owner, QString::fromStdString(LocalisedString(kStringOpen)));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilter(NameFilter(kPhotoPatterns));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToPath(dialog.selectedFiles().front());
+}
+
+SaveDialog::SaveDialog(QWidget* owner, const fs::path& currentPhoto, uint32_t bitsPerComponent,
+                       int32_t jpegQuality)
+    : QFileDialog(owner, QString::fromStdString(LocalisedString(kStringSaveAs))),
+      bitsPerComponent_(bitsPerComponent) {
+  setOption(QFileDialog::DontUseNativeDialog);
+  setOption(QFileDialog::HideNameFilterDetails);
+  setAcceptMode(QFileDialog::AcceptSave);
+  setFileMode(QFileDialog::AnyFile);
+  QStringList filters;
+  for (const std::string& pattern : SaveFilterPatterns(bitsPerComponent)) {
+    filters << NameFilter(pattern);
+  }
+  setNameFilters(filters);
+  const ProposedSave proposed = ProposeSaveName(currentPhoto, bitsPerComponent);
+  selectNameFilter(filters.value(proposed.filterIndex - 1));
+  if (currentPhoto.has_parent_path()) setDirectory(ToText(currentPhoto.parent_path()));
+  selectFile(QString::fromStdString(proposed.name));
+
+  quality_ = new JpegQualityRow(jpegQuality, this);
+  if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+    grid->addWidget(quality_, grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  connect(this, &QFileDialog::filterSelected, this, &SaveDialog::FollowFilter);
+  FollowFilter();
+}
+
+int32_t SaveDialog::SelectedFilterIndex() const {
+  // Depending on the Qt version, a dialog that hides the filters' details names the selected one
+  // by its whole text or by its description only.
+  const QString selected = selectedNameFilter();
+  const QStringList filters = nameFilters();
+  for (qsizetype index = 0; index < filters.size(); ++index) {
+    if (filters[index] == selected || filters[index].startsWith(selected + " (")) {
+      return static_cast<int32_t>(index) + 1;
+    }
+  }
+  return 0;
+}
+
+bool SaveDialog::QualityRowEnabled() const { return quality_->isEnabled(); }
+
+std::optional<SaveChoice> SaveDialog::Choice() const {
+  const QStringList files = selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return SaveChoice{
+      ResolveSaveName(ToPath(files.front()), bitsPerComponent_, SelectedFilterIndex()),
+      quality_->Quality()};
+}
+
+void SaveDialog::accept() {
+  const QStringList files = selectedFiles();
+  const std::optional<SaveChoice> choice = Choice();
+  if (choice && !files.isEmpty() && choice->path != ToPath(files.front())) {
+    std::error_code error;
+    if (fs::is_regular_file(choice->path, error)) {
+      const QString question = QString("%1 already exists.\nDo you want to replace it?")
+                                   .arg(ToText(choice->path.filename()));
+      if (QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) !=
+          QMessageBox::Yes) {
+        return;
+      }
+    }
+  }
+  QFileDialog::accept();
+}
+
+void SaveDialog::FollowFilter() {
+  quality_->setEnabled(IsJpegFilter(bitsPerComponent_, SelectedFilterIndex()));
+}
+
+std::optional<SaveChoice> AskSaveTarget(QWidget* owner, const fs::path& currentPhoto,
+                                        uint32_t bitsPerComponent, int32_t jpegQuality) {
+  SaveDialog dialog(owner, currentPhoto, bitsPerComponent, jpegQuality);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Choice();
+}
