@@ -1,0 +1,54 @@
+#include "app/help.h"
+
+#include <QDesktopServices>
+#include <QString>
+#include <QUrl>
+
+#include "app/localisation.h"
+#include "platform/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path HelpFileName(const std::string& acronym, const char* extension) {
+  return "stillgrain_" + acronym + extension;
+}
+
+bool IsFile(const fs::path& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
+std::string AcronymOf(int32_t language) {
+  const std::vector<std::string>& acronyms = LanguageAcronyms();
+  const auto slot = static_cast<std::size_t>(language);
+  return slot < acronyms.size() ? acronyms[slot] : std::string();
+}
+
+}  // namespace
+
+bool OpenWithDesktopViewer(const fs::path& file) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+}
+
+fs::path HelpFilePath(const fs::path& folder, const std::string& acronym) {
+  const fs::path compiled = folder / HelpFileName(acronym, ".chm");
+  const fs::path page = folder / HelpFileName(acronym, ".html");
+  return !IsFile(compiled) && IsFile(page) ? page : compiled;
+}
+
+fs::path InstalledHelpFile(const std::string& acronym) {
+  const fs::path compiled = HelpFilePath(ResourceFolderFor(HelpFileName(acronym, ".chm")), acronym);
+  if (IsFile(compiled)) return compiled;
+  return HelpFilePath(ResourceFolderFor(HelpFileName(acronym, ".html")), acronym);
+}
+
+bool ShowHelp(const fs::path& file, const HelpOpener& opener) {
+  return IsFile(file) && opener(file);
+}
+
+bool ShowHelpContents(const HelpOpener& opener, const HelpLocator& locate) {
+  return ShowHelp(locate(AcronymOf(CurrentLanguage())), opener) ||
+         ShowHelp(locate(AcronymOf(0)), opener);
+}
