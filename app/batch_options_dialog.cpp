@@ -1,0 +1,43 @@
+#include "app/batch_options_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/jpeg_quality_row.h"
+#include "app/localisation.h"
+#include "app/settings.h"
+
+namespace {
+QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
+}  // namespace
+
+BatchOptionsDialog::BatchOptionsDialog(QWidget* owner) : QDialog(owner) {
+  setWindowTitle(Localised(kStringBatchOptionsTitle));
+  auto* explanation = new QLabel(Localised(kStringBatchProfileFallback), this);
+  explanation->setObjectName("profileFallbackText");
+  explanation->setWordWrap(true);
+  quality_ = new JpegQualityRow(LoadJpegQuality(), this);
+
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(Localised(kStringOk), QDialogButtonBox::AcceptRole);
+  buttons->addButton(Localised(kStringCancel), QDialogButtonBox::RejectRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(explanation);
+  layout->addWidget(quality_);
+  layout->addWidget(buttons);
+  setMinimumWidth(420);
+}
+
+void BatchOptionsDialog::accept() {
+  StoreJpegQuality(quality_->Quality());
+  QDialog::accept();
+}
+
+int ShowBatchOptionsDialog(QWidget* owner) {
+  BatchOptionsDialog dialog(owner);
+  return dialog.exec() == QDialog::Accepted ? 1 : 2;
+}

@@ -1,0 +1,84 @@
+#include "app/batch_progress_window.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <algorithm>
+#include <climits>
+
+#include "app/localisation.h"
+#include "app/private_messages.h"
+#include "batch/batch_runner.h"
+
+namespace {
+
+constexpr int kTickMilliseconds = 1000;
+
+QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
+
+QString MinutesSeconds(uint32_t seconds) {
+  return QString::fromStdString(FormatMinutesSeconds(seconds));
+}
+
+}  // namespace
+
+BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount) : QDialog(owner) {
+  setModal(false);
+  setWindowTitle(Localised(kStringBatchProgressTitle));
+  progress_.totalCount = totalCount;
+  estimated_ = new QLabel(MinutesSeconds(0), this);
+  elapsed_ = new QLabel(MinutesSeconds(0), this);
+  bar_ = new QProgressBar(this);
+  bar_->setRange(0, static_cast<int>(std::min<uint32_t>(totalCount, INT_MAX)));
+  bar_->setValue(0);
+
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(Localised(kStringCancel), QDialogButtonBox::RejectRole);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QGridLayout(this);
+  layout->addWidget(new QLabel(Localised(kStringEstimatedTime), this), 0, 0);
+  layout->addWidget(estimated_, 0, 1, Qt::AlignRight);
+  layout->addWidget(new QLabel(Localised(kStringElapsedTime), this), 1, 0);
+  layout->addWidget(elapsed_, 1, 1, Qt::AlignRight);
+  layout->addWidget(bar_, 2, 0, 1, 2);
+  layout->addWidget(buttons, 3, 0, 1, 2);
+  setMinimumWidth(320);
+
+  clock_.setInterval(kTickMilliseconds);
+  connect(&clock_, &QTimer::timeout, this, &BatchProgressWindow::AdvanceOneSecond);
+  clock_.start();
+}
+
+void BatchProgressWindow::AdvanceOneSecond() {
+  ++progress_.elapsedSeconds;
+  elapsed_->setText(MinutesSeconds(progress_.elapsedSeconds));
+}
+
+void BatchProgressWindow::PhotoDone() {
+  ++progress_.doneCount;
+  estimated_->setText(MinutesSeconds(progress_.EstimatedTotalSeconds()));
+  // Photos the counting pass missed (".jpeg", ".tiff") keep the bar full rather than stuck.
+  bar_->setValue(static_cast<int>(std::min<uint32_t>(progress_.doneCount, bar_->maximum())));
+}
+
+QString BatchProgressWindow::EstimatedText() const { return estimated_->text(); }
+
+QString BatchProgressWindow::ElapsedText() const { return elapsed_->text(); }
+
+int BatchProgressWindow::ProgressPosition() const { return bar_->value(); }
+
+void BatchProgressWindow::reject() {
+  clock_.stop();
+  batchAbort = 1;
+  QDialog::reject();
+}
+
+void BatchProgressWindow::customEvent(QEvent* event) {
+  if (event->type() == UM_BATCH_FILE_DONE) {
+    PhotoDone();
+  } else {
+    QDialog::customEvent(event);
+  }
+}
