@@ -10,6 +10,8 @@
 #include "app/localisation.h"
 #include "app/message_boxes.h"
 #include "app/settings.h"
+#include "theme/application_theme.h"
+#include "theme/colour_scheme.h"
 
 namespace {
 
@@ -21,7 +23,16 @@ constexpr int32_t kStringRestartText = 64;
 constexpr int32_t kStringFusion = 111;
 constexpr int32_t kStringPureGpu = 112;
 
+constexpr int kLightScheme = 1;
+constexpr int kDarkScheme = 2;
+constexpr int kNearBlackScheme = 3;
+
 QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
+
+bool DarkSchemeShown() {
+  const int scheme = CurrentColourScheme();
+  return scheme == kDarkScheme || scheme == kNearBlackScheme;
+}
 
 }  // namespace
 
@@ -41,6 +52,7 @@ OptionsDialog::OptionsDialog(QWidget* owner, std::function<bool()> accelerationA
   pureGpu_->setObjectName("pureGpuRadio");
   darkScheme_ = new QCheckBox("Dark Scheme", this);
   darkScheme_->setObjectName("darkSchemeBox");
+  darkScheme_->setChecked(DarkSchemeShown());
   darkScheme_->hide();
 
   ShowAccelerationSettings();
@@ -97,6 +109,10 @@ void OptionsDialog::accept() {
   hardwareAcceleration = accelerated && accelerationAdmissible_() ? 1 : 0;
   cpuGpuFusion = fused ? 1 : 0;
   if (language != oldLanguage_) TellOfLanguageChange(language);
+  if (darkScheme_->isChecked() != DarkSchemeShown()) {
+    ApplyColourScheme(darkScheme_->isChecked() ? kDarkScheme : kLightScheme);
+    RecolourAllWindows();
+  }
   QDialog::accept();
 }
 

@@ -17,6 +17,8 @@
 #include "app/settings.h"
 #include "platform/private_profile.h"
 #include "support/scoped_config_home.h"
+#include "theme/application_theme.h"
+#include "theme/colour_scheme.h"
 
 namespace fs = std::filesystem;
 
@@ -165,6 +167,21 @@ TEST_F(OptionsDialogTest, CancelChangesNothing) {
   EXPECT_EQ(StoredLanguage(), 0);
   EXPECT_EQ(ReadSettingInt(kKeyHwAccel, -1), 1);
   EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(OptionsDialogTest, TheHiddenDarkSchemeBoxSwitchesBetweenTheDarkAndTheLightScheme) {
+  ApplyColourScheme(2);
+  const auto dark = Open(false);
+  auto* darkBox = dark->findChild<QCheckBox*>("darkSchemeBox");
+  EXPECT_TRUE(darkBox->isChecked());
+  darkBox->setChecked(false);
+  dark->accept();
+  EXPECT_EQ(CurrentColourScheme(), 1);
+  const auto light = Open(false);
+  EXPECT_FALSE(light->findChild<QCheckBox*>("darkSchemeBox")->isChecked());
+  light->accept();
+  EXPECT_EQ(CurrentColourScheme(), 1);
+  ApplyColourScheme(2);
 }
 
 TEST_F(OptionsDialogTest, HelpOpensTheCurrentLanguagesFileElseLanguageZeros) {
