@@ -1,7 +1,8 @@
 # Front door of the build: installs what is missing, configures CMake, builds, tests, benchmarks.
 #
 #   make demo    set everything up and denoise a real camera photo with stillgrain-cli
-#   make test    set everything up, run every test, then the unit tests under the sanitizers
+#   make test    set everything up, run every test, then every test again under the sanitizers
+#   make fuzz    build the fuzz targets with clang and run each for FUZZ_SECONDS (fuzz/README.md)
 #   make photos  fetch the public camera photos that some tests read (into build/test-photos)
 #   make bench   build and run the benchmark against OpenCV
 #   make build   install missing packages, configure and build (release, in build/)
@@ -12,6 +13,8 @@
 
 BUILD_DIR  := build
 ASAN_DIR   := build-asan
+FUZZ_DIR   := build-fuzz
+FUZZ_SECONDS ?= 30
 PHOTOS_DIR := $(BUILD_DIR)/test-photos
 CTEST_JOBS ?= 2
 DEMO_ARGS  ?=
@@ -25,12 +28,22 @@ ASAN_FLAGS      := -DSTILLGRAIN_SANITIZE=ON -DSTILLGRAIN_BENCH=OFF \
                    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g"
 SANITIZER_ENV   := ASAN_OPTIONS=detect_leaks=1 \
                    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The fuzz build: clang, libFuzzer's coverage and the sanitizers in every library of the tree.
+FUZZ_FLAGS      := -DSTILLGRAIN_FUZZ=ON -DSTILLGRAIN_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ \
+                   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+                   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined \
+                   -fno-sanitize-recover=undefined"
+# Objects already compiled once (by another build folder or an earlier run) come from ccache.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+ifneq ($(CCACHE),)
+CMAKE_GENERATOR += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
+endif
 
 # Redone when the package list changes, and on a fresh clone (the stamp lives in the build folder).
 DEPS_STAMP := $(BUILD_DIR)/.deps-installed
 
 .DEFAULT_GOAL := build
-.PHONY: deps build photos demo test bench clean
+.PHONY: deps build photos demo test fuzz bench clean
 
 deps: $(DEPS_STAMP)
 
@@ -44,6 +57,9 @@ $(BUILD_DIR)/build.ninja: $(DEPS_STAMP)
 
 $(ASAN_DIR)/build.ninja: $(DEPS_STAMP)
 	cmake -S . -B $(ASAN_DIR) $(CMAKE_GENERATOR) $(ASAN_FLAGS)
+
+$(FUZZ_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(FUZZ_DIR) $(CMAKE_GENERATOR) $(FUZZ_FLAGS)
 
 build: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR)
@@ -66,10 +82,15 @@ test: build photos $(ASAN_DIR)/build.ninja
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j$(CTEST_JOBS)
 	cmake --build $(ASAN_DIR)
 	$(SANITIZER_ENV) ctest --test-dir $(ASAN_DIR) --output-on-failure --no-tests=error \
-	    -j$(CTEST_JOBS) -L unit
+	    -j$(CTEST_JOBS)
+
+# The seed corpora need the fetched photos; the corpora grow in $(FUZZ_DIR)/work from run to run.
+fuzz: photos $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) --target fuzzers
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_DIR)/work
 
 bench: build
 	$(BUILD_DIR)/bench/denoise_vs_opencv $(BENCH_ARGS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

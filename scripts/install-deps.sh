@@ -36,6 +36,10 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   npm
+  # the fuzz targets: clang with libFuzzer and the sanitizer runtimes; the seed-corpus script
+  clang
+  libclang-rt-14-dev
+  python3
   # benchmarks only: the peer the performance figures are compared with
   libopencv-photo-dev
   libopencv-imgcodecs-dev

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -217,6 +218,52 @@ TEST_F(CliTest, GraphicsCardRunsAgreeWithTheCpuOrFallBackToIt) {
   EXPECT_NE(without.err.find("denoising on the CPU"), std::string::npos) << without.err;
   EXPECT_EQ(testphotos::ReadBytes(work_ / "none.png"), cpu);
   EXPECT_EQ(Run("selftest", "__EGL_VENDOR_LIBRARY_FILENAMES=/dev/null").status, 2);
+}
+
+TEST_F(CliTest, BatchNamesEachSkippedFileWithItsReasonAndCountsThem) {
+  WritePhoto("tree/a.png", 24, 24);
+  testphotos::WriteBytes(work_ / "tree/b.jpg", "cut short");
+  fs::create_directories(work_ / "config/StillgrainGPU20");
+  testphotos::WriteBytes(work_ / "config/StillgrainGPU20/StillgrainGPU20.txt",
+                         "[General]\nMax Megapixels=1\n");
+  WritePhoto("tree/c.png", 1100, 1000);
+  const Result result = Run("batch tree");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("skipped (not a photo that can be read): tree/b.jpg"),
+            std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("skipped (larger than \"Max Megapixels\" allows): tree/c.png"),
+            std::string::npos) << result.err;
+  EXPECT_NE(result.out.find("1 denoised, 0 too small, 0 failed, 2 skipped"), std::string::npos)
+      << result.out;
+  const Result single = Run("denoise tree/c.png -o c.png");
+  EXPECT_EQ(single.status, 2);
+  EXPECT_NE(single.err.find("Max Megapixels"), std::string::npos) << single.err;
+}
+
+// Memory running out anywhere, from opening to writing, ends the run with a message and exit 2,
+// never with a crash, and leaves no output. The address-space limits span the range from failing
+// at once to succeeding; the sanitizers' shadow memory needs more than any of them.
+TEST_F(CliTest, RunningOutOfMemoryEndsWithAMessageAndNoFile) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "address-space limits and AddressSanitizer do not mix";
+#endif
+  WritePhoto("p.png", 1200, 1000);
+  testphotos::WriteBytes(work_ / "out.png", "earlier result");
+  bool sawMemoryMessage = false;
+  for (int megabytes = 80; megabytes <= 240; megabytes += 20) {
+    SCOPED_TRACE(megabytes);
+    const std::string limit =
+        "sh -c 'ulimit -v " + std::to_string(megabytes * 1024) + "; exec \"$0\" \"$@\"'";
+    const Result result = Run("denoise p.png -o out.png --quality 1 --quiet", limit);
+    // Below some limit the dynamic loader cannot map the libraries and the program never starts.
+    if (result.status == 127) continue;
+    ASSERT_TRUE(result.status == 0 || result.status == 2) << result.status << result.err;
+    if (result.status == 0) continue;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_EQ(Read(work_ / "out.png"), "earlier result");
+    sawMemoryMessage = sawMemoryMessage || result.err.find("memory") != std::string::npos;
+  }
+  EXPECT_TRUE(sawMemoryMessage);
 }
 
 TEST_F(CliTest, CommandsNeverWriteTheSettingsFile) {
