@@ -17,6 +17,11 @@ fs::path ToPath(const QString& text) { return fs::path(text.toStdString()); }
 
 QString ToText(const fs::path& path) { return QString::fromStdString(path.string()); }
 
+bool IsFile(const fs::path& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
 // A Qt name filter whose visible description is `patterns` (";"-separated) itself. Each pattern is
 // listed in lower and upper case as well, since the desktop's dialogs match case-sensitively.
 QString NameFilter(const std::string& patterns) {
@@ -90,20 +95,17 @@ std::optional<SaveChoice> SaveDialog::Choice() const {
 }
 
 void SaveDialog::accept() {
-  const QStringList files = selectedFiles();
   const std::optional<SaveChoice> choice = Choice();
-  if (choice && !files.isEmpty() && choice->path != ToPath(files.front())) {
-    std::error_code error;
-    if (fs::is_regular_file(choice->path, error)) {
-      const QString question = QString("%1 already exists.\nDo you want to replace it?")
-                                   .arg(ToText(choice->path.filename()));
-      if (QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) !=
-          QMessageBox::Yes) {
-        return;
-      }
-    }
-  }
+  const bool completed = choice && choice->path != ToPath(selectedFiles().front());
+  if (completed && IsFile(choice->path) && !ConfirmReplacing(choice->path)) return;
   QFileDialog::accept();
+}
+
+bool SaveDialog::ConfirmReplacing(const fs::path& file) {
+  const QString question =
+      QString("%1 already exists.\nDo you want to replace it?").arg(ToText(file.filename()));
+  return QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
 }
 
 void SaveDialog::FollowFilter() {

@@ -40,6 +40,7 @@ class SaveDialog : public QFileDialog {
 
  private:
   void FollowFilter();
+  bool ConfirmReplacing(const std::filesystem::path& file);
 
   uint32_t bitsPerComponent_;
   JpegQualityRow* quality_;

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QSlider>
 #include <QTimer>
 #include <fstream>
@@ -113,6 +115,31 @@ TEST_F(SaveDialogTest, ANameTypedWithoutExtensionIsSavedWithTheFiltersOne) {
   const std::optional<SaveChoice> choice = dialog.Choice();
   ASSERT_TRUE(choice);
   EXPECT_EQ(fs::weakly_canonical(choice->path), fs::weakly_canonical(Photo("result.tif")));
+}
+
+TEST_F(SaveDialogTest, AFileUnderTheCompletedNameIsReplacedOnlyWhenTheUserAgrees) {
+  std::ofstream(Photo("result.tif")) << "earlier result";
+  const struct {
+    QMessageBox::StandardButton answer;
+    QDialog::DialogCode result;
+  } cases[] = {{QMessageBox::No, QDialog::Rejected}, {QMessageBox::Yes, QDialog::Accepted}};
+  for (const auto& c : cases) {
+    SaveDialog dialog(nullptr, Photo("IMG_0001.JPG"), 8, 85);
+    dialog.show();
+    ChooseFilter(dialog, 2);
+    dialog.selectFile("result");
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        asked = true;
+        box->button(c.answer)->click();
+      }
+    });
+    dialog.accept();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(dialog.result(), c.result);
+    EXPECT_EQ(dialog.isVisible(), c.result == QDialog::Rejected);
+  }
 }
 
 TEST_F(SaveDialogTest, TheSliderShowsQualitiesWithinTenAndAHundred) {
