@@ -63,7 +63,8 @@ TEST(SaveName, AKnownEndingKeepsTheTypedNameOtherwiseTheFiltersExtensionIsAppend
   EXPECT_EQ(SaveFilterPatterns(16), (std::vector<std::string>{"*.tif", "*.png"}));
 }
 
-// Photos "opened" from a temporary folder, which is also where the dialog saves.
+// Photos "opened" from a temporary folder, which is also where the dialog saves and where Qt's file
+// dialog keeps its state.
 class SaveDialogTest : public ::testing::Test {
  protected:
   fs::path Photo(const char* name) const { return config_.Folder() / name; }
@@ -154,6 +155,7 @@ TEST_F(SaveDialogTest, TheSliderShowsQualitiesWithinTenAndAHundred) {
 }
 
 TEST(OpenDialog, ShowsOneFilterDescribedByItsPatternAndCancelGivesNothing) {
+  const ScopedConfigHome config;  // where Qt's file dialog keeps its state
   QString title;
   QStringList filterTexts;
   QTimer::singleShot(0, [&] {
