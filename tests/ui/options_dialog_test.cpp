@@ -158,17 +158,6 @@ TEST_F(OptionsDialogTest, OnlyAChangedLanguageBringsTheRestartNoticeInTheNewLang
   }
 }
 
-TEST_F(OptionsDialogTest, CancelChangesNothing) {
-  StoreAccelerationSettings(1, 1);
-  const auto dialog = Open(true);
-  dialog->findChild<QComboBox*>("languageList")->setCurrentIndex(2);
-  QTest::mouseClick(box_, Qt::LeftButton);
-  dialog->reject();
-  EXPECT_EQ(StoredLanguage(), 0);
-  EXPECT_EQ(ReadSettingInt(kKeyHwAccel, -1), 1);
-  EXPECT_TRUE(messages_.empty());
-}
-
 TEST_F(OptionsDialogTest, TheHiddenDarkSchemeBoxSwitchesBetweenTheDarkAndTheLightScheme) {
   ApplyColourScheme(2);
   const auto dark = Open(false);
