@@ -1,6 +1,48 @@
+// The desktop application's process: localisation first, the dark colour scheme for every window,
+// the main window (which sets up the graphics card, the settings and the crash flag), the event
+// loop. A photo named on the command line is opened at once.
 #include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+#include <filesystem>
+
+#include "app/localisation.h"
+#include "app/main_window.h"
+#include "platform/notice.h"
+#include "theme/application_theme.h"
+
+namespace {
+
+// Notices of the core (graphics-context failures) become message boxes on the user-interface
+// thread, from whichever thread they come; a worker does not wait for the box to be closed.
+void ShowNoticesAsMessageBoxes() {
+  SetNoticeHandler([](const std::string& title, const std::string& text) {
+    const auto show = [title, text] {
+      QMessageBox::warning(QApplication::activeWindow(), QString::fromStdString(title),
+                           QString::fromStdString(text));
+    };
+    if (QThread::currentThread() == qApp->thread()) {
+      show();
+    } else {
+      QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+    }
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("Stillgrain"));
+  QApplication::setDesktopFileName(QStringLiteral("stillgrain"));
+  LoadLocalisation();
+  ApplyColourScheme(2);
+  ShowNoticesAsMessageBoxes();
+
+  MainWindow window;
+  window.show();
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) window.OpenPhotoFile(arguments.at(1).toStdString(), true);
+  return QApplication::exec();
 }

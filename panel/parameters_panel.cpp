@@ -19,6 +19,7 @@
 #include "app/localisation.h"
 #include "app/private_messages.h"
 #include "app/settings.h"
+#include "app/shell_state.h"
 #include "engine/sharpen_picture.h"
 #include "panel/adding_configuration_dialog.h"
 #include "panel/panel_slider.h"
@@ -29,8 +30,6 @@
 
 namespace {
 
-// The engine quality of every run of the application: the 21 × 21 search window.
-constexpr int32_t kEngineQuality = 3;
 constexpr int kIconSize = 24;
 
 QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
@@ -566,7 +565,7 @@ bool ParametersPanel::PreviewShown() const {
 }
 
 PreviewEngineSettings ParametersPanel::EngineSettings() const {
-  return {kEngineQuality, hardwareAcceleration.load() != 0, cpuGpuFusion.load() != 0,
+  return {qualityLevel, hardwareAcceleration.load() != 0, cpuGpuFusion.load() != 0,
           measuredNoise_};
 }
 
