@@ -197,7 +197,10 @@ TEST_F(CliTest, InterruptFinishesCleanlyWithoutAPartialFile) {
 
 TEST_F(CliTest, GraphicsCardRunsAgreeWithTheCpuOrFallBackToIt) {
   WritePhoto("p.png", 64, 48);
-  const Result selftest = Run("selftest");
+  // Mesa unloads its driver at exit, which leaves allocations that LeakSanitizer cannot attribute
+  // to any module; the runs that load it are checked without leak detection.
+  const std::string withMesa = "ASAN_OPTIONS=detect_leaks=0";
+  const Result selftest = Run("selftest", withMesa);
   if (selftest.status != 0) {
     EXPECT_EQ(selftest.status, 2);
     EXPECT_NE(selftest.out.find("usable:    no"), std::string::npos) << selftest.out;
@@ -205,8 +208,8 @@ TEST_F(CliTest, GraphicsCardRunsAgreeWithTheCpuOrFallBackToIt) {
   }
   EXPECT_NE(selftest.out.find("self-test: passed"), std::string::npos) << selftest.out;
   ASSERT_EQ(Run("denoise p.png -o cpu.png --quality 1").status, 0);
-  ASSERT_EQ(Run("denoise p.png -o gpu.png --quality 1 --gpu").status, 0);
-  ASSERT_EQ(Run("denoise p.png -o fused.png --quality 1 --gpu --fusion").status, 0);
+  ASSERT_EQ(Run("denoise p.png -o gpu.png --quality 1 --gpu", withMesa).status, 0);
+  ASSERT_EQ(Run("denoise p.png -o fused.png --quality 1 --gpu --fusion", withMesa).status, 0);
   const std::vector<uint8_t> cpu = testphotos::ReadBytes(work_ / "cpu.png");
   EXPECT_FALSE(cpu.empty());
   EXPECT_FALSE(testphotos::ReadBytes(work_ / "gpu.png").empty());
