@@ -5,6 +5,8 @@
 #   make fuzz    build the fuzz targets with clang and run each for FUZZ_SECONDS (fuzz/README.md)
 #   make photos  fetch the public camera photos that some tests read (into build/test-photos)
 #   make bench   build and run the benchmark against OpenCV
+#   make screenshots  render the documentation's screenshots of the application (docs/screenshots)
+#   make install set everything up and install the programs (PREFIX, default /usr/local)
 #   make build   install missing packages, configure and build (release, in build/)
 #   make deps    install missing packages only
 #   make clean   remove the build folders
@@ -43,7 +45,7 @@ endif
 DEPS_STAMP := $(BUILD_DIR)/.deps-installed
 
 .DEFAULT_GOAL := build
-.PHONY: deps build photos demo test fuzz bench clean
+.PHONY: deps build photos demo test fuzz bench screenshots install clean
 
 deps: $(DEPS_STAMP)
 
@@ -88,6 +90,15 @@ test: build photos $(ASAN_DIR)/build.ninja
 fuzz: photos $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) --target fuzzers
 	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_DIR)/work
+
+# Real photos, rendered on Qt's off-screen platform: no display needed.
+SCREENSHOTS_DIR := docs/screenshots
+screenshots: build photos
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/take_screenshots $(DEMO_PHOTO) $(SCREENSHOTS_DIR)
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: build
 	$(BUILD_DIR)/bench/denoise_vs_opencv $(BENCH_ARGS)

@@ -115,13 +115,15 @@ void MainWindow::CreateToolBar() {
   zoom100Action_ = toolbar_->addAction(ToolIcon("IDP_ZOOM100"), Text(83));
   zoomFitAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMFIT"), Text(24));
 
-  // The zoom box sits on a 95-pixel placeholder, 5 pixels in from either side.
+  // The zoom box sits on a placeholder, 5 pixels in from either side: 95 pixels wide, or wider
+  // where the font needs more room for "800.0 %".
   auto* placeholder = new QWidget;
-  placeholder->setFixedWidth(95);
   placeholder->setToolTip(Text(84));
   zoomBox_ = new ZoomBox(placeholder);
-  zoomBox_->setGeometry(5, 4, 85, 26);
-  placeholder->setMinimumHeight(34);
+  zoomBox_->setMinimumContentsLength(7);
+  const int boxWidth = std::max(85, zoomBox_->sizeHint().width());
+  zoomBox_->setGeometry(5, 4, boxWidth, 26);
+  placeholder->setFixedSize(boxWidth + 10, 34);
   zoomBoxAction_ = toolbar_->addWidget(placeholder);
 
   menuButton_ = new QToolButton;
@@ -139,6 +141,8 @@ void MainWindow::CreateViewAndDocker() {
   view_ = new ImageView(document_, viewState_, viewArea_);
   docker_ = new DockerPanel(viewArea_);
   panel_ = new ParametersPanel(document_, viewState_, *this, docker_);
+  panel_->adjustSize();
+  panel_->installEventFilter(this);
   docker_->AddDockedWindow(panel_);
   docker_->LayoutDocker();
   docker_->show();
@@ -189,8 +193,14 @@ void MainWindow::LayoutViewArea() {
   view_->setGeometry(0, 0, std::max(docker_->x(), 0), viewArea_->height());
 }
 
+// The view area is laid out again when it changes size, and when the panel's contents change its
+// size (Show / Hide of manual tuning): the panel takes its natural size and the docker follows.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == viewArea_ && event->type() == QEvent::Resize) LayoutViewArea();
+  if (watched == panel_ && event->type() == QEvent::LayoutRequest) {
+    panel_->adjustSize();
+    LayoutViewArea();
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
