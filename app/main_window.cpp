@@ -354,7 +354,11 @@ void MainWindow::CommandBatchDenoising() {
   const uint32_t total = CountBatchImages(root);
   StoreLatestFolder(root);
   if (ShowBatchOptionsDialog(this) == 2) return;
+  StartBatch(root, total);
+}
 
+void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
+  if (run_.Active() || batch_.Active()) return;
   CommandClose();
   batchWindow_ = new BatchProgressWindow(this, total);
   batchWindow_->show();

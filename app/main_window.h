@@ -40,6 +40,9 @@ class MainWindow : public QMainWindow, public PanelHost {
   void CommandSaveAs();
   void CommandClose();
   void CommandBatchDenoising();
+  // The batch command after its dialogs: closes the photo, shows the progress window and starts
+  // the worker on the tree below `root` (`total` photos counted there).
+  void StartBatch(const std::filesystem::path& root, uint32_t total);
   void CommandOptions();
   void CommandHelp();
   void CommandVisitWebSite();

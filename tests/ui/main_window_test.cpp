@@ -151,3 +151,22 @@ TEST_F(MainWindowTest, ClosingDuringAFullSizeRunStopsItAndEndsInOrder) {
   EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 0);
   cancelRequested = 0;
 }
+
+TEST_F(MainWindowTest, ABatchRunWritesTheDenoisedFoldersAndGivesTheWindowBack) {
+  MainWindow window;
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("open.png"), true));
+  fs::create_directories(photos_ / "s");
+  Photo("s/c.png", 48, 40);
+  window.StartBatch(photos_, 2);
+  EXPECT_TRUE(window.BatchActive());
+  EXPECT_FALSE(window.OpenAction()->isEnabled());
+  EXPECT_EQ(window.Document().sourcePicture.data, nullptr);  // the open photo was closed
+  WaitUntil([&] { return !window.BatchActive(); });
+  EXPECT_TRUE(fs::exists(photos_ / "denoised" / "open.png"));
+  EXPECT_TRUE(fs::exists(photos_ / "s" / "denoised" / "c.png"));
+  EXPECT_TRUE(window.OpenAction()->isEnabled());
+  EXPECT_FALSE(window.SaveAsAction()->isEnabled());
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].text, QString::fromStdString(LocalisedString(kStringBatchFinished)));
+  window.close();
+}
