@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialog_buttons.h"
 #include "app/jpeg_quality_row.h"
 #include "app/localisation.h"
 #include "app/settings.h"
 
 namespace {
-QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 }  // namespace
 
 BatchOptionsDialog::BatchOptionsDialog(QWidget* owner) : QDialog(owner) {
@@ -19,11 +19,7 @@ BatchOptionsDialog::BatchOptionsDialog(QWidget* owner) : QDialog(owner) {
   explanation->setWordWrap(true);
   quality_ = new JpegQualityRow(LoadJpegQuality(), this);
 
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(Localised(kStringOk), QDialogButtonBox::AcceptRole);
-  buttons->addButton(Localised(kStringCancel), QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = AddOkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(explanation);

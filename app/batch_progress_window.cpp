@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/localised_text.h"
 #include "app/localisation.h"
 #include "app/private_messages.h"
 #include "batch/batch_runner.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr int kTickMilliseconds = 1000;
 
-QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 
 QString MinutesSeconds(uint32_t seconds) {
   return QString::fromStdString(FormatMinutesSeconds(seconds));

@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
+#include "app/localised_text.h"
 #include "app/jpeg_quality_row.h"
 #include "app/localisation.h"
 #include "app/save_name.h"
@@ -36,7 +37,7 @@ QString NameFilter(const std::string& patterns) {
 }  // namespace
 
 std::optional<fs::path> AskPhotoToOpen(QWidget* owner) {
-  QFileDialog dialog(owner, QString::fromStdString(LocalisedString(kStringOpen)));
+  QFileDialog dialog(owner, Localised(kStringOpen));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -47,7 +48,7 @@ std::optional<fs::path> AskPhotoToOpen(QWidget* owner) {
 
 SaveDialog::SaveDialog(QWidget* owner, const fs::path& currentPhoto, uint32_t bitsPerComponent,
                        int32_t jpegQuality)
-    : QFileDialog(owner, QString::fromStdString(LocalisedString(kStringSaveAs))),
+    : QFileDialog(owner, Localised(kStringSaveAs)),
       bitsPerComponent_(bitsPerComponent) {
   setOption(QFileDialog::DontUseNativeDialog);
   setOption(QFileDialog::HideNameFilterDetails);

@@ -5,6 +5,7 @@
 #include <QSlider>
 #include <algorithm>
 
+#include "app/localised_text.h"
 #include "app/localisation.h"
 
 namespace {
@@ -30,7 +31,7 @@ JpegQualityRow::JpegQualityRow(int32_t quality, QWidget* parent) : QWidget(paren
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel(QString::fromStdString(LocalisedString(kStringJpegQuality)), this));
+  layout->addWidget(new QLabel(Localised(kStringJpegQuality), this));
   layout->addWidget(slider_, 1);
   layout->addWidget(value_);
   layout->addWidget(new QLabel("%", this));

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "app/localised_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
 #include "app/batch_run.h"
@@ -37,7 +38,6 @@
 
 namespace {
 
-QString Text(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 
 QString PathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
@@ -64,10 +64,10 @@ MainWindow::MainWindow() {
   if (!CGPGPU::Instance()) InitGpu(*new CGPGPU);
   LoadSettingsAndAdmitAcceleration();
   if (MarkRunStarted() != 0) {
-    ShowMessage(this, MessageKind::kInformation, Text(kStringWarning), Text(kStringCrashedLastTime));
+    ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
   }
 
-  status_ = new QLabel(Text(kStringPressCtrlO));
+  status_ = new QLabel(Localised(kStringPressCtrlO));
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(false);
   CreateToolBar();
@@ -93,8 +93,8 @@ void MainWindow::CreateToolBar() {
   toolbar_->setContentsMargins(7, 0, 0, 0);
 
   const auto add = [this](const char* image, int32_t tooltip, void (MainWindow::*command)()) {
-    QAction* action = toolbar_->addAction(ToolIcon(image), Text(tooltip));
-    action->setToolTip(Text(tooltip));
+    QAction* action = toolbar_->addAction(ToolIcon(image), Localised(tooltip));
+    action->setToolTip(Localised(tooltip));
     connect(action, &QAction::triggered, this, command);
     return action;
   };
@@ -110,15 +110,15 @@ void MainWindow::CreateToolBar() {
   spacer->setMinimumWidth(1);
   toolbar_->addWidget(spacer);
 
-  zoomInAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMIN"), Text(22));
-  zoomOutAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMOUT"), Text(23));
-  zoom100Action_ = toolbar_->addAction(ToolIcon("IDP_ZOOM100"), Text(83));
-  zoomFitAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMFIT"), Text(24));
+  zoomInAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMIN"), Localised(22));
+  zoomOutAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMOUT"), Localised(23));
+  zoom100Action_ = toolbar_->addAction(ToolIcon("IDP_ZOOM100"), Localised(83));
+  zoomFitAction_ = toolbar_->addAction(ToolIcon("IDP_ZOOMFIT"), Localised(24));
 
   // The zoom box sits on a placeholder, 5 pixels in from either side: 95 pixels wide, or wider
   // where the font needs more room for "800.0 %".
   auto* placeholder = new QWidget;
-  placeholder->setToolTip(Text(84));
+  placeholder->setToolTip(Localised(84));
   zoomBox_ = new ZoomBox(placeholder);
   zoomBox_->setMinimumContentsLength(7);
   const int boxWidth = std::max(85, zoomBox_->sizeHint().width());
@@ -233,7 +233,7 @@ bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel
 void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
   sourcePathForMetadata_ = path;
   SetTitleForPath(path);
-  SetStatusText(Text(kStringViewHelp));
+  SetStatusText(Localised(kStringViewHelp));
   CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, document_.sourcePicture);
   CBxPicBufAPI::Copy(document_.denoisedPicture, document_.sourcePicture);
   viewState_.panning = false;
@@ -255,13 +255,13 @@ void MainWindow::CommandSaveAs() {
     failed = SavePhotoAtQuality(document_, choice->path, sourcePathForMetadata_, choice->jpegQuality);
   } catch (const std::exception&) {
     // UnsupportedImageFormat or ImageReadError: the photo stays open with its changes.
-    ShowMessage(this, MessageKind::kWarning, QString(), Text(kStringImageFormatNotSupported));
+    ShowMessage(this, MessageKind::kWarning, QString(), Localised(kStringImageFormatNotSupported));
     update();
     return;
   }
   if (failed) {
     ShowMessage(this, MessageKind::kWarning, QString(),
-                Text(kStringOutputNotWritten) + QStringLiteral("\n") + PathText(choice->path));
+                Localised(kStringOutputNotWritten) + QStringLiteral("\n") + PathText(choice->path));
   } else {
     StoreJpegQuality(choice->jpegQuality);
     SetTitleForPath(choice->path);
@@ -270,7 +270,7 @@ void MainWindow::CommandSaveAs() {
 }
 
 void MainWindow::CommandClose() {
-  SetStatusText(Text(kStringPressCtrlO));
+  SetStatusText(Localised(kStringPressCtrlO));
   setWindowTitle(QStringLiteral("Stillgrain"));
   ReleasePhotoDocument(document_);
   InitPhotoDocument(document_);
@@ -294,7 +294,7 @@ void MainWindow::CommandHelp() { ShowHelpContents(); }
 void MainWindow::CommandVisitWebSite() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); }
 
 void MainWindow::CommandAbout() {
-  ShowMessage(this, MessageKind::kInformation, Text(31),
+  ShowMessage(this, MessageKind::kInformation, Localised(31),
               QStringLiteral("Stillgrain %1\n\nNoise reduction for digital photographs.")
                   .arg(QStringLiteral(STILLGRAIN_VERSION)));
 }
@@ -307,21 +307,21 @@ void MainWindow::StepPhoto(StepDirection direction) {
 
 std::unique_ptr<QMenu> MainWindow::BuildPopupMenu() {
   auto menu = std::make_unique<QMenu>(this);
-  QMenu* file = menu->addMenu(Text(2));
-  file->addAction(Text(5) + QStringLiteral("\tCtrl+O"), this, &MainWindow::CommandOpen);
-  file->addAction(Text(6) + QStringLiteral("\tCtrl+S"), this, &MainWindow::CommandSaveAs)
+  QMenu* file = menu->addMenu(Localised(2));
+  file->addAction(Localised(5) + QStringLiteral("\tCtrl+O"), this, &MainWindow::CommandOpen);
+  file->addAction(Localised(6) + QStringLiteral("\tCtrl+S"), this, &MainWindow::CommandSaveAs)
       ->setEnabled(saveAction_->isEnabled());
-  file->addAction(Text(7), this, &MainWindow::CommandClose)->setEnabled(!run_.Active() && !batch_.Active());
+  file->addAction(Localised(7), this, &MainWindow::CommandClose)->setEnabled(!run_.Active() && !batch_.Active());
   file->addSeparator();
-  file->addAction(Text(8), this, &MainWindow::CommandOptions)->setEnabled(!run_.Active() && !batch_.Active());
+  file->addAction(Localised(8), this, &MainWindow::CommandOptions)->setEnabled(!run_.Active() && !batch_.Active());
   file->addSeparator();
-  file->addAction(Text(9), this, &QWidget::close);
-  QMenu* denoise = menu->addMenu(Text(3));
-  denoise->addAction(Text(11), this, &MainWindow::CommandBatchDenoising)
+  file->addAction(Localised(9), this, &QWidget::close);
+  QMenu* denoise = menu->addMenu(Localised(3));
+  denoise->addAction(Localised(11), this, &MainWindow::CommandBatchDenoising)
       ->setEnabled(batchAction_->isEnabled());
-  QMenu* help = menu->addMenu(Text(4));
-  help->addAction(Text(13), this, &MainWindow::CommandVisitWebSite);
-  help->addAction(Text(16), this, &MainWindow::CommandAbout);
+  QMenu* help = menu->addMenu(Localised(4));
+  help->addAction(Localised(13), this, &MainWindow::CommandVisitWebSite);
+  help->addAction(Localised(16), this, &MainWindow::CommandAbout);
   return menu;
 }
 
@@ -347,7 +347,7 @@ void MainWindow::SetToolBarEnabled(bool enabled) {
 void MainWindow::CommandBatchDenoising() {
   if (run_.Active() || batch_.Active()) return;
   qualityLevel = 3;
-  const QString chosen = QFileDialog::getExistingDirectory(this, Text(kStringSelectBatchFolder),
+  const QString chosen = QFileDialog::getExistingDirectory(this, Localised(kStringSelectBatchFolder),
                                                            PathText(LoadLatestFolder()));
   if (chosen.isEmpty()) return;
   const std::filesystem::path root = chosen.toStdString();
@@ -379,11 +379,11 @@ void MainWindow::BatchFinished(bool cancelled, intptr_t failed) {
   unsetCursor();
   CommandClose();
   if (shutDown_) return;
-  QString text = Text(cancelled ? kStringBatchCancelled : kStringBatchFinished);
+  QString text = Localised(cancelled ? kStringBatchCancelled : kStringBatchFinished);
   if (failed > 0) {
-    text += QStringLiteral("\n\n%1 (%2)").arg(Text(kStringOutputNotWritten)).arg(failed);
+    text += QStringLiteral("\n\n%1 (%2)").arg(Localised(kStringOutputNotWritten)).arg(failed);
   }
-  ShowMessage(this, MessageKind::kInformation, Text(kStringReport), text);
+  ShowMessage(this, MessageKind::kInformation, Localised(kStringReport), text);
 }
 
 void MainWindow::StartFullDenoise(uintptr_t wParam, intptr_t lParam) {

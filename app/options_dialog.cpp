@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/dialog_buttons.h"
 #include "app/localisation.h"
 #include "app/message_boxes.h"
 #include "app/settings.h"
@@ -27,7 +28,6 @@ constexpr int kLightScheme = 1;
 constexpr int kDarkScheme = 2;
 constexpr int kNearBlackScheme = 3;
 
-QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 
 bool DarkSchemeShown() {
   const int scheme = CurrentColourScheme();
@@ -61,11 +61,7 @@ OptionsDialog::OptionsDialog(QWidget* owner, std::function<bool()> accelerationA
   connect(acceleration_, &QCheckBox::toggled, fusion_, &QWidget::setEnabled);
   connect(acceleration_, &QCheckBox::toggled, pureGpu_, &QWidget::setEnabled);
 
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(Localised(kStringOk), QDialogButtonBox::AcceptRole);
-  buttons->addButton(Localised(kStringCancel), QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = AddOkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(Localised(kStringSelectLanguage), this));

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/dialog_buttons.h"
 #include "app/localisation.h"
 #include "panel/profile_selection.h"
 #include "platform/utf8.h"
@@ -14,7 +15,6 @@ namespace {
 
 constexpr std::size_t kMaxTextCharacters = 127;
 
-QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 
 std::string EditText(const QLineEdit* edit) {
   const std::string text = edit->text().toStdString();
@@ -36,11 +36,7 @@ AddingConfigurationDialog::AddingConfigurationDialog(const QString& camera, cons
   fromExif->setEnabled(CanTakeFromExif(exif_));
   connect(fromExif, &QPushButton::clicked, this, &AddingConfigurationDialog::TakeFromExif);
 
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(Localised(kStringOk), QDialogButtonBox::AcceptRole);
-  buttons->addButton(Localised(kStringCancel), QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = AddOkCancelButtons(this);
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(new QLabel(Localised(130), this), 0, 0);

@@ -2,12 +2,12 @@
 
 #include <QMessageBox>
 
+#include "app/localised_text.h"
 #include "app/localisation.h"
 #include "app/message_boxes.h"
 
 namespace {
 
-QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/localised_text.h"
 #include "app/full_denoise_run.h"
 #include "app/localisation.h"
 #include "app/private_messages.h"
@@ -32,7 +33,6 @@ namespace {
 
 constexpr int kIconSize = 24;
 
-QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
 
 // One of our drawings, rendered at the panel's icon size (independent of Qt's image plug-ins).
 QIcon PanelIcon(const char* name) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <random>
 
+#include "app/localised_text.h"
 #include "app/batch_progress_window.h"
 #include "app/file_dialogs.h"
 #include "app/image_view.h"
@@ -132,8 +133,8 @@ int main(int argc, char** argv) {
   ApplyColourScheme(2);
 
   // The crash warning, as the start after an unclean exit shows it.
-  QMessageBox warning(QMessageBox::Information, QString::fromStdString(LocalisedString(kStringWarning)),
-                      QString::fromStdString(LocalisedString(kStringCrashedLastTime)));
+  QMessageBox warning(QMessageBox::Information, Localised(kStringWarning),
+                      Localised(kStringCrashedLastTime));
   warning.show();
   SaveWidget(warning, "crash-warning.png");
   warning.hide();
