@@ -35,10 +35,13 @@ FUZZ_FLAGS      := -DSTILLGRAIN_FUZZ=ON -DSTILLGRAIN_BENCH=OFF -DCMAKE_CXX_COMPI
                    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
                    -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined \
                    -fno-sanitize-recover=undefined"
-# Objects already compiled once (by another build folder or an earlier run) come from ccache.
+# Objects already compiled once (by another build folder or an earlier run) come from ccache. Paths
+# are hashed relative to the checkout, so that a fresh clone elsewhere (as CI makes) finds them too.
 CCACHE := $(shell command -v ccache 2>/dev/null)
 ifneq ($(CCACHE),)
 CMAKE_GENERATOR += -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 endif
 
 # Redone when the package list changes, and on a fresh clone (the stamp lives in the build folder).
