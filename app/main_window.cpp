@@ -35,6 +35,7 @@
 #include "panel/parameters_panel.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
+#include "theme/application_theme.h"
 
 namespace {
 
@@ -286,6 +287,7 @@ void MainWindow::CommandClose() {
 void MainWindow::CommandOptions() {
   LoadSettingsAndAdmitAcceleration();
   ShowOptionsDialog(this, [] { return GpuIsUsable() && RunGpuSelfTest(); });
+  view_->SetBackgroundGrey(ViewBackgroundGrey());  // the dialog may have switched the scheme
   view_->RefreshCaches();
 }
 
