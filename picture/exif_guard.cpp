@@ -1,6 +1,7 @@
 #include "picture/exif_guard.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -10,6 +11,9 @@ constexpr uint16_t kGpsIfdTag = 0x8825;
 constexpr uint16_t kInteropIfdTag = 0xA005;
 constexpr uint16_t kThumbnailOffsetTag = 0x0201;
 constexpr uint16_t kThumbnailLengthTag = 0x0202;
+constexpr uint16_t kMakerNoteTag = 0x927C;
+// A private tag number no reader interprets: a maker note renamed to it is kept as plain bytes.
+constexpr uint16_t kInertTag = 0xFFFE;
 // Directories reached through pointers: more than a sound record ever has, few enough to stop a
 // record whose pointers go round in circles.
 constexpr int kMaxDirectories = 8;
@@ -70,6 +74,9 @@ class DirectoryWalk {
     return !chain || next == 0 || Sound(next, false);
   }
 
+  // Where the entries of the maker notes start, in the order they were met.
+  const std::vector<uint64_t>& MakerNotes() const { return makerNotes_; }
+
   // The embedded thumbnail, which FreeImage copies out by its offset and length.
   bool SoundThumbnail() const { return reader_.Holds(thumbnailOffset_, thumbnailLength_); }
 
@@ -79,6 +86,7 @@ class DirectoryWalk {
     const uint64_t bytes = TypeSize(reader_.U16(at + 2)) * reader_.U32(at + 4);
     const uint32_t value = reader_.U32(at + 8);
     if (bytes > 4 && !reader_.Holds(value, bytes)) return false;
+    if (tag == kMakerNoteTag) makerNotes_.push_back(at);
     if (tag == kThumbnailOffsetTag) thumbnailOffset_ = value;
     if (tag == kThumbnailLengthTag) thumbnailLength_ = value;
     return !IsSubDirectory(tag) || Sound(value, false);
@@ -88,7 +96,22 @@ class DirectoryWalk {
   int directories_ = 0;
   uint64_t thumbnailOffset_ = 0;
   uint64_t thumbnailLength_ = 0;
+  std::vector<uint64_t> makerNotes_;
 };
+
+// Renames every maker note entry of a sound record; false for an unsound record.
+bool DefuseRecord(std::string& record, size_t start, size_t size) {
+  const std::string_view view = std::string_view(record).substr(start, size);
+  if (!IsSoundExifRecord(view)) return false;
+  DirectoryWalk walk(view);
+  walk.Sound(RecordReader(view).U32(4), true);
+  const bool littleEndian = view.substr(0, 2) == "II";
+  for (const uint64_t entry : walk.MakerNotes()) {
+    record[start + entry] = static_cast<char>(littleEndian ? kInertTag & 0xFF : kInertTag >> 8);
+    record[start + entry + 1] = static_cast<char>(littleEndian ? kInertTag >> 8 : kInertTag & 0xFF);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -109,15 +132,27 @@ std::string WithoutUnsoundExif(std::string jpeg) {
   }
   size_t at = 2;
   // Segments up to the start of the scan: 0xFF, the marker, a big-endian length that counts itself.
-  while (at + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[at]) == 0xFF) {
+  // Bytes between segments are skipped the way libjpeg skips them, so that every segment it reads
+  // is looked at here too.
+  while (true) {
+    at = jpeg.find('\xFF', at);
+    while (at != std::string::npos && at + 1 < jpeg.size() &&
+           static_cast<uint8_t>(jpeg[at + 1]) == 0xFF) {
+      ++at;
+    }
+    if (at == std::string::npos || at + 4 > jpeg.size()) break;
     const auto marker = static_cast<uint8_t>(jpeg[at + 1]);
     if (marker == 0xDA) break;
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+      at += 2;
+      continue;
+    }
     const size_t length =
         (size_t{static_cast<uint8_t>(jpeg[at + 2])} << 8) | static_cast<uint8_t>(jpeg[at + 3]);
     if (length < 2 || at + 2 + length > jpeg.size()) break;
     const std::string_view payload = std::string_view(jpeg).substr(at + 4, length - 2);
     if (marker == 0xE1 && payload.substr(0, kExifMark.size()) == kExifMark &&
-        !IsSoundExifRecord(payload.substr(kExifMark.size()))) {
+        !DefuseRecord(jpeg, at + 4 + kExifMark.size(), length - 2 - kExifMark.size())) {
       jpeg.erase(at, 2 + length);
       continue;
     }

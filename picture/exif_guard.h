@@ -13,6 +13,8 @@
 // EXIF, GPS and interoperability sub-directories are followed.
 bool IsSoundExifRecord(std::string_view record);
 
-// `jpeg` with each APP1 "Exif" segment whose record is unsound removed; unchanged when there is
-// none or the bytes are not a JPEG.
+// `jpeg` with each APP1 "Exif" segment whose record is unsound removed, and the maker notes of the
+// others renamed to a private tag that FreeImage keeps as plain bytes: its parsers of the makers'
+// private structures read outside the record as well. Unchanged when there is no EXIF record or
+// the bytes are not a JPEG.
 std::string WithoutUnsoundExif(std::string jpeg);

@@ -292,6 +292,29 @@ TEST(FaultTest, AJpegWithADamagedExifRecordOpensWithoutItsSummary) {
   ReleasePhotoDocument(document);
 }
 
+// Inputs on which the fuzzers crashed FreeImage's EXIF reader: a maker note that its parser read
+// past, and a record after stray bytes that a strict segment walk missed.
+TEST(FaultTest, FuzzerFindingsOpenWithoutHarm) {
+  const fs::path findings = fs::path(__FILE__).parent_path().parent_path() / "fuzz_regressions";
+  TempFolder folder;
+  testphotos::WritePatternPhoto(folder / "good.jpg", 32, 32);
+  const auto good = ReadBytes(folder / "good.jpg");
+  const auto record = ReadBytes(findings / "maker-note-overrun.exif");
+  const size_t length = record.size() + 8;
+  std::string withNote = std::string(good.begin(), good.begin() + 2) + "\xFF\xE1" +
+                         char(length >> 8) + char(length & 0xFF) + std::string("Exif\0\0", 6) +
+                         std::string(record.begin(), record.end()) +
+                         std::string(good.begin() + 2, good.end());
+  WriteBytes(folder / "maker-note.jpg", withNote);
+  fs::copy_file(findings / "exif-after-stray-bytes.jpg", folder / "stray.jpg");
+  PhotoDocument document;
+  InitPhotoDocument(document);
+  EXPECT_EQ(OpenPhotoFile(document, folder / "maker-note.jpg", MaxPhotoPixels()),
+            OpenFailure::kNone);
+  OpenPhotoFile(document, folder / "stray.jpg", MaxPhotoPixels());  // must only return
+  ReleasePhotoDocument(document);
+}
+
 TEST(FaultTest, MaxMegapixelsComesFromTheSettingsAndRefusesWithItsNotice) {
   testphotos::TemporarySettings settings;
   TempFolder folder;

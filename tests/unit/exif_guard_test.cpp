@@ -53,6 +53,15 @@ TEST(ExifGuardTest, OnlyUnsoundExifSegmentsAreRemovedFromAJpeg) {
   EXPECT_EQ(WithoutUnsoundExif(start + sound + scan), start + sound + scan);
   EXPECT_EQ(WithoutUnsoundExif(start + unsound + sound + scan), start + sound + scan);
   EXPECT_EQ(WithoutUnsoundExif("not a jpeg"), "not a jpeg");
+  // Stray bytes before a segment, which libjpeg skips, do not hide it.
+  EXPECT_EQ(WithoutUnsoundExif(start + "junk" + unsound + sound + scan),
+            start + "junk" + sound + scan);
+  // A maker note is renamed to a private tag, everything else stays.
+  const std::string note = app1(Record(Entry(0x927C, 7, 2, 0), 1));
+  std::string renamed = note;
+  renamed[4 + 6 + 10] = '\xFE';
+  renamed[4 + 6 + 11] = '\xFF';
+  EXPECT_EQ(WithoutUnsoundExif(start + note + scan), start + renamed + scan);
   // A segment length past the end stops the walk and changes nothing.
   const std::string cut = start + unsound.substr(0, 6);
   EXPECT_EQ(WithoutUnsoundExif(cut), cut);
