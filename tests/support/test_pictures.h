@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "picture/photo_document.h"
 #include "picture/pic_buf.h"
 
 namespace testpics {
@@ -55,5 +56,14 @@ bool BitIdentical(const SBxPicBuf& a, const SBxPicBuf& b);
 
 // The largest absolute sample difference of two rasters of equal geometry.
 double MaxAbsDifference(const SBxPicBuf& a, const SBxPicBuf& b);
+
+// Puts `picture` into an initialised document as a freshly opened photo: the source and a copy of
+// it as the shown picture.
+inline void OpenInDocument(PhotoDocument& document, const SBxPicBuf& picture) {
+  CBxPicBufAPI::ReinitHeap(document.sourcePicture, picture);
+  CBxPicBufAPI::Copy(document.sourcePicture, picture);
+  CBxPicBufAPI::ReinitHeap(document.denoisedPicture, picture);
+  CBxPicBufAPI::Copy(document.denoisedPicture, picture);
+}
 
 }  // namespace testpics

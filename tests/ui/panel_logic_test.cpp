@@ -136,10 +136,7 @@ class LivePreviewTest : public ::testing::Test {
  protected:
   LivePreviewTest() : photo_(testpics::AddNoise(testpics::SmoothScene(400, 300, 3, 8), 12.0, 7)) {
     InitPhotoDocument(document_);
-    CBxPicBufAPI::ReinitHeap(document_.sourcePicture, photo_);
-    CBxPicBufAPI::Copy(document_.sourcePicture, photo_);
-    CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, photo_);
-    CBxPicBufAPI::Copy(document_.denoisedPicture, photo_);
+    testpics::OpenInDocument(document_, photo_);
   }
   ~LivePreviewTest() override { ReleasePhotoDocument(document_); }
 

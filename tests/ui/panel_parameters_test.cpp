@@ -50,10 +50,7 @@ class PanelTest : public ::testing::Test {
   // A 150 × 120 noisy photo fitted into the 300 × 240 view at 200 %.
   PanelTest() : photo_(testpics::AddNoise(testpics::SmoothScene(150, 120, 3, 8), 10.0, 3)) {
     InitPhotoDocument(document_);
-    CBxPicBufAPI::ReinitHeap(document_.sourcePicture, photo_);
-    CBxPicBufAPI::Copy(document_.sourcePicture, photo_);
-    CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, photo_);
-    CBxPicBufAPI::Copy(document_.denoisedPicture, photo_);
+    testpics::OpenInDocument(document_, photo_);
     view_.zoom = 2.0;
     view_.viewCenterX = 150;
     view_.viewCenterY = 120;
