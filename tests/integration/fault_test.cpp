@@ -295,7 +295,7 @@ TEST(FaultTest, AJpegWithADamagedExifRecordOpensWithoutItsSummary) {
 // Inputs on which the fuzzers crashed FreeImage's EXIF reader: a maker note that its parser read
 // past, and a record after stray bytes that a strict segment walk missed.
 TEST(FaultTest, FuzzerFindingsOpenWithoutHarm) {
-  const fs::path findings = fs::path(__FILE__).parent_path().parent_path() / "fuzz_regressions";
+  const fs::path findings = fs::path(STILLGRAIN_SOURCE_DIR) / "tests" / "fuzz_regressions";
   TempFolder folder;
   testphotos::WritePatternPhoto(folder / "good.jpg", 32, 32);
   const auto good = ReadBytes(folder / "good.jpg");

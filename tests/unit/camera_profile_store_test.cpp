@@ -112,8 +112,7 @@ TEST_F(ProfileStoreTest, FirstStartSavesTheBuiltInStoreInThreeSections) {
 }
 
 TEST_F(ProfileStoreTest, ShippedDefaultFileIsTheBuiltInStore) {
-  const fs::path shipped =
-      fs::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / kProfileFileName;
+  const fs::path shipped = fs::path(STILLGRAIN_SOURCE_DIR) / "resources" / kProfileFileName;
   EXPECT_EQ(ReadFile(shipped), ProfileFileText(BuiltInProfileStore()));
 }
 
