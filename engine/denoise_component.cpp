@@ -4,6 +4,7 @@
 
 #include "engine/denoise.h"
 #include "engine/non_local_means.h"
+#include "engine/split_rows.h"
 #include "gpu/gpu_denoise.h"
 
 namespace {
@@ -21,16 +22,15 @@ bool FilterOnCpu(SBxPicBuf& z, const SBxPicBuf& p, double strength, int32_t qual
                         : NonLocalMeans8Multi(z, p, p, strength, quality, doubledDynamics,
                                               threads, progress, noiseLevel);
   }
+  // The full-depth values are P itself (the filter only reads them); the guide is P at 8 bits.
   ScopedPicBuf guide;
-  ScopedPicBuf values;
-  if (CBxPicBufAPI::ReinitHeap(*guide, p) || CBxPicBufAPI::ReinitHeap(*values, p)) return true;
-  CBxPicBufAPI::Copy(*guide, p);
-  CBxPicBufAPI::Copy(*values, p);
+  if (CBxPicBufAPI::ReinitHeap(*guide, p)) return true;
+  SplitPixelOp(*guide, p, threads, &CBxPicBufAPI::Copy);
   if (CBxPicBufAPI::ConvertBpcComp(*guide, 8, 1)) return true;
   const auto wholeStrength = static_cast<int32_t>(strength);
-  return threads <= 1 ? NonLocalMeans16(z, p, *guide, *values, wholeStrength, quality,
+  return threads <= 1 ? NonLocalMeans16(z, p, *guide, p, wholeStrength, quality,
                                         doubledDynamics, progress, noiseLevel)
-                      : NonLocalMeans16Multi(z, p, *guide, *values, wholeStrength, quality,
+                      : NonLocalMeans16Multi(z, p, *guide, p, wholeStrength, quality,
                                              doubledDynamics, threads, progress, noiseLevel);
 }
 
@@ -48,9 +48,9 @@ bool FilterOnGpu(SBxPicBuf& z, SBxPicBuf& p, double strength, int32_t quality,
 
 // The filters visit pixels in 2 × 2 blocks: odd sides get a black column or row, cropped after.
 // Runs `filter(Z, P)` on the even-sized copy P of `in` and writes the top-left of Z into `out`, or
-// `in` itself when the filter failed or the run was cancelled.
+// `in` itself when the filter failed or the run was cancelled. The copies are shared by `threads`.
 template <typename Filter>
-void FilterWithEvenSides(SBxPicBuf& out, const SBxPicBuf& in, Filter filter) {
+void FilterWithEvenSides(SBxPicBuf& out, const SBxPicBuf& in, int32_t threads, Filter filter) {
   const int32_t evenWidth = in.width + (in.width & 1);
   const int32_t evenHeight = in.height + (in.height & 1);
   ScopedPicBuf p;
@@ -58,14 +58,15 @@ void FilterWithEvenSides(SBxPicBuf& out, const SBxPicBuf& in, Filter filter) {
   bool failed =
       CBxPicBufAPI::ReinitHeap(*p, evenWidth, evenHeight, in.components, in.bitsPerComponent);
   if (!failed) {
-    CBxPicBufAPI::SetConst(*p, 0);
-    CBxPicBufAPI::CopyRect(*p, in, {0, 0}, {0, 0}, {in.width, in.height});
+    CopyRectInBands(*p, in, {0, 0}, {0, 0}, {in.width, in.height}, threads);
+    CBxPicBufAPI::SetConst(*p, {in.width, 0, evenWidth, evenHeight}, 0);
+    CBxPicBufAPI::SetConst(*p, {0, in.height, evenWidth, evenHeight}, 0);
     failed = filter(*z, *p);
   }
   if (CBxPicBufAPI::ReinitHeap(out, in)) return;
   const bool passThrough =
       failed || z->data == nullptr || IsCancelRequested();
-  CBxPicBufAPI::CopyRect(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height});
+  CopyRectInBands(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height}, threads);
 }
 
 bool DenoiseEachComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
@@ -95,7 +96,7 @@ bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int3
     return DenoiseEachComponent(out, in, strength, quality, dynamics, progress, noiseLevel, useGpu,
                                 threadCount);
   }
-  FilterWithEvenSides(out, in, [&](SBxPicBuf& z, SBxPicBuf& p) {
+  FilterWithEvenSides(out, in, threadCount, [&](SBxPicBuf& z, SBxPicBuf& p) {
     return useGpu ? FilterOnGpu(z, p, strength, quality, 2.0 * dynamics, progress, noiseLevel)
                   : FilterOnCpu(z, p, strength, quality, 2.0 * dynamics, progress, noiseLevel,
                                 threadCount);
@@ -106,7 +107,7 @@ bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int3
 bool DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
                      double chromaStrength, int32_t quality, double dynamics,
                      ProgressSink* progress, double lumaNoise, double chromaNoise) {
-  FilterWithEvenSides(out, in, [&](SBxPicBuf& z, SBxPicBuf& p) {
+  FilterWithEvenSides(out, in, 1, [&](SBxPicBuf& z, SBxPicBuf& p) {
     ScopedPicBuf guide;
     if (CBxPicBufAPI::ReinitHeap(*guide, p) || CBxPicBufAPI::ReinitHeap(z, p)) return true;
     CBxPicBufAPI::Copy(*guide, p);

@@ -4,6 +4,7 @@
 #include "engine/gaussian_blur.h"
 #include "engine/large_chroma_pass.h"
 #include "engine/point_artefacts.h"
+#include "engine/split_rows.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressS
   const auto largeStrength = static_cast<int32_t>(params.strengthChromaLarge);
   for (uint32_t c = 0; c < 3; ++c) {
     const bool luma = c == 0;
-    CBxPicBufAPI::ExtractComponent(*in, c, yuv);
+    SplitPixelOp(*in, yuv, threadCount, [c](SBxPicBuf& plane, const SBxPicBuf& picture) {
+      CBxPicBufAPI::ExtractComponent(plane, c, picture);
+    });
     DenoiseComponent(*out, *in, luma ? params.strength : params.strengthChroma, params.quality,
                      params.dynamics, progress,
                      luma ? params.noiseLevels.luma : params.noiseLevels.chroma, false,
@@ -30,7 +33,9 @@ void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressS
       LargeChromaPass(*out, *out, largeStrength, params.quality, params.dynamics, progress, false,
                       threadCount);
     }
-    CBxPicBufAPI::InsertComponent(yuv, c, *out);
+    SplitPixelOp(yuv, *out, threadCount, [c](SBxPicBuf& picture, const SBxPicBuf& plane) {
+      CBxPicBufAPI::InsertComponent(picture, c, plane);
+    });
   }
 }
 
@@ -61,7 +66,7 @@ void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams&
                   ProgressSink* progress, int32_t threadCount) {
   ScopedPicBuf yuv;
   if (CBxPicBufAPI::ReinitHeap(*yuv, picture)) return;
-  CBxPicBufAPI::ConvertRGBtoYUV(*yuv, picture);
+  SplitPixelOp(*yuv, picture, threadCount, &CBxPicBufAPI::ConvertRGBtoYUV);
   if (params.strength > kPreBlurThreshold || params.strengthChroma > kPreBlurThreshold) {
     BlurYUVComponents(*yuv, PreBlurSigma(params.strength), PreBlurSigma(params.strengthChroma));
   }
@@ -71,7 +76,7 @@ void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams&
     DenoiseYuvComponents(*yuv, params, progress, threadCount);
   }
   if (CBxPicBufAPI::ReinitHeap(out, picture)) return;
-  CBxPicBufAPI::ConvertYUVtoRGB(out, *yuv);
+  SplitPixelOp(out, *yuv, threadCount, &CBxPicBufAPI::ConvertYUVtoRGB);
 }
 
 void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams& params,

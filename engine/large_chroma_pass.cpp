@@ -7,10 +7,9 @@
 #include <cstddef>
 #include <limits>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "engine/denoise_component.h"
+#include "engine/split_rows.h"
 #include "picture/allocation_failures.h"
 
 namespace {
@@ -46,34 +45,6 @@ float& At(std::vector<float>& plane, int32_t width, int32_t y, int32_t x) {
 }
 float At(const std::vector<float>& plane, int32_t width, int32_t y, int32_t x) {
   return plane[static_cast<size_t>(y) * width + x];
-}
-
-// Output rows [first, end) of one pass.
-struct RowRange {
-  int32_t first;
-  int32_t end;
-};
-
-// Runs pass(range) over the rows [0, count) cut into one range per thread, on the calling thread
-// and threads − 1 helpers (fewer for small levels; all on the calling thread when the system
-// refuses a thread). Each output row of REDUCE and EXPAND depends on the input level only, so the
-// cut changes no value.
-template <typename Pass>
-void SplitRows(int32_t count, int32_t threads, const Pass& pass) {
-  constexpr int32_t kRowsPerThread = 64;
-  const int32_t parts = std::clamp(count / kRowsPerThread, 1, std::clamp(threads, 1, 16));
-  auto range = [&](int32_t part) {
-    return RowRange{count * part / parts, count * (part + 1) / parts};
-  };
-  std::vector<std::thread> helpers;
-  int32_t part = 1;
-  try {
-    for (; part < parts; ++part) helpers.emplace_back([&, part] { pass(range(part)); });
-  } catch (const std::system_error&) {
-  }
-  pass(range(0));
-  for (int32_t rest = part; rest < parts; ++rest) pass(range(rest));
-  for (std::thread& helper : helpers) helper.join();
 }
 
 // Both passes below keep, for every output sample, the order of the float operations of the plain

@@ -14,6 +14,7 @@
 #include "engine/mirror_pad.h"
 #include "engine/nlm_kernels.h"
 #include "engine/nlm_offset_passes.h"
+#include "engine/split_rows.h"
 #include "engine/weight_table_cache.h"
 #include "picture/allocation_failures.h"
 
@@ -112,9 +113,10 @@ SBxPicBuf RasterIn(std::vector<uint8_t>& storage, int32_t width, int32_t height,
 
 // Copies a single-component raster into the centre of a padded raster of the same depth and
 // mirrors it into the border, which writes every border pixel: no clearing is needed.
-SBxPicBuf BuildPadded(std::vector<uint8_t>& storage, const SBxPicBuf& image, const NlmGeometry& g) {
+SBxPicBuf BuildPadded(std::vector<uint8_t>& storage, const SBxPicBuf& image, const NlmGeometry& g,
+                      int32_t threads) {
   SBxPicBuf padded = RasterIn(storage, g.paddedWidth, g.paddedHeight, image.bitsPerComponent);
-  CBxPicBufAPI::CopyRect(padded, image, {g.border, g.border}, {0, 0}, {g.width, g.height});
+  CopyRectInBands(padded, image, {g.border, g.border}, {0, 0}, {g.width, g.height}, threads);
   MirrorPad(padded, g.border);
   return padded;
 }
@@ -235,8 +237,9 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
   SBxPicBuf paddedValues;
   SBxPicBuf result;
   try {
-    paddedGuide = BuildPadded(memory.guide, guide, g);
-    paddedValues = values != nullptr ? BuildPadded(memory.values, *values, g) : paddedGuide;
+    paddedGuide = BuildPadded(memory.guide, guide, g, threads);
+    paddedValues =
+        values != nullptr ? BuildPadded(memory.values, *values, g, threads) : paddedGuide;
     result = RasterIn(memory.result, in.width, in.height, in.bitsPerComponent);
     if (memory.scratch.size() < static_cast<size_t>(busyThreads))
       memory.scratch.resize(busyThreads);
@@ -270,7 +273,7 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
   if (IsCancelRequested()) return false;
 
   if (CBxPicBufAPI::ReinitHeap(out, in)) return true;
-  CBxPicBufAPI::Copy(out, result);
+  CopyRectInBands(out, result, {0, 0}, {0, 0}, {in.width, in.height}, threads);
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include "engine/denoise_tile.h"
 #include "engine/engine_progress.h"
 #include "engine/non_local_means.h"
+#include "engine/split_rows.h"
 #include "engine/tile_sharing.h"
 
 namespace {
@@ -23,11 +24,11 @@ bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const Denois
       CBxPicBufAPI::ReinitHeap(*result, *source)) {
     return true;
   }
-  CBxPicBufAPI::CopyRect(*source, in, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
+  CopyRectInBands(*source, in, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()}, threadCount);
   DenoiseTile(*result, *source, params, progress, threadCount);
   const TileRect& c = tile.core;
-  CBxPicBufAPI::CopyRect(out, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
-                         {c.Width(), c.Height()});
+  CopyRectInBands(out, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
+                  {c.Width(), c.Height()}, threadCount);
   return false;
 }
 
