@@ -103,6 +103,8 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
                             "the folder " + job.outputPath.string() + " cannot be created");
     return false;
   }
+  // Saving a large photo needs the memory of the photo as loaded, which is not needed any more.
+  CBxPicBufAPI::DoneHeap(document.sourcePicture);
   const std::string reason = SaveResult(document, output, input, *job.options);
   job.observer->PhotoDone(input, output,
                           reason.empty() ? BatchOutcome::kDenoised : BatchOutcome::kWriteFailed,

@@ -119,14 +119,16 @@ int RunDenoise(Arguments args) {
     std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());
     return kExitFileError;
   }
+  // The photo as loaded is not needed any more, and saving a large photo needs the memory.
+  CBxPicBufAPI::DoneHeap(document.sourcePicture);
   if (SaveResultOrReport(document, request.output, request.input, request.options)) {
     return kExitFileError;
   }
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   if (!request.options.quiet) {
     std::printf("%s -> %s\n  %d x %d, profile %s: %s\n  %.1f s on %u threads\n",
-                request.input.c_str(), request.output.c_str(), document.sourcePicture.width,
-                document.sourcePicture.height, origin.c_str(), DescribeProfile(profile).c_str(),
+                request.input.c_str(), request.output.c_str(), document.denoisedPicture.width,
+                document.denoisedPicture.height, origin.c_str(), DescribeProfile(profile).c_str(),
                 seconds.count(), static_cast<unsigned>(cpuCount.load()));
   }
   return kExitSuccess;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/settings.h"
 #include "picture/bitmap_pixels.h"
@@ -106,12 +107,15 @@ bool SaveBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const std::filesyste
   return SaveBitmapFile(format, bitmap, path, SaveFlags(format));
 }
 
-bool WriteBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& output,
+// The bitmap is released once the file is written, before the metadata copy reads the file back
+// into memory: a 16-bit 24-megapixel photo would otherwise hold both at once.
+bool WriteBitmap(UniqueBitmap bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& output,
                  const std::filesystem::path& source) {
   StagedOutput staged(output);
-  if (staged.Failed() || SaveBitmap(bitmap, format, staged.TemporaryPath())) return true;
-  const auto width = static_cast<int32_t>(FreeImage_GetWidth(bitmap));
-  const auto height = static_cast<int32_t>(FreeImage_GetHeight(bitmap));
+  if (staged.Failed() || SaveBitmap(bitmap.get(), format, staged.TemporaryPath())) return true;
+  const auto width = static_cast<int32_t>(FreeImage_GetWidth(bitmap.get()));
+  const auto height = static_cast<int32_t>(FreeImage_GetHeight(bitmap.get()));
+  bitmap.reset();
   if (!source.empty() && CopyMetadata(source, staged.TemporaryPath(), width, height)) return true;
   return staged.Commit();
 }
@@ -155,11 +159,10 @@ bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
   const bool withAlpha = AlphaFits(picture, alpha);
   const auto layout = LayoutToWrite(picture, withAlpha, outputFormat);
   if (!layout) return true;
-  const UniqueBitmap bitmap =
-      BitmapOfLayout(picture, layout->HasAlpha() ? alpha : nullptr, *layout);
+  UniqueBitmap bitmap = BitmapOfLayout(picture, layout->HasAlpha() ? alpha : nullptr, *layout);
   if (!bitmap) return true;
   if (!source.empty()) CloneSourceMetadata(bitmap.get(), source);
-  return WriteBitmap(bitmap.get(), outputFormat, output, source);
+  return WriteBitmap(std::move(bitmap), outputFormat, output, source);
 }
 
 UniqueBitmap PictureToBitmap(const SBxPicBuf& picture, const SBxPicBuf* alpha) {
