@@ -29,7 +29,7 @@ bool IsProcessable(const PhotoDocument& document) {
          source.bitsPerComponent <= 16;
 }
 
-// True when memory ran out on the way: the picture is then incomplete.
+// True when memory ran out on the way: the picture is then incomplete. Releases the photo as loaded.
 bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
                        const BatchOptions& options) {
   const AllocationWatch allocations;
@@ -38,6 +38,9 @@ bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
                  profile.m_dStrengthChroma, profile.m_dStrengthChromaLarge, options.quality,
                  profile.m_dDynamics, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, true, options.useGpu,
                  options.fusion, profile.m_iUseMedian);
+    // Sharpening and saving a large photo need the memory of the photo as loaded, which is not
+    // needed any more.
+    CBxPicBufAPI::DoneHeap(document.sourcePicture);
     SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
                    profile.m_dSharp3);
   } catch (const std::bad_alloc&) {
@@ -103,8 +106,6 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
                             "the folder " + job.outputPath.string() + " cannot be created");
     return false;
   }
-  // Saving a large photo needs the memory of the photo as loaded, which is not needed any more.
-  CBxPicBufAPI::DoneHeap(document.sourcePicture);
   const std::string reason = SaveResult(document, output, input, *job.options);
   job.observer->PhotoDone(input, output,
                           reason.empty() ? BatchOutcome::kDenoised : BatchOutcome::kWriteFailed,

@@ -69,7 +69,8 @@ IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& op
   return options.Apply(profile);
 }
 
-// True when memory ran out on the way, which leaves the picture incomplete.
+// True when memory ran out on the way, which leaves the picture incomplete. Releases the photo as
+// loaded.
 bool Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options,
              bool useGpu) {
   const AllocationWatch allocations;
@@ -80,6 +81,9 @@ bool Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOp
                  progress.get(), NoiseLevels{-1.0, -1.0, -1.0}, source.components == 3, useGpu,
                  options.fusion, profile.m_iUseMedian);
   if (progress) progress->Finish();
+  // The photo as loaded is not needed any more, and sharpening and saving a large photo need the
+  // memory.
+  CBxPicBufAPI::DoneHeap(document.sourcePicture);
   if (!IsCancelRequested()) {
     SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
                    profile.m_dSharp3);
@@ -119,8 +123,6 @@ int RunDenoise(Arguments args) {
     std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());
     return kExitFileError;
   }
-  // The photo as loaded is not needed any more, and saving a large photo needs the memory.
-  CBxPicBufAPI::DoneHeap(document.sourcePicture);
   if (SaveResultOrReport(document, request.output, request.input, request.options)) {
     return kExitFileError;
   }
