@@ -4,8 +4,10 @@
 #include <cmath>
 #include <new>
 
+#include "engine/split_rows.h"
 #include "picture/allocation_failures.h"
 #include "picture/pic_sample.h"
+#include "platform/cpu_affinity.h"
 
 namespace {
 
@@ -92,6 +94,17 @@ uint32_t ExpandWindowStart(uint32_t i, uint32_t n) {
   return i < 2 ? 0 : std::min(i - 2, n - kWindow);
 }
 
+// Runs rowPass(i) for the rows i of [0, height), shared among the CPUs the process may use. Each
+// row of a reduction or expansion is computed from the other level alone, so the result does not
+// depend on the number of threads.
+template <typename RowPass>
+void ForEachRow(uint32_t height, const RowPass& rowPass) {
+  SplitRows(static_cast<int32_t>(height), static_cast<int32_t>(AffinityCpuBitLength()),
+            [&](RowRange rows) {
+              for (int32_t i = rows.first; i < rows.end; ++i) rowPass(static_cast<uint32_t>(i));
+            });
+}
+
 // Level l + 1 = the 5 × 5 kernel over level l at every second sample. A target level smaller than
 // 5 × 5 stays as it is (cleared).
 void Reduce(const DetailPyramid& pyramid, uint32_t level, const Plane& fine, Plane& coarse) {
@@ -100,7 +113,7 @@ void Reduce(const DetailPyramid& pyramid, uint32_t level, const Plane& fine, Pla
   const uint32_t width = pyramid.levelWidth[level + 1];
   const uint32_t height = pyramid.levelHeight[level + 1];
   if (width < kWindow || height < kWindow) return;
-  for (uint32_t i = 0; i < height; ++i) {
+  ForEachRow(height, [&](uint32_t i) {
     const uint32_t r = ReduceWindowStart(i, fineHeight);
     for (uint32_t j = 0; j < width; ++j) {
       const uint32_t s = ReduceWindowStart(j, fineWidth);
@@ -111,7 +124,7 @@ void Reduce(const DetailPyramid& pyramid, uint32_t level, const Plane& fine, Pla
       }
       coarse[static_cast<size_t>(i) * width + j] = sum;
     }
-  }
+  });
 }
 
 // Level l from level l + 1: the coarse samples sit on the even positions of the finer grid, so
@@ -124,7 +137,7 @@ void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, P
   const uint32_t coarseWidth = pyramid.levelWidth[level + 1];
   const uint32_t coarseHeight = pyramid.levelHeight[level + 1];
   if (width < kWindow || height < kWindow) return;
-  for (uint32_t i = 0; i < height; ++i) {
+  ForEachRow(height, [&](uint32_t i) {
     const uint32_t rs = ExpandWindowStart(i, height);
     const uint32_t rowEnd = std::min(rs + kWindow, 2 * coarseHeight);
     for (uint32_t j = 0; j < width; ++j) {
@@ -139,7 +152,7 @@ void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, P
       }
       fine[static_cast<size_t>(i) * width + j] = 4.0f * sum;
     }
-  }
+  });
 }
 
 template <typename Sample>

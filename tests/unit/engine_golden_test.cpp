@@ -5,7 +5,6 @@
 // To re-record the table after an intended change of the output, run the test with
 // STILLGRAIN_PRINT_GOLDEN=1 and paste the printed rows.
 #include <gtest/gtest.h>
-#include <sched.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +14,7 @@
 
 #include "engine/denoise.h"
 #include "engine/nlm_kernels.h"
+#include "support/single_cpu.h"
 #include "support/test_pictures.h"
 
 namespace {
@@ -158,16 +158,9 @@ TEST(EngineGolden, OutputsKeepTheirRecordedChecksums) {
 // The engine takes its thread count from the affinity mask; with CPU 0 alone it runs single
 // threaded, which must give the same bits.
 TEST(EngineGolden, OneThreadGivesTheSameChecksums) {
-  cpu_set_t saved;
-  ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
-  cpu_set_t first;
-  CPU_ZERO(&first);
-  CPU_SET(0, &first);
-  if (!CPU_ISSET(0, &saved) || sched_setaffinity(0, sizeof(first), &first) != 0) {
+  if (!OnCpuZeroOnly([] { ExpectGoldenChecksums("one CPU"); })) {
     GTEST_SKIP() << "CPU 0 is not available to this process";
   }
-  ExpectGoldenChecksums("one CPU");
-  ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
 }
 
 }  // namespace

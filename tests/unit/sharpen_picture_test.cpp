@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/detail_sharpening.h"
+#include "support/single_cpu.h"
 #include "support/test_pictures.h"
 
 namespace {
@@ -31,6 +32,22 @@ TEST(SharpenPicture, AppliesTheGainsThroughAThreeComponentCopy) {
           << components << " components, " << bits << " bits";
       EXPECT_FALSE(testpics::BitIdentical(sharpened, noisy));
     }
+  }
+}
+
+// The pyramid's rows are shared among the CPUs; a picture tall enough to be cut must come out the
+// same on one.
+TEST(SharpenPicture, OneThreadGivesTheSameBits) {
+  for (uint32_t bits : {8u, 16u}) {
+    const Picture noisy = testpics::AddNoise(testpics::SmoothScene(83, 517, 3, bits), 6, 3);
+    Picture allCpus(noisy);
+    ASSERT_FALSE(SharpenPicture(allCpus, 2.5, 0.3, 1.7));
+    Picture oneCpu(noisy);
+    if (!OnCpuZeroOnly([&] { ASSERT_FALSE(SharpenPicture(oneCpu, 2.5, 0.3, 1.7)); })) {
+      GTEST_SKIP() << "CPU 0 is not available to this process";
+    }
+    EXPECT_TRUE(testpics::BitIdentical(allCpus, oneCpu)) << bits << " bits";
+    EXPECT_TRUE(testpics::BitIdentical(allCpus, SharpenedByHand(noisy, 2.5, 0.3, 1.7)));
   }
 }
 
