@@ -4,10 +4,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "engine/mirror_pad.h"
 #include "engine/weight_table_cache.h"
+#include "picture/photo_loading.h"
+#include "support/photo_files.h"
 #include "support/recording_progress.h"
 #include "support/test_pictures.h"
 
@@ -187,6 +191,53 @@ TEST(NonLocalMeans, MatchesThePixelByPixelDefinition16Bit) {
         << c.width << "x" << c.height << " quality " << c.quality << " max diff "
         << testpics::MaxAbsDifference(out, expected);
   }
+}
+
+// The luma of a 48 × 100 cut of the camera photo (dark ground and bright lights, samples from 4 to
+// 255) with light noise: real texture instead of a made-up scene. Empty when the photo has not
+// been fetched.
+std::optional<Picture> CameraLuma() {
+  const std::filesystem::path path = testphotos::TestPhoto(testphotos::kSonyPhoto);
+  if (path.empty()) return std::nullopt;
+  PhotoDocument document;
+  InitPhotoDocument(document);
+  if (OpenPhotoFile(document, path, MaxPhotoPixels()) != OpenFailure::kNone) {
+    ReleasePhotoDocument(document);
+    return std::nullopt;
+  }
+  Picture cut(48, 100, 3, 8);
+  CBxPicBufAPI::CopyRect(cut, document.sourcePicture, {0, 0}, {2980, 2500}, {48, 100});
+  ReleasePhotoDocument(document);
+  Picture yuv(48, 100, 3, 8);
+  CBxPicBufAPI::ConvertRGBtoYUV(yuv, cut);
+  Picture luma(48, 100, 1, 8);
+  CBxPicBufAPI::ExtractComponent(luma, 0, yuv);
+  return testpics::AddNoise(luma, 4.0, 31);
+}
+
+TEST(NonLocalMeans, MatchesThePixelByPixelDefinitionOnTheCameraPhoto) {
+  const std::optional<Picture> luma = CameraLuma();
+  if (!luma) GTEST_SKIP() << testphotos::kSonyPhoto << " has not been fetched (make photos)";
+  for (int32_t quality : {1, 2, 3}) {
+    const double dynamics = quality - 2.0;  // negative, zero and positive
+    const Picture expected = ReferenceFilter(*luma, *luma, std::pow(8.0, 3.5), quality, dynamics);
+    Picture out(48, 100, 1, 8);
+    ASSERT_FALSE(NonLocalMeans8(out, *luma, *luma, 8, quality, dynamics, nullptr, -1.0));
+    EXPECT_TRUE(testpics::BitIdentical(out, expected)) << "8 bits, quality " << quality;
+  }
+  // The same luma widened to 16 bits (v · 257 + a little more noise), guided by its 8-bit form.
+  const Picture values = testpics::AddNoise(
+      [&] {
+        Picture wide(*luma);
+        CBxPicBufAPI::ConvertBpcComp(wide, 16, 1);
+        return wide;
+      }(),
+      0.5, 32);
+  const Picture guide = GuideOf(values);
+  const Picture expected = ReferenceFilter(guide, values, std::pow(8.0, 3.5), 3, 1.0);
+  Picture out(48, 100, 1, 16);
+  ASSERT_FALSE(NonLocalMeans16(out, values, guide, values, 8, 3, 1.0, nullptr, -1.0));
+  EXPECT_TRUE(testpics::BitIdentical(out, expected)) << "16 bits";
 }
 
 TEST(NonLocalMeans, MultiThreadMembersAreBitIdenticalForEveryThreadCount) {
