@@ -127,6 +127,69 @@ void Reduce(const DetailPyramid& pyramid, uint32_t level, const Plane& fine, Pla
   });
 }
 
+// The even rows of one target row's expansion window: their coarse rows and kernel rows, top down.
+struct ExpandRows {
+  uint32_t count = 0;
+  std::array<const float*, 3> coarse{};
+  std::array<const float*, 3> kernel{};
+};
+
+ExpandRows EvenRowsOfWindow(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse,
+                            uint32_t i) {
+  const uint32_t rs = ExpandWindowStart(i, pyramid.levelHeight[level]);
+  const uint32_t rowEnd = std::min(rs + kWindow, 2 * pyramid.levelHeight[level + 1]);
+  ExpandRows rows;
+  for (uint32_t y = rs + (rs & 1); y < rowEnd; y += 2, ++rows.count) {
+    rows.coarse[rows.count] =
+        coarse.data() + static_cast<size_t>(y / 2) * pyramid.levelWidth[level + 1];
+    rows.kernel[rows.count] = pyramid.kernel[y - rs].data();
+  }
+  return rows;
+}
+
+// Target column j of a row in general form: the window's columns are worked out for j, which
+// the first two and the last columns need.
+float ExpandAtBorder(const ExpandRows& rows, uint32_t j, uint32_t width, uint32_t coarseWidth) {
+  const uint32_t cs = ExpandWindowStart(j, width);
+  const uint32_t columnEnd = std::min(cs + kWindow, 2 * coarseWidth);
+  float sum = 0.0f;
+  for (uint32_t r = 0; r < rows.count; ++r) {
+    for (uint32_t x = cs + (cs & 1); x < columnEnd; x += 2) {
+      sum += rows.kernel[r][x - cs] * rows.coarse[r][x / 2];
+    }
+  }
+  return 4.0f * sum;
+}
+
+// Target columns inside the border, where the window starts at j − 2 and every even column of it
+// has a coarse sample: an even j takes kernel columns 0, 2, 4 over coarse columns j / 2 − 1 …
+// j / 2 + 1, an odd j kernel columns 1, 3 over (j − 1) / 2 and (j + 1) / 2. The additions keep the
+// order of the general form, so the values are the same to the bit.
+float ExpandEvenColumn(const ExpandRows& rows, uint32_t j) {
+  const uint32_t c = j / 2;
+  float sum = 0.0f;
+  for (uint32_t r = 0; r < rows.count; ++r) {
+    const float* k = rows.kernel[r];
+    const float* in = rows.coarse[r];
+    sum += k[0] * in[c - 1];
+    sum += k[2] * in[c];
+    sum += k[4] * in[c + 1];
+  }
+  return 4.0f * sum;
+}
+
+float ExpandOddColumn(const ExpandRows& rows, uint32_t j) {
+  const uint32_t c = j / 2;
+  float sum = 0.0f;
+  for (uint32_t r = 0; r < rows.count; ++r) {
+    const float* k = rows.kernel[r];
+    const float* in = rows.coarse[r];
+    sum += k[1] * in[c];
+    sum += k[3] * in[c + 1];
+  }
+  return 4.0f * sum;
+}
+
 // Level l from level l + 1: the coarse samples sit on the even positions of the finer grid, so
 // only even rows and columns of the 5 × 5 window contribute. In the interior their weights sum to
 // one half in each direction, which the factor 4 restores to unit gain; at the far border of an
@@ -135,23 +198,19 @@ void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, P
   const uint32_t width = pyramid.levelWidth[level];
   const uint32_t height = pyramid.levelHeight[level];
   const uint32_t coarseWidth = pyramid.levelWidth[level + 1];
-  const uint32_t coarseHeight = pyramid.levelHeight[level + 1];
   if (width < kWindow || height < kWindow) return;
+  // Columns 2 … 2w − 3 have the whole window inside the coarse level (w = coarseWidth ≥ 2).
+  const uint32_t interiorEnd = 2 * coarseWidth - 2;
   ForEachRow(height, [&](uint32_t i) {
-    const uint32_t rs = ExpandWindowStart(i, height);
-    const uint32_t rowEnd = std::min(rs + kWindow, 2 * coarseHeight);
-    for (uint32_t j = 0; j < width; ++j) {
-      const uint32_t cs = ExpandWindowStart(j, width);
-      const uint32_t columnEnd = std::min(cs + kWindow, 2 * coarseWidth);
-      float sum = 0.0f;
-      for (uint32_t y = rs + (rs & 1); y < rowEnd; y += 2) {
-        const float* row = coarse.data() + static_cast<size_t>(y / 2) * coarseWidth;
-        for (uint32_t x = cs + (cs & 1); x < columnEnd; x += 2) {
-          sum += pyramid.kernel[y - rs][x - cs] * row[x / 2];
-        }
-      }
-      fine[static_cast<size_t>(i) * width + j] = 4.0f * sum;
+    const ExpandRows rows = EvenRowsOfWindow(pyramid, level, coarse, i);
+    float* out = fine.data() + static_cast<size_t>(i) * width;
+    uint32_t j = 0;
+    for (; j < 2; ++j) out[j] = ExpandAtBorder(rows, j, width, coarseWidth);
+    for (; j + 1 < interiorEnd; j += 2) {
+      out[j] = ExpandEvenColumn(rows, j);
+      out[j + 1] = ExpandOddColumn(rows, j + 1);
     }
+    for (; j < width; ++j) out[j] = ExpandAtBorder(rows, j, width, coarseWidth);
   });
 }
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/test_pictures.h"
 
@@ -126,6 +129,54 @@ TEST(BuildDetailPyramid, ExpandLosesGainOnlyWhereTheCoarseLevelEnds) {
     for (uint32_t x = 0; x < 20; ++x) {
       EXPECT_NEAR(PlaneAt(pyramid, pyramid.detail[0][0], 0, x, y), y >= 18 ? 20.0f : 0.0f, 1e-3)
           << "x " << x << ", y " << y;
+    }
+  }
+}
+
+// The expansion of a coarse level written straight from its definition: 4 · Σ K · coarse over the
+// even rows and columns of the window, rows outer, columns inner, in float.
+std::vector<float> ExpandedByDefinition(const DetailPyramid& pyramid, uint32_t level,
+                                        const std::vector<float>& coarse) {
+  const uint32_t width = pyramid.levelWidth[level];
+  const uint32_t height = pyramid.levelHeight[level];
+  const uint32_t w = pyramid.levelWidth[level + 1];
+  const uint32_t h = pyramid.levelHeight[level + 1];
+  auto windowStart = [](uint32_t i, uint32_t n) { return i < 2 ? 0 : std::min(i - 2, n - 5); };
+  std::vector<float> fine(static_cast<size_t>(width) * height);
+  for (uint32_t i = 0; i < height; ++i) {
+    const uint32_t rs = windowStart(i, height);
+    for (uint32_t j = 0; j < width; ++j) {
+      const uint32_t cs = windowStart(j, width);
+      float sum = 0.0f;
+      for (uint32_t y = rs; y < std::min(rs + 5, 2 * h); ++y) {
+        for (uint32_t x = cs; x < std::min(cs + 5, 2 * w); ++x) {
+          if (y % 2 == 0 && x % 2 == 0)
+            sum += pyramid.kernel[y - rs][x - cs] * coarse[y / 2 * w + x / 2];
+        }
+      }
+      fine[static_cast<size_t>(i) * width + j] = 4.0f * sum;
+    }
+  }
+  return fine;
+}
+
+// Each detail level is its Gaussian level minus the expansion of the next, to the bit, for even and
+// odd sides and for levels tall enough to be shared among threads.
+TEST(BuildDetailPyramid, DetailIsTheLevelMinusItsExpansionByDefinition) {
+  for (auto [width, height] : {std::pair{23, 17}, std::pair{64, 41}, std::pair{157, 300}}) {
+    DetailPyramid pyramid;
+    ASSERT_FALSE(BuildDetailPyramid(pyramid, NoisyScene(width, height, 3, 16)));
+    for (uint32_t c = 0; c < 3; ++c) {
+      for (uint32_t l = 0; l < pyramid.levels; ++l) {
+        const std::vector<float> expanded =
+            ExpandedByDefinition(pyramid, l, pyramid.base[c][l + 1]);
+        size_t mismatches = 0;
+        for (size_t k = 0; k < expanded.size(); ++k) {
+          mismatches += pyramid.detail[c][l][k] != pyramid.base[c][l][k] - expanded[k];
+        }
+        EXPECT_EQ(mismatches, 0u) << width << "x" << height << ", component " << c << ", level "
+                                  << l;
+      }
     }
   }
 }
