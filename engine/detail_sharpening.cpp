@@ -163,29 +163,16 @@ float ExpandAtBorder(const ExpandRows& rows, uint32_t j, uint32_t width, uint32_
 
 // Target columns inside the border, where the window starts at j − 2 and every even column of it
 // has a coarse sample: an even j takes kernel columns 0, 2, 4 over coarse columns j / 2 − 1 …
-// j / 2 + 1, an odd j kernel columns 1, 3 over (j − 1) / 2 and (j + 1) / 2. The additions keep the
-// order of the general form, so the values are the same to the bit.
-float ExpandEvenColumn(const ExpandRows& rows, uint32_t j) {
-  const uint32_t c = j / 2;
+// j / 2 + 1 (kFirstTap 0), an odd j kernel columns 1, 3 over (j − 1) / 2 and (j + 1) / 2
+// (kFirstTap 1). The additions keep the order of the general form, so the values are the same to
+// the bit.
+template <uint32_t kFirstTap>
+float ExpandInterior(const ExpandRows& rows, uint32_t firstCoarse) {
   float sum = 0.0f;
   for (uint32_t r = 0; r < rows.count; ++r) {
-    const float* k = rows.kernel[r];
-    const float* in = rows.coarse[r];
-    sum += k[0] * in[c - 1];
-    sum += k[2] * in[c];
-    sum += k[4] * in[c + 1];
-  }
-  return 4.0f * sum;
-}
-
-float ExpandOddColumn(const ExpandRows& rows, uint32_t j) {
-  const uint32_t c = j / 2;
-  float sum = 0.0f;
-  for (uint32_t r = 0; r < rows.count; ++r) {
-    const float* k = rows.kernel[r];
-    const float* in = rows.coarse[r];
-    sum += k[1] * in[c];
-    sum += k[3] * in[c + 1];
+    for (uint32_t t = kFirstTap; t < kWindow; t += 2) {
+      sum += rows.kernel[r][t] * rows.coarse[r][firstCoarse + t / 2];
+    }
   }
   return 4.0f * sum;
 }
@@ -207,8 +194,8 @@ void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, P
     uint32_t j = 0;
     for (; j < 2; ++j) out[j] = ExpandAtBorder(rows, j, width, coarseWidth);
     for (; j + 1 < interiorEnd; j += 2) {
-      out[j] = ExpandEvenColumn(rows, j);
-      out[j + 1] = ExpandOddColumn(rows, j + 1);
+      out[j] = ExpandInterior<0>(rows, j / 2 - 1);
+      out[j + 1] = ExpandInterior<1>(rows, j / 2);
     }
     for (; j < width; ++j) out[j] = ExpandAtBorder(rows, j, width, coarseWidth);
   });
