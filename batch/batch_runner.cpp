@@ -29,7 +29,8 @@ bool IsProcessable(const PhotoDocument& document) {
          source.bitsPerComponent <= 16;
 }
 
-// True when memory ran out on the way: the picture is then incomplete. Releases the photo as loaded.
+// True when memory ran out on the way: the picture is then incomplete. Releases the photo as
+// loaded.
 bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
                        const BatchOptions& options) {
   const AllocationWatch allocations;

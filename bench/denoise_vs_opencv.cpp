@@ -344,9 +344,10 @@ int main(int argc, char** argv) {
   const auto [cpuModel, cpuProcessors] = CpuModelAndCount();
   std::printf("date     %s\n", Today().c_str());
   std::printf("machine  %s, %d logical CPUs\n", cpuModel.c_str(), cpuProcessors);
-  std::printf("picture  %s, %d x %d (%.2f MP), 8-bit B-G-R, Gaussian noise sigma %g, PSNR %.2f dB\n",
-              options->photo.empty() ? "synthetic landscape" : options->photo.c_str(), width,
-              height, megapixels, kSigma, synthetic::Psnr(*clean, *noisy));
+  std::printf(
+      "picture  %s, %d x %d (%.2f MP), 8-bit B-G-R, Gaussian noise sigma %g, PSNR %.2f dB\n",
+      options->photo.empty() ? "synthetic landscape" : options->photo.c_str(), width, height,
+      megapixels, kSigma, synthetic::Psnr(*clean, *noisy));
   std::printf("noise    luma %.2f, chroma %.2f (engine's estimate)\n\n", levels.luma,
               levels.chroma);
   std::fflush(stdout);

@@ -25,7 +25,8 @@ Picture SharpenedByHand(const Picture& picture, double tiny, double medium, doub
 TEST(SharpenPicture, AppliesTheGainsThroughAThreeComponentCopy) {
   for (uint32_t components : {1u, 3u}) {
     for (uint32_t bits : {8u, 16u}) {
-      const Picture noisy = testpics::AddNoise(testpics::SmoothScene(61, 47, components, bits), 4, 1);
+      const Picture noisy =
+          testpics::AddNoise(testpics::SmoothScene(61, 47, components, bits), 4, 1);
       Picture sharpened(noisy);
       ASSERT_FALSE(SharpenPicture(sharpened, 1.8, 0.5, 1.2));
       EXPECT_TRUE(testpics::BitIdentical(sharpened, SharpenedByHand(noisy, 1.8, 0.5, 1.2)))

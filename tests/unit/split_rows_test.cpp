@@ -100,7 +100,8 @@ TEST(SplitRows, ColourTilesAreBitIdenticalForEveryThreadCount) {
     for (int32_t threads : {2, 3, 16}) {
       Picture out(161, 301, 3, bits);
       DenoiseTile(out, noisy, params, nullptr, threads);
-      EXPECT_TRUE(testpics::BitIdentical(reference, out)) << bits << " bits, " << threads << " threads";
+      EXPECT_TRUE(testpics::BitIdentical(reference, out))
+          << bits << " bits, " << threads << " threads";
     }
   }
 }
