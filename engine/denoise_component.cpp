@@ -25,7 +25,7 @@ bool FilterOnCpu(SBxPicBuf& z, const SBxPicBuf& p, double strength, int32_t qual
   // The full-depth values are P itself (the filter only reads them); the guide is P at 8 bits.
   ScopedPicBuf guide;
   if (CBxPicBufAPI::ReinitHeap(*guide, p)) return true;
-  SplitPixelOp(*guide, p, threads, &CBxPicBufAPI::Copy);
+  CopyRectInBands(*guide, p, {0, 0}, {0, 0}, {p.width, p.height}, threads);
   if (CBxPicBufAPI::ConvertBpcComp(*guide, 8, 1)) return true;
   const auto wholeStrength = static_cast<int32_t>(strength);
   return threads <= 1 ? NonLocalMeans16(z, p, *guide, p, wholeStrength, quality,

@@ -94,26 +94,29 @@ uint32_t ExpandWindowStart(uint32_t i, uint32_t n) {
   return i < 2 ? 0 : std::min(i - 2, n - kWindow);
 }
 
-// Runs rowPass(i) for the rows i of [0, height), shared among the CPUs the process may use. Each
-// row of a reduction or expansion is computed from the other level alone, so the result does not
-// depend on the number of threads.
+// Runs rowPass(i) for the rows i of [0, height), shared among `threads`. Each row of a reduction
+// or expansion is computed from the other level alone, so the result does not depend on the number
+// of threads.
 template <typename RowPass>
-void ForEachRow(uint32_t height, const RowPass& rowPass) {
-  SplitRows(static_cast<int32_t>(height), static_cast<int32_t>(AffinityCpuBitLength()),
-            [&](RowRange rows) {
-              for (int32_t i = rows.first; i < rows.end; ++i) rowPass(static_cast<uint32_t>(i));
-            });
+void ForEachRow(uint32_t height, int32_t threads, const RowPass& rowPass) {
+  SplitRows(static_cast<int32_t>(height), threads, [&](RowRange rows) {
+    for (int32_t i = rows.first; i < rows.end; ++i) rowPass(static_cast<uint32_t>(i));
+  });
 }
+
+// The threads of one pyramid build or application: the CPUs the process may use, asked once.
+int32_t PyramidThreads() { return static_cast<int32_t>(AffinityCpuBitLength()); }
 
 // Level l + 1 = the 5 × 5 kernel over level l at every second sample. A target level smaller than
 // 5 × 5 stays as it is (cleared).
-void Reduce(const DetailPyramid& pyramid, uint32_t level, const Plane& fine, Plane& coarse) {
+void Reduce(const DetailPyramid& pyramid, uint32_t level, const Plane& fine, Plane& coarse,
+            int32_t threads) {
   const uint32_t fineWidth = pyramid.levelWidth[level];
   const uint32_t fineHeight = pyramid.levelHeight[level];
   const uint32_t width = pyramid.levelWidth[level + 1];
   const uint32_t height = pyramid.levelHeight[level + 1];
   if (width < kWindow || height < kWindow) return;
-  ForEachRow(height, [&](uint32_t i) {
+  ForEachRow(height, threads, [&](uint32_t i) {
     const uint32_t r = ReduceWindowStart(i, fineHeight);
     for (uint32_t j = 0; j < width; ++j) {
       const uint32_t s = ReduceWindowStart(j, fineWidth);
@@ -181,14 +184,15 @@ float ExpandInterior(const ExpandRows& rows, uint32_t firstCoarse) {
 // only even rows and columns of the 5 × 5 window contribute. In the interior their weights sum to
 // one half in each direction, which the factor 4 restores to unit gain; at the far border of an
 // odd-sized level the last even position has no coarse sample and the gain falls below one.
-void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, Plane& fine) {
+void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, Plane& fine,
+            int32_t threads) {
   const uint32_t width = pyramid.levelWidth[level];
   const uint32_t height = pyramid.levelHeight[level];
   const uint32_t coarseWidth = pyramid.levelWidth[level + 1];
   if (width < kWindow || height < kWindow) return;
   // Columns 2 … 2w − 3 have the whole window inside the coarse level (w = coarseWidth ≥ 2).
   const uint32_t interiorEnd = 2 * coarseWidth - 2;
-  ForEachRow(height, [&](uint32_t i) {
+  ForEachRow(height, threads, [&](uint32_t i) {
     const ExpandRows rows = EvenRowsOfWindow(pyramid, level, coarse, i);
     float* out = fine.data() + static_cast<size_t>(i) * width;
     uint32_t j = 0;
@@ -224,14 +228,15 @@ void WriteSamples(const Plane& values, SBxPicBuf& plane) {
   }
 }
 
-void DecomposeComponent(DetailPyramid& pyramid, uint32_t c, const SBxPicBuf& plane) {
+void DecomposeComponent(DetailPyramid& pyramid, uint32_t c, const SBxPicBuf& plane,
+                        int32_t threads) {
   VisitSampleType(plane.bitsPerComponent,
                   [&](auto sample) { ReadSamples<decltype(sample)>(plane, pyramid.base[c][0]); });
   for (uint32_t l = 0; l < pyramid.levels; ++l) {
     Plane& base = pyramid.base[c][l];
     Plane& detail = pyramid.detail[c][l];
-    Reduce(pyramid, l, base, pyramid.base[c][l + 1]);
-    Expand(pyramid, l, pyramid.base[c][l + 1], detail);
+    Reduce(pyramid, l, base, pyramid.base[c][l + 1], threads);
+    Expand(pyramid, l, pyramid.base[c][l + 1], detail, threads);
     for (size_t k = 0; k < detail.size(); ++k) detail[k] = base[k] - detail[k];
   }
 }
@@ -239,12 +244,12 @@ void DecomposeComponent(DetailPyramid& pyramid, uint32_t c, const SBxPicBuf& pla
 // Rebuilds from the coarsest level, which is used unchanged, down to level 0 and writes it into the
 // one-component `plane`.
 void RebuildComponent(DetailPyramid& pyramid, uint32_t c, const std::array<float, 3>& gains,
-                      SBxPicBuf& plane) {
+                      SBxPicBuf& plane, int32_t threads) {
   for (uint32_t l = pyramid.levels; l-- > 0;) {
     Plane& base = pyramid.base[c][l];
     Plane& scaled = pyramid.scaled[c][l];
     const Plane& detail = pyramid.detail[c][l];
-    Expand(pyramid, l, pyramid.base[c][l + 1], base);
+    Expand(pyramid, l, pyramid.base[c][l + 1], base, threads);
     for (size_t k = 0; k < detail.size(); ++k) scaled[k] = gains[l] * detail[k];
     for (size_t k = 0; k < base.size(); ++k) base[k] += scaled[k];
   }
@@ -281,6 +286,7 @@ bool BuildDetailPyramid(DetailPyramid& pyramid, const SBxPicBuf& picture) {
   if (AllocatePlanes(pyramid)) return true;
   // Without levels there is no detail to separate; the cleared planes are the whole pyramid.
   if (pyramid.levels == 0) return false;
+  const int32_t threads = PyramidThreads();
   ScopedPicBuf plane;
   if (CBxPicBufAPI::ReinitHeap(*plane, picture.width, picture.height, 1,
                                picture.bitsPerComponent)) {
@@ -288,7 +294,7 @@ bool BuildDetailPyramid(DetailPyramid& pyramid, const SBxPicBuf& picture) {
   }
   for (uint32_t c = 0; c < PyramidComponents(pyramid); ++c) {
     CBxPicBufAPI::ExtractComponent(*plane, c, picture);
-    DecomposeComponent(pyramid, c, *plane);
+    DecomposeComponent(pyramid, c, *plane, threads);
   }
   return false;
 }
@@ -299,8 +305,9 @@ bool ApplyDetailGains(SBxPicBuf& picture, DetailPyramid& pyramid, double gainTin
   if (IsIdentity(gainTiny, gainMedium, gainRough) || pyramid.levels == 0) return false;
   const std::array<float, 3> gains = {static_cast<float>(gainTiny), static_cast<float>(gainMedium),
                                       static_cast<float>(gainRough)};
+  const int32_t threads = PyramidThreads();
   if (picture.components == 1) {
-    RebuildComponent(pyramid, 0, gains, picture);
+    RebuildComponent(pyramid, 0, gains, picture, threads);
     return false;
   }
   ScopedPicBuf plane;
@@ -309,7 +316,7 @@ bool ApplyDetailGains(SBxPicBuf& picture, DetailPyramid& pyramid, double gainTin
     return true;
   }
   for (uint32_t c = 0; c < PyramidComponents(pyramid); ++c) {
-    RebuildComponent(pyramid, c, gains, *plane);
+    RebuildComponent(pyramid, c, gains, *plane, threads);
     CBxPicBufAPI::InsertComponent(picture, c, *plane);
   }
   return false;
