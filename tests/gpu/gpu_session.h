@@ -3,7 +3,6 @@
 // context can be had.
 #pragma once
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,23 +24,12 @@ inline Session& TheSession() {
   return session;
 }
 
-// Mesa unloads its driver when the display is terminated, which leaves the driver's last
-// allocations without a module to attribute them to, and LeakSanitizer reports them. Holding the
-// driver resident keeps them reachable. Nothing happens where Mesa's software driver is absent.
-inline void KeepMesaDriverResident() {
-  for (const char* driver : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
-                             "/usr/lib/x86_64-linux-gnu/dri/kms_swrast_dri.so"}) {
-    dlopen(driver, RTLD_LAZY | RTLD_NODELETE);
-  }
-}
-
 inline CGPGPU* SharedGpu() {
   Session& session = TheSession();
   if (session.gpu == nullptr) {
     SetNoticeHandler([&session](const std::string& title, const std::string& text) {
       session.notices += title + ": " + text + " ";
     });
-    KeepMesaDriverResident();
     session.gpu = new CGPGPU;
     testing::internal::CaptureStdout();
     InitGpu(*session.gpu);
