@@ -15,6 +15,7 @@ class ProgressWindowObserver : public BatchObserver {
     PostPrivateMessage(progressWindow_, UM_BATCH_FILE_DONE);
   }
   void FileSkipped(const std::filesystem::path&, const std::string&) override {}
+  void FolderSkipped(const std::filesystem::path&, const std::string&) override {}
 
  private:
   QObject* const progressWindow_;  // lives until UM_BATCH_FINISHED is handled

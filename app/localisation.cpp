@@ -172,6 +172,8 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringPhotoTooLarge,
      "The photo is too large to open. The limit is set by \"Max Megapixels\" in the settings."},
     {kStringOutOfMemory, "There is not enough memory to process this photo."},
+    {kStringPhotoDamaged, "The photo is damaged:"},
+    {kStringOpenDamagedPhoto, "Open what can be read of it?"},
 };
 
 // One text per string number; index 0 is unused.

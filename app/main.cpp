@@ -1,6 +1,7 @@
 // The desktop application's process: localisation first, the dark colour scheme for every window,
 // the main window (which sets up the graphics card, the settings and the crash flag), the event
-// loop. A photo named on the command line is opened at once.
+// loop, which SIGTERM and SIGHUP end as closing the window does. A photo named on the command line
+// is opened at once.
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -9,6 +10,7 @@
 
 #include "app/localisation.h"
 #include "app/main_window.h"
+#include "app/termination_signals.h"
 #include "platform/notice.h"
 #include "theme/application_theme.h"
 
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
   ShowNoticesAsMessageBoxes();
 
   MainWindow window;
+  CloseOnTerminationSignals(&window);
   window.show();
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) window.OpenPhotoFile(arguments.at(1).toStdString(), true);

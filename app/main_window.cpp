@@ -225,14 +225,26 @@ void MainWindow::CommandOpen() {
 }
 
 bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel) {
-  if (run_.Active() || batch_.Active()) return false;
-  if (OpenPhoto(document_, path, false)) return false;
+  if (run_.Active() || batch_.Active() || path.empty()) return false;
+  OpenOutcome outcome = ::OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), false});
+  // A damaged photo is opened only when the user asks for what can be read of it, once per open.
+  if (outcome.failure == OpenFailure::kDamaged &&
+      AskYesNo(this, QString(),
+               QString::fromStdString(OpenFailureNotice(outcome, path)) + QStringLiteral("\n\n") +
+                   Localised(kStringOpenDamagedPhoto))) {
+    outcome = ::OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), true});
+  } else if (outcome.failure != OpenFailure::kNone) {
+    ShowMessage(this, MessageKind::kWarning, QString(),
+                QString::fromStdString(OpenFailureNotice(outcome, path)));
+  }
+  if (outcome.failure != OpenFailure::kNone) return false;
   AfterOpen(path, tellPanel);
+  // What the open photo lacks (further pages, accepted damage) is said where the view's help is.
+  if (!outcome.notes.empty()) SetStatusText(QString::fromStdString(outcome.notes.front()));
   return true;
 }
 
 void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
-  sourcePathForMetadata_ = path;
   SetTitleForPath(path);
   SetStatusText(Localised(kStringViewHelp));
   CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, document_.sourcePicture);
@@ -252,10 +264,11 @@ void MainWindow::CommandSaveAs() {
                                     LoadJpegQuality());
   if (!choice) return;
   bool failed = true;
+  std::vector<std::string> warnings;
   try {
-    failed = SavePhotoAtQuality(document_, choice->path, sourcePathForMetadata_, choice->jpegQuality);
+    failed = SavePhotoAtQuality(document_, choice->path, choice->jpegQuality, &warnings);
   } catch (const std::exception&) {
-    // UnsupportedImageFormat or ImageReadError: the photo stays open with its changes.
+    // UnsupportedImageFormat: the photo stays open with its changes.
     ShowMessage(this, MessageKind::kWarning, QString(), Localised(kStringImageFormatNotSupported));
     update();
     return;
@@ -266,6 +279,7 @@ void MainWindow::CommandSaveAs() {
   } else {
     StoreJpegQuality(choice->jpegQuality);
     SetTitleForPath(choice->path);
+    if (!warnings.empty()) SetStatusText(QString::fromStdString(warnings.front()));
   }
   update();
 }

@@ -99,7 +99,6 @@ class MainWindow : public QMainWindow, public PanelHost {
 
   PhotoDocument document_;
   ViewState viewState_;
-  std::filesystem::path sourcePathForMetadata_;
 
   QToolBar* toolbar_ = nullptr;
   QAction* openAction_ = nullptr;

@@ -7,6 +7,11 @@ MessageRecorder& Recorder() {
   static MessageRecorder recorder;
   return recorder;
 }
+
+QuestionAnswerer& Answerer() {
+  static QuestionAnswerer answerer;
+  return answerer;
+}
 }  // namespace
 
 void SetMessageRecorder(MessageRecorder recorder) { Recorder() = std::move(recorder); }
@@ -21,4 +26,12 @@ void ShowMessage(QWidget* owner, MessageKind kind, const QString& caption, const
   } else {
     QMessageBox::information(owner, caption, text);
   }
+}
+
+void SetQuestionAnswerer(QuestionAnswerer answerer) { Answerer() = std::move(answerer); }
+
+bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) {
+  if (Answerer()) return Answerer()(caption, text);
+  return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }

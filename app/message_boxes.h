@@ -17,3 +17,11 @@ using MessageRecorder =
     std::function<void(MessageKind kind, const QString& caption, const QString& text)>;
 // Sets (or with an empty function, removes) the recorder.
 void SetMessageRecorder(MessageRecorder recorder);
+
+// Asks a yes/no question in a modal box owned by `owner`: true for Yes. While an answerer is set,
+// it answers instead.
+bool AskYesNo(QWidget* owner, const QString& caption, const QString& text);
+
+using QuestionAnswerer = std::function<bool(const QString& caption, const QString& text)>;
+// Sets (or with an empty function, removes) the answerer.
+void SetQuestionAnswerer(QuestionAnswerer answerer);

@@ -1,7 +1,9 @@
 #include "batch/batch_runner.h"
 
 #include <new>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "batch/folder_listing.h"
 #include "engine/denoise.h"
@@ -60,19 +62,30 @@ bool EnsureOutputFolder(const fs::path& folder) {
   return fs::create_directory(folder, error) && !error;
 }
 
-// Writes the result; an empty reason means success.
-std::string SaveResult(PhotoDocument& document, const fs::path& output, const fs::path& input,
-                       const BatchOptions& options) {
+// Writes the result; an empty reason means success. What the output could not hold of the
+// metadata joins `notes`.
+std::string SaveResult(PhotoDocument& document, const fs::path& output,
+                       const BatchOptions& options, std::vector<std::string>& notes) {
   try {
     const bool failed = options.jpegQuality
-                            ? SavePhotoAtQuality(document, output, input, *options.jpegQuality)
-                            : SavePhoto(document, output, input) != 0;
+                            ? SavePhotoAtQuality(document, output, *options.jpegQuality, &notes)
+                            : SavePhoto(document, output, &notes) != 0;
     return failed ? "the file could not be written" : std::string();
   } catch (const UnsupportedImageFormat&) {
     return "the format cannot be written";
-  } catch (const ImageReadError&) {
-    return "the photo's metadata could not be read";
   }
+}
+
+std::string Joined(const std::vector<std::string>& notes) {
+  std::string text;
+  for (const std::string& note : notes) text += (text.empty() ? "" : "; ") + note;
+  return text;
+}
+
+// Files that no reader takes are no photos: they are passed by. Every other file that cannot be
+// opened is a photo that was not denoised.
+bool IsNotAPhoto(OpenFailure failure) {
+  return failure == OpenFailure::kNotAPhoto || failure == OpenFailure::kNotAFile;
 }
 
 // Steps for one file of a folder. False when the folder's output folder cannot be had, which ends
@@ -80,12 +93,19 @@ std::string SaveResult(PhotoDocument& document, const fs::path& output, const fs
 bool ProcessFile(BatchFolderJob& job, const std::string& name) {
   PhotoDocument& document = *job.document;
   const fs::path input = job.folderPath / name;
-  const OpenFailure failure = OpenPhotoFile(document, input, job.maxPixels);
-  if (failure != OpenFailure::kNone) {
-    job.observer->FileSkipped(input, OpenFailureReason(failure));
+  const fs::path output = job.outputPath / name;
+  const OpenOutcome opened =
+      OpenPhotoFile(document, input, OpenOptions{job.maxPixels, job.options->acceptDamaged});
+  if (IsNotAPhoto(opened.failure)) {
+    job.observer->FileSkipped(input, OpenFailureReason(opened.failure));
     return true;
   }
-  const fs::path output = job.outputPath / name;
+  if (opened.failure != OpenFailure::kNone) {
+    const std::string reason = OpenFailureReason(opened.failure);
+    job.observer->PhotoDone(input, output, BatchOutcome::kFailed,
+                            opened.damage.empty() ? reason : reason + ": " + opened.damage);
+    return true;
+  }
   if (!CBxPicBufAPI::ReinitHeap(document.denoisedPicture, document.sourcePicture)) {
     CBxPicBufAPI::Copy(document.denoisedPicture, document.sourcePicture);
   }
@@ -99,18 +119,20 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
   // An interrupted run writes nothing of the photo it was denoising.
   if (IsCancelRequested()) return true;
   if (outOfMemory) {
-    job.observer->PhotoDone(input, output, BatchOutcome::kWriteFailed, "not enough memory");
+    job.observer->PhotoDone(input, output, BatchOutcome::kFailed, "not enough memory");
     return true;
   }
   if (!EnsureOutputFolder(job.outputPath)) {
-    job.observer->PhotoDone(input, output, BatchOutcome::kWriteFailed,
-                            "the folder " + job.outputPath.string() + " cannot be created");
+    job.observer->PhotoDone(input, output, BatchOutcome::kFailed,
+                            "the result could not be written: the folder " +
+                                job.outputPath.string() + " cannot be created");
     return false;
   }
-  const std::string reason = SaveResult(document, output, input, *job.options);
+  std::vector<std::string> notes = opened.notes;
+  const std::string failure = SaveResult(document, output, *job.options, notes);
   job.observer->PhotoDone(input, output,
-                          reason.empty() ? BatchOutcome::kDenoised : BatchOutcome::kWriteFailed,
-                          reason);
+                          failure.empty() ? BatchOutcome::kDenoised : BatchOutcome::kFailed,
+                          failure.empty() ? Joined(notes) : failure);
   return true;
 }
 
@@ -124,13 +146,17 @@ class CountingObserver final : public BatchObserver {
     switch (outcome) {
       case BatchOutcome::kDenoised: ++summary.denoised; break;
       case BatchOutcome::kTooSmall: ++summary.tooSmall; break;
-      case BatchOutcome::kWriteFailed: ++summary.failed; break;
+      case BatchOutcome::kFailed: ++summary.failed; break;
     }
     if (next_ != nullptr) next_->PhotoDone(input, output, outcome, reason);
   }
   void FileSkipped(const fs::path& input, const std::string& reason) override {
     ++summary.skipped;
     if (next_ != nullptr) next_->FileSkipped(input, reason);
+  }
+  void FolderSkipped(const fs::path& folder, const std::string& reason) override {
+    ++summary.skippedFolders;
+    if (next_ != nullptr) next_->FolderSkipped(folder, reason);
   }
 
   BatchSummary summary;
@@ -142,7 +168,10 @@ class CountingObserver final : public BatchObserver {
 }  // namespace
 
 void RunBatchFolder(BatchFolderJob& job) {
-  for (const FolderEntry& entry : ListFolder(job.folderPath)) {
+  std::error_code error;
+  const std::vector<FolderEntry> entries = ListFolder(job.folderPath, &error);
+  if (error) job.observer->FolderSkipped(job.folderPath, error.message());
+  for (const FolderEntry& entry : entries) {
     if (batchAbort.load() != 0) return;
     if (entry.name == kDenoisedFolderName || entry.kind == EntryKind::kIgnored) continue;
     if (entry.kind == EntryKind::kFolder) {

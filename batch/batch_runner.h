@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "batch/folder_listing.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
 
@@ -18,26 +19,27 @@
 // cleared at the start and at the end of a run.
 extern std::atomic<uint8_t> batchAbort;
 
-inline constexpr const char* kDenoisedFolderName = "denoised";
-
 // What happened to one file of the tree.
 enum class BatchOutcome {
-  kDenoised,     // denoised and written
-  kTooSmall,     // 15 pixels or less on a side, or not 8 to 16 bits: counted as done, not written
-  kWriteFailed,  // the result could not be written, or the engine ran out of memory; the run
-                 // goes on
+  kDenoised,  // denoised and written
+  kTooSmall,  // 15 pixels or less on a side, or not 8 to 16 bits: counted as done, not written
+  kFailed,    // not denoised: the photo could not be opened (unreadable, damaged, too large), memory
+              // ran out, or the result could not be written; the run goes on
 };
 
 class BatchObserver {
  public:
   virtual ~BatchObserver() = default;
-  // A photo is done (one progress step): written, too small, or not writable.
+  // A photo is done (one progress step): written, too small, or failed. `reason` says why it
+  // failed, or what was left out of one that was written (accepted damage, further pages, metadata
+  // the output cannot hold); empty otherwise.
   virtual void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
                          BatchOutcome outcome, const std::string& reason) = 0;
-  // A file that is not a photo the engine can read, with the reason (OpenFailureReason: "not a
-  // photo that can be read", "the file is gone", "larger than \"Max Megapixels\" allows", …); no
-  // progress step.
+  // A file that is not a photo (no format that can be read), or not a file at all (a pipe or a
+  // device), with the reason; no progress step.
   virtual void FileSkipped(const std::filesystem::path& input, const std::string& reason) = 0;
+  // A folder of the tree that could not be read, with the reason; its photos are not denoised.
+  virtual void FolderSkipped(const std::filesystem::path& folder, const std::string& reason) = 0;
 };
 
 // How a run denoises. Each photo gets the profile of its camera and ISO when both are stored
@@ -47,6 +49,7 @@ struct BatchOptions {
   int32_t quality = 3;
   bool useGpu = false;
   bool fusion = false;
+  bool acceptDamaged = false;  // denoise what a damaged photo holds instead of counting it failed
   std::function<void(IsoProfile&)> adjustProfile;
   // The JPEG quality of every result; unset, each save reads it from the settings file and stores
   // it back, as the desktop application's saves do.
@@ -71,8 +74,13 @@ struct BatchSummary {
   uint32_t denoised = 0;
   uint32_t tooSmall = 0;
   uint32_t failed = 0;
-  uint32_t skipped = 0;
+  uint32_t skipped = 0;         // files that are not photos
+  uint32_t skippedFolders = 0;  // folders that could not be read
   bool cancelled = false;
+
+  // Whether every photo of the tree was denoised (or too small to be): nothing failed and no
+  // folder was left unread.
+  bool Complete() const { return failed == 0 && skippedFolders == 0 && !cancelled; }
 };
 
 // The worker's body: clears the cancel flags, loads the profile store once, processes the tree

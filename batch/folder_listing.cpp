@@ -23,15 +23,16 @@ EntryKind Classify(const fs::directory_entry& entry, const std::string& name) {
 
 }  // namespace
 
-std::vector<FolderEntry> ListFolder(const fs::path& folder) {
+std::vector<FolderEntry> ListFolder(const fs::path& folder, std::error_code* error) {
   std::vector<FolderEntry> entries;
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+  std::error_code failure;
+  fs::directory_iterator it(folder, failure);
+  for (; !failure && it != fs::directory_iterator(); it.increment(failure)) {
     std::string name = it->path().filename().string();
     if (name.empty()) continue;
     entries.push_back({name, Classify(*it, name)});
   }
+  if (error != nullptr) *error = failure;
   std::stable_sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
     const std::string la = Lower(a.name);
     const std::string lb = Lower(b.name);
@@ -51,7 +52,9 @@ bool HasCountedExtension(const std::string& name) {
 uint32_t CountBatchImages(const fs::path& folder) {
   uint32_t count = 0;
   for (const FolderEntry& entry : ListFolder(folder)) {
-    if (entry.kind == EntryKind::kFolder) count += CountBatchImages(folder / entry.name);
+    if (entry.kind == EntryKind::kFolder && entry.name != kDenoisedFolderName) {
+      count += CountBatchImages(folder / entry.name);
+    }
     if (HasCountedExtension(entry.name)) ++count;
   }
   return count;

@@ -5,7 +5,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+// The folder beside the photos that their results are written into.
+inline constexpr const char* kDenoisedFolderName = "denoised";
 
 enum class EntryKind {
   kFolder,  // a real directory: not a symbolic link, name not starting with "."
@@ -19,13 +23,15 @@ struct FolderEntry {
 };
 
 // The entries of a folder without "." and "..", sorted by name case-insensitively. An unreadable
-// folder lists nothing.
-std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder);
+// folder lists nothing (or what was read before the failure), and `error`, when given, says why.
+std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder,
+                                    std::error_code* error = nullptr);
 
 // True when the name ends, case-insensitively, in one of the batch's photo extensions: ".bmp",
 // ".gif", ".jpg", ".tif", ".png".
 bool HasCountedExtension(const std::string& name);
 
-// Number of photo files below the folder (its own and every real subfolder's, "denoised" ones
-// included). It only sizes the progress bar and the time estimate.
+// Number of photo files below the folder (its own and every real subfolder's, not those of the
+// "denoised" folders, which a run does not enter). It only sizes the progress bar and the time
+// estimate.
 uint32_t CountBatchImages(const std::filesystem::path& folder);

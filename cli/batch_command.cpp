@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/localisation.h"
 #include "batch/batch_progress.h"
@@ -23,32 +24,32 @@ const std::string_view kBatchHelp =
     "  Denoises every photo below FOLDER with the stored profile of its camera and ISO (else the\n"
     "  unknown camera's first profile) and writes each result under its own name into a\n"
     "  \"denoised\" subfolder of the folder that holds it. Earlier \"denoised\" folders, hidden\n"
-    "  folders and links to folders are not entered.\n";
+    "  folders and links to folders are not entered; files that are not photos are passed by.\n"
+    "  Exit status 2 when any photo was not denoised or any folder could not be read.\n";
 
 namespace {
 
-// One line per photo (or a bar on a terminal), the elapsed and estimated total time.
+// One line per photo (or a bar on a terminal), the elapsed and estimated total time. Photos that
+// were not denoised and folders that could not be read are always named, with the reason, and
+// listed once more at the end.
 class BatchReporter final : public BatchObserver {
  public:
   BatchReporter(uint32_t total, bool quiet) : quiet_(quiet), terminal_(isatty(STDERR_FILENO)) {
     progress_.totalCount = total;
   }
 
-  void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
+  void PhotoDone(const std::filesystem::path& input, const std::filesystem::path&,
                  BatchOutcome outcome, const std::string& reason) override {
     ++progress_.doneCount;
     progress_.elapsedSeconds = static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start_).count());
-    if (outcome == BatchOutcome::kWriteFailed) {
-      ClearBar();
-      std::fprintf(stderr, "stillgrain-cli: %s %s (%s)\n",
-                   LocalisedString(kStringOutputNotWritten).c_str(), output.c_str(),
-                   reason.c_str());
+    if (outcome == BatchOutcome::kFailed) {
+      Problem("not denoised", input, reason);
+      return;
     }
+    if (!reason.empty()) Warn(input, reason);
     if (quiet_) return;
-    const char* what = outcome == BatchOutcome::kDenoised ? "denoised"
-                       : outcome == BatchOutcome::kTooSmall ? "too small, skipped"
-                                                           : "failed";
+    const char* what = outcome == BatchOutcome::kDenoised ? "denoised" : "too small, skipped";
     if (terminal_) {
       std::fprintf(stderr, "\r[%u/%u] %s / %s  %s: %s\033[K", progress_.doneCount,
                    progress_.totalCount, FormatMinutesSeconds(progress_.elapsedSeconds).c_str(),
@@ -67,21 +68,46 @@ class BatchReporter final : public BatchObserver {
     std::fprintf(stderr, "stillgrain-cli: skipped (%s): %s\n", reason.c_str(), input.c_str());
   }
 
+  void FolderSkipped(const std::filesystem::path& folder, const std::string& reason) override {
+    Problem("folder not read", folder, reason);
+  }
+
   void ClearBar() {
     if (!barShown_) return;
     std::fputs("\n", stderr);
     barShown_ = false;
   }
 
+  // The photos and folders that were left out, once more, after the run.
+  void ListProblems() {
+    if (problems_.empty()) return;
+    ClearBar();
+    std::fprintf(stderr, "Not denoised:\n");
+    for (const std::string& problem : problems_) std::fprintf(stderr, "  %s\n", problem.c_str());
+  }
+
   uint32_t ElapsedSeconds() const { return progress_.elapsedSeconds; }
 
  private:
   using Clock = std::chrono::steady_clock;
+
+  void Problem(const char* what, const std::filesystem::path& path, const std::string& reason) {
+    ClearBar();
+    std::fprintf(stderr, "stillgrain-cli: %s: %s (%s)\n", what, path.c_str(), reason.c_str());
+    problems_.push_back(path.string() + " (" + reason + ")");
+  }
+
+  void Warn(const std::filesystem::path& path, const std::string& text) {
+    ClearBar();
+    std::fprintf(stderr, "stillgrain-cli: warning: %s: %s\n", path.c_str(), text.c_str());
+  }
+
   BatchProgress progress_;
   Clock::time_point start_ = Clock::now();
   bool quiet_;
   bool terminal_;
   bool barShown_ = false;
+  std::vector<std::string> problems_;
 };
 
 std::string ParseBatch(Arguments args, std::filesystem::path& folder, ProfileOptions& options,
@@ -95,13 +121,28 @@ std::string ParseBatch(Arguments args, std::filesystem::path& folder, ProfileOpt
   return ReadProfileOptions(parsed, options);
 }
 
+std::string Count(uint32_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// The counts, then the verdict as the last line: finished, cancelled, or what was left out.
 void PrintSummary(const BatchSummary& summary, uint32_t seconds) {
-  std::printf("%s\n", LocalisedString(summary.cancelled ? kStringBatchCancelled
-                                                        : kStringBatchFinished)
-                          .c_str());
-  std::printf("%u denoised, %u too small, %u failed, %u skipped in %s\n",
-              summary.denoised, summary.tooSmall, summary.failed, summary.skipped,
+  std::printf("%u denoised, %u too small, %u failed, %u skipped in %s\n", summary.denoised,
+              summary.tooSmall, summary.failed, summary.skipped,
               FormatMinutesSeconds(seconds).c_str());
+  if (summary.cancelled) {
+    std::printf("%s\n", LocalisedString(kStringBatchCancelled).c_str());
+  } else if (summary.Complete()) {
+    std::printf("%s\n", LocalisedString(kStringBatchFinished).c_str());
+  } else {
+    std::string left;
+    if (summary.failed > 0) left = Count(summary.failed, "photo was", "photos were") + " not denoised";
+    if (summary.skippedFolders > 0) {
+      left += (left.empty() ? "" : " and ") +
+              Count(summary.skippedFolders, "folder was", "folders were") + " not read";
+    }
+    std::printf("Batch denoising finished, but %s (listed above).\n", left.c_str());
+  }
 }
 
 }  // namespace
@@ -124,19 +165,21 @@ int RunBatch(Arguments args) {
   batchAbort = 0;
   InstallInterruptHandler();
 
-  const GpuUse gpu(options.gpu);
+  const GpuUse gpu(options.gpu, options.quiet);
   BatchOptions batch;
   batch.quality = options.quality;
   batch.useGpu = gpu.active();
   batch.fusion = options.fusion;
+  batch.acceptDamaged = options.acceptDamaged;
   batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
   batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
   BatchReporter reporter(CountBatchImages(folder), options.quiet);
   const BatchSummary summary = BatchThread(folder, batch, &reporter);
   reporter.ClearBar();
-  if (!options.quiet) PrintSummary(summary, reporter.ElapsedSeconds());
-  if (Interrupted()) return kExitCancelled;
-  return summary.failed > 0 ? kExitFileError : kExitSuccess;
+  reporter.ListProblems();
+  if (!options.quiet || !summary.Complete()) PrintSummary(summary, reporter.ElapsedSeconds());
+  if (Interrupted()) return InterruptedExitStatus();
+  return summary.Complete() ? kExitSuccess : kExitFileError;
 }
 
 }  // namespace cli

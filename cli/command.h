@@ -12,7 +12,7 @@ using Arguments = std::span<const std::string_view>;
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitUsage = 1;      // the command line was wrong
 inline constexpr int kExitFileError = 2;  // an input could not be read or an output written
-inline constexpr int kExitCancelled = 130;  // interrupted (SIGINT), finished cleanly
+// Interrupted by SIGINT, SIGTERM or SIGHUP, finished cleanly: 128 + the signal (cli/interrupt.h).
 
 // Prints "stillgrain-cli: <message>" and the command's synopsis on standard error; returns
 // kExitUsage.

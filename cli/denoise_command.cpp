@@ -103,9 +103,12 @@ int RunDenoise(Arguments args) {
   PrepareRun(request.options);
   InstallInterruptHandler();
 
+  if (OutputUnwritableOrReport(request.output)) return kExitFileError;
   OpenedPhoto photo;
   PhotoDocument& document = photo.document();
-  if (OpenPhotoOrReport(document, request.input)) return kExitFileError;
+  if (OpenPhotoOrReport(document, request.input, request.options.acceptDamaged)) {
+    return Interrupted() ? InterruptedExitStatus() : kExitFileError;
+  }
   if (CBxPicBufAPI::ReinitHeap(document.denoisedPicture, document.sourcePicture)) {
     std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());
     return kExitFileError;
@@ -115,17 +118,18 @@ int RunDenoise(Arguments args) {
   if (!request.options.quiet && isatty(STDERR_FILENO) == 0) {
     std::fprintf(stderr, "denoising %s\n", request.input.c_str());
   }
-  const GpuUse gpu(request.options.gpu);
+  const GpuUse gpu(request.options.gpu, request.options.quiet);
   const auto start = std::chrono::steady_clock::now();
   const bool outOfMemory = Denoise(document, profile, request.options, gpu.active());
-  if (Interrupted()) return kExitCancelled;
+  if (Interrupted()) return InterruptedExitStatus();
   if (outOfMemory) {
     std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());
     return kExitFileError;
   }
-  if (SaveResultOrReport(document, request.output, request.input, request.options)) {
-    return kExitFileError;
+  if (SaveResultOrReport(document, request.output, request.options)) {
+    return Interrupted() ? InterruptedExitStatus() : kExitFileError;
   }
+  if (Interrupted()) return InterruptedExitStatus();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   if (!request.options.quiet) {
     std::printf("%s -> %s\n  %d x %d, profile %s: %s\n  %.1f s on %u threads\n",

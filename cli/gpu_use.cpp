@@ -8,15 +8,15 @@
 
 namespace cli {
 
-std::unique_ptr<CGPGPU> OpenGpu() {
+std::unique_ptr<CGPGPU> OpenGpu(bool quiet) {
   auto gpu = std::make_unique<CGPGPU>();
-  InitGpu(*gpu);
+  InitGpu(*gpu, quiet);
   return gpu;
 }
 
-GpuUse::GpuUse(bool wanted) {
+GpuUse::GpuUse(bool wanted, bool quiet) {
   if (!wanted) return;
-  gpu_ = OpenGpu();
+  gpu_ = OpenGpu(quiet);
   active_ = AdmitHardwareAcceleration(1) != 0;
   if (!active_) {
     std::fprintf(stderr, "stillgrain-cli: %s; denoising on the CPU\n",

@@ -12,8 +12,8 @@ namespace cli {
 class GpuUse {
  public:
   // With `wanted`, opens the GPU; when no usable context can be had or the self-test fails, says so
-  // on stderr and leaves the run to the CPU.
-  explicit GpuUse(bool wanted);
+  // on stderr and leaves the run to the CPU. `quiet` leaves out GLEW's status line.
+  GpuUse(bool wanted, bool quiet);
   ~GpuUse();
   GpuUse(const GpuUse&) = delete;
   GpuUse& operator=(const GpuUse&) = delete;
@@ -28,7 +28,7 @@ class GpuUse {
   bool active_ = false;
 };
 
-// Opens the GPU object and its context without the self-test; null when nothing was wanted.
-std::unique_ptr<CGPGPU> OpenGpu();
+// Opens the GPU object and its context without the self-test.
+std::unique_ptr<CGPGPU> OpenGpu(bool quiet);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include "cli/json_text.h"
 #include "cli/option_parser.h"
 #include "cli/photo_run.h"
+#include "platform/utf8.h"
 #include "profiles/camera_name.h"
 #include "profiles/camera_profile_store.h"
 #include "profiles/profile_choice.h"
@@ -56,6 +57,37 @@ std::string JsonObject(const Fields& fields) {
   return out + "}";
 }
 
+// `text` safe to print on a terminal: control characters (C0, DEL and the C1 range, which
+// terminals take for commands) and the backslash become C escapes, bytes that are not UTF-8 become
+// U+FFFD.
+std::string PrintableText(std::string_view text) {
+  const std::string valid = RepairUtf8(text);
+  std::string out;
+  for (size_t i = 0; i < valid.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(valid[i]);
+    const bool c1 = byte == 0xC2 && i + 1 < valid.size() &&
+                    static_cast<unsigned char>(valid[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(valid[i + 1]) <= 0x9F;
+    char escaped[8];
+    if (c1) {
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned char>(valid[++i]));
+      out += escaped;
+    } else if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      std::snprintf(escaped, sizeof(escaped), "\\x%02x", byte);
+      out += escaped;
+    } else {
+      out += valid[i];
+    }
+  }
+  return out;
+}
+
 // Parses `args` for a command whose only option is --json; false with the exit status on a usage
 // error or after printing help.
 bool ParseJsonCommand(Arguments args, std::string_view synopsis, std::string_view help,
@@ -84,7 +116,7 @@ int RunInfo(Arguments args) {
   const std::filesystem::path input(parsed.operands[0]);
   OpenedPhoto photo;
   PhotoDocument& document = photo.document();
-  if (OpenPhotoOrReport(document, input)) return kExitFileError;
+  if (OpenPhotoOrReport(document, input, false)) return kExitFileError;
 
   const SBxPicBuf& source = document.sourcePicture;
   const NoiseLevels noise = MeasurePhotoNoise(source);
@@ -112,13 +144,16 @@ int RunInfo(Arguments args) {
     std::printf("%s\n", JsonObject(fields).c_str());
     return kExitSuccess;
   }
-  for (const auto& [name, value] : text) std::printf("%-12s %s\n", (name + ":").c_str(), value.c_str());
+  for (const auto& [name, value] : text) {
+    std::printf("%-12s %s\n", (name + ":").c_str(), PrintableText(value).c_str());
+  }
   std::printf("%-12s %d x %d, %u component%s of %u bits%s\n", "layout:", source.width,
               source.height, source.components, source.components == 1 ? "" : "s",
               source.bitsPerComponent, document.alphaPlane.data != nullptr ? ", alpha" : "");
   std::printf("%-12s luma %.2f, chroma %.2f\n", "noise:", noise.luma, noise.chroma);
   const IsoProfile profile = ProfileAt(store, choice);
-  std::printf("%-12s %s ISO %u: %s\n", "profile:", store.cameras[choice.camera].m_wcsCameraName.c_str(),
+  std::printf("%-12s %s ISO %u: %s\n", "profile:",
+              PrintableText(store.cameras[choice.camera].m_wcsCameraName).c_str(),
               profile.isoValue, DescribeProfile(profile).c_str());
   return kExitSuccess;
 }

@@ -2,20 +2,17 @@
 
 #include <csignal>
 
-#include <atomic>
-
 #include "batch/batch_runner.h"
 #include "engine/denoise.h"
+#include "platform/termination.h"
 
 namespace cli {
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-
 // Only lock-free atomic stores: safe in a signal handler.
-void OnInterrupt(int) {
-  interrupted.store(true);
+void OnTerminationSignal(int signal) {
+  RecordTerminationSignal(signal);
   cancelRequested.store(1);
   batchAbort.store(1);
 }
@@ -24,11 +21,13 @@ void OnInterrupt(int) {
 
 void InstallInterruptHandler() {
   struct sigaction action {};
-  action.sa_handler = OnInterrupt;
+  action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-bool Interrupted() { return interrupted.load(); }
+bool Interrupted() { return TerminationSignal() != 0; }
+
+int InterruptedExitStatus() { return 128 + TerminationSignal(); }
 
 }  // namespace cli

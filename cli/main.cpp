@@ -1,6 +1,8 @@
 // stillgrain-cli: the command-line front end of Stillgrain. It calls the same engine entry points
 // as the desktop application.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -40,12 +42,12 @@ void PrintUsage(std::FILE* stream) {
                  command.synopsis.data(), static_cast<int>(command.help.size()),
                  command.help.data());
   }
-  std::fprintf(stream, "\nExit status: 0 on success, 1 on a usage error, 2 when an input cannot be read or an output cannot be written, 130 when interrupted.\n");
+  std::fprintf(stream, "\nExit status: 0 on success, 1 on a usage error, 2 when an input cannot be read or an output cannot be written, 128 + the signal (130, 143, 129) when interrupted.\n");
 }
 
 // Memory can run out anywhere outside the engine's own guards (a container of the profile store,
 // a path): the run then ends with a message instead of an abort.
-int RunCommand(const Command& command, cli::Arguments args) {
+int RunGuarded(const Command& command, cli::Arguments args) {
   try {
     return command.run(args);
   } catch (const std::bad_alloc&) {
@@ -54,6 +56,16 @@ int RunCommand(const Command& command, cli::Arguments args) {
     std::fprintf(stderr, "stillgrain-cli: %s\n", error.what());
   }
   return cli::kExitFileError;
+}
+
+// What a command printed must have reached its destination: a full disk or a closed pipe behind
+// standard output fails the command.
+int RunCommand(const Command& command, cli::Arguments args) {
+  const int status = RunGuarded(command, args);
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  std::fprintf(stderr, "stillgrain-cli: the output could not be written: %s\n",
+               std::strerror(errno));
+  return status == cli::kExitSuccess ? cli::kExitFileError : status;
 }
 
 }  // namespace

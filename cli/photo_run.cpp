@@ -1,9 +1,16 @@
 #include "cli/photo_run.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <vector>
 
 #include "app/localisation.h"
 #include "app/settings.h"
+#include "cli/interrupt.h"
 #include "picture/image_errors.h"
 #include "picture/library_messages.h"
 #include "picture/photo_loading.h"
@@ -13,38 +20,96 @@ namespace cli {
 
 namespace {
 
-void ReportFileError(const std::string& message, const std::filesystem::path& path) {
-  const char* separator = !message.empty() && message.back() == ':' ? " " : ": ";
-  std::fprintf(stderr, "stillgrain-cli: %s%s%s\n", message.c_str(), separator, path.c_str());
+void PrintLibraryDetail() {
   const std::string detail = LastLibraryMessage();
   if (VerboseLibraryMessages() && !detail.empty()) std::fprintf(stderr, "  %s\n", detail.c_str());
 }
 
+// "stillgrain-cli: <message>: PATH", the way the localised messages (which end in ':' or '!') read.
+void ReportFileError(const std::string& message, const std::filesystem::path& path) {
+  const char* separator = !message.empty() && message.back() == ':' ? " " : ": ";
+  std::fprintf(stderr, "stillgrain-cli: %s%s%s\n", message.c_str(), separator, path.c_str());
+  PrintLibraryDetail();
+}
+
+void ReportWarnings(const std::filesystem::path& path, const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings) {
+    std::fprintf(stderr, "stillgrain-cli: warning: %s: %s\n", path.c_str(), warning.c_str());
+  }
+}
+
+void ReportOpenFailure(const std::filesystem::path& input, const OpenOutcome& outcome) {
+  switch (outcome.failure) {
+    case OpenFailure::kNotAPhoto:
+    case OpenFailure::kUnreadable:
+      ReportFileError(LocalisedString(kStringImageFormatNotSupported), input);
+      return;
+    case OpenFailure::kDamaged:
+      std::fprintf(stderr, "stillgrain-cli: %s %s: %s\n  (--accept-damaged denoises what can be read)\n",
+                   LocalisedString(kStringPhotoDamaged).c_str(), input.c_str(),
+                   outcome.damage.c_str());
+      return;
+    case OpenFailure::kTooLarge:
+    case OpenFailure::kOutOfMemory:
+      ReportFileError(OpenFailureReason(outcome.failure), input);
+      return;
+    default:
+      std::fprintf(stderr, "stillgrain-cli: cannot open %s: %s\n", input.c_str(),
+                   OpenFailureReason(outcome.failure).c_str());
+  }
+}
+
+// Why a write to `output` cannot succeed, or empty when nothing speaks against it.
+std::string WhyUnwritable(const std::filesystem::path& output) {
+  std::error_code error;
+  if (std::filesystem::is_directory(output, error)) return "it is a folder";
+  const std::filesystem::path folder =
+      output.parent_path().empty() ? std::filesystem::path(".") : output.parent_path();
+  const std::filesystem::file_status status = std::filesystem::status(folder, error);
+  if (!std::filesystem::exists(status)) return "there is no folder " + folder.string();
+  if (!std::filesystem::is_directory(status)) return folder.string() + " is not a folder";
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+  return {};
+}
+
 }  // namespace
 
-bool OpenPhotoOrReport(PhotoDocument& document, const std::filesystem::path& input) {
-  const OpenFailure failure = OpenPhotoFile(document, input, MaxPhotoPixels());
-  if (failure == OpenFailure::kNone) return false;
-  const std::string message = failure == OpenFailure::kUnreadable
-                                  ? LocalisedString(kStringImageFormatNotSupported)
-                                  : OpenFailureReason(failure);
-  ReportFileError(message, input);
+bool OpenPhotoOrReport(PhotoDocument& document, const std::filesystem::path& input,
+                       bool acceptDamaged) {
+  const OpenOutcome outcome =
+      OpenPhotoFile(document, input, OpenOptions{MaxPhotoPixels(), acceptDamaged});
+  if (outcome.failure != OpenFailure::kNone) {
+    ReportOpenFailure(input, outcome);
+    return true;
+  }
+  ReportWarnings(input, outcome.notes);
+  return false;
+}
+
+bool OutputUnwritableOrReport(const std::filesystem::path& output) {
+  const std::string why = WhyUnwritable(output);
+  if (why.empty()) return false;
+  std::fprintf(stderr, "stillgrain-cli: %s %s (%s)\n",
+               LocalisedString(kStringOutputNotWritten).c_str(), output.c_str(), why.c_str());
   return true;
 }
 
 bool SaveResultOrReport(PhotoDocument& document, const std::filesystem::path& output,
-                        const std::filesystem::path& input, const ProfileOptions& options) {
+                        const ProfileOptions& options) {
+  std::vector<std::string> warnings;
   try {
-    if (!SavePhotoAtQuality(document, output, input,
-                            options.jpegQuality.value_or(LoadJpegQuality()))) {
+    const bool failed = SavePhotoAtQuality(
+        document, output, options.jpegQuality.value_or(LoadJpegQuality()), &warnings);
+    if (Interrupted()) return true;
+    if (!failed) {
+      ReportWarnings(output, warnings);
       return false;
     }
+    const std::string why = WhyUnwritable(output);
     ReportFileError(LocalisedString(kStringOutputNotWritten), output);
-  } catch (const UnsupportedImageFormat& error) {
-    ReportFileError(LocalisedString(kStringImageFormatNotSupported),
-                    error.what()[0] != '\0' ? std::filesystem::path(error.what()) : output);
-  } catch (const ImageReadError&) {
-    ReportFileError(LocalisedString(kStringImageFormatNotSupported), input);
+    if (!why.empty()) std::fprintf(stderr, "  (%s)\n", why.c_str());
+  } catch (const UnsupportedImageFormat&) {
+    ReportFileError(LocalisedString(kStringImageFormatNotSupported), output);
   }
   return true;
 }

@@ -82,6 +82,8 @@ std::string ReadOne(std::string_view name, std::string_view value, ProfileOption
     options.gpu = true;
   } else if (name == "--fusion") {
     options.fusion = true;
+  } else if (name == "--accept-damaged") {
+    options.acceptDamaged = true;
   }
   return error;
 }
@@ -102,6 +104,7 @@ const std::string_view kProfileOptionsHelp =
     "    --gpu              run the filters on the graphics card (OpenGL); without a usable one,\n"
     "                       on the CPU\n"
     "    --fusion           with --gpu, share the tiles between the graphics card and the CPU\n"
+    "    --accept-damaged   denoise what a damaged photo holds (by default it is refused)\n"
     "    --quiet            print nothing but errors\n"
     "    --verbose          show the image libraries' own messages\n";
 
@@ -111,7 +114,7 @@ std::vector<OptionSpec> WithProfileOptions(std::initializer_list<OptionSpec> own
                            "--sharpen", "--median", "--quality", "--jpeg-quality", "--threads"}) {
     specs.push_back({name, true});
   }
-  for (const char* flag : {"--quiet", "--verbose", "--gpu", "--fusion"}) specs.push_back({flag, false});
+  for (const char* flag : {"--quiet", "--verbose", "--gpu", "--fusion", "--accept-damaged"}) specs.push_back({flag, false});
   return specs;
 }
 

@@ -31,6 +31,7 @@ struct ProfileOptions {
   bool verbose = false;
   bool gpu = false;     // --gpu: filters on the graphics card
   bool fusion = false;  // --fusion: with --gpu, tiles shared between the card and the CPU
+  bool acceptDamaged = false;  // --accept-damaged: open what a damaged photo holds
 
   // The profile a photo gets after the options: the built-in default profile with
   // --profile default, else `chosen`, with every override applied.

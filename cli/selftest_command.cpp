@@ -22,7 +22,7 @@ int RunSelftest(Arguments args) {
   if (!error.empty()) return UsageError(kSelftestSynopsis, error);
   if (!parsed.operands.empty()) return UsageError(kSelftestSynopsis, "selftest takes no operands");
 
-  const std::unique_ptr<CGPGPU> gpu = OpenGpu();
+  const std::unique_ptr<CGPGPU> gpu = OpenGpu(false);
   std::printf("renderer:  %s\n", gpu->renderer.empty() ? "(none)" : gpu->renderer.c_str());
   std::printf("usable:    %s\n", gpu->usable ? "yes" : "no");
   if (!gpu->usable) {

@@ -24,6 +24,14 @@ bool AreUsableParameters(double strength, double strengthChroma, double strength
          std::isfinite(dynamics);
 }
 
+// Nothing to smooth and no point-artefact pass: the conversion to YUV and back alone would move
+// samples by a level, so such a run hands the picture back as it is.
+bool ChangesNothing(double strength, double strengthChroma, double strengthChromaLarge,
+                    int32_t medianMode) {
+  return strength == 0 && strengthChroma == 0 && strengthChromaLarge <= 1 &&
+         medianMode == kMedianNone;
+}
+
 bool SameGeometry(const SBxPicBuf& a, const SBxPicBuf& b) {
   return a.data != nullptr && a.width == b.width && a.height == b.height &&
          a.components == b.components && a.bitsPerComponent == b.bitsPerComponent;
@@ -39,7 +47,8 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double
   if (in.data == nullptr) return;
   if (!SameGeometry(out, in) && CBxPicBufAPI::ReinitHeap(out, in)) return;
   if (!IsSupportedInput(in) ||
-      !AreUsableParameters(strength, strengthChroma, strengthChromaLarge, dynamics)) {
+      !AreUsableParameters(strength, strengthChroma, strengthChromaLarge, dynamics) ||
+      ChangesNothing(strength, strengthChroma, strengthChromaLarge, medianMode)) {
     CBxPicBufAPI::Copy(out, in);
     return;
   }

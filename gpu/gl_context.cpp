@@ -152,7 +152,7 @@ void DestroyHiddenGlWindow(CGPGPU& gpu) {
   }
 }
 
-bool InitGpu(CGPGPU& gpu) {
+bool InitGpu(CGPGPU& gpu, bool quiet) {
   gpu.ClearNames();
   if (!CreateHiddenGlWindow(gpu)) return false;
   // GLEW built for GLX loads every OpenGL entry point and then fails for want of a GLX display,
@@ -161,8 +161,10 @@ bool InitGpu(CGPGPU& gpu) {
   if (result != GLEW_OK && result != GLEW_ERROR_NO_GLX_DISPLAY) {
     std::fprintf(stderr, "Error: %s\n", glewGetErrorString(result));
   }
-  std::printf("Status: Using GLEW %s\n", glewGetString(GLEW_VERSION));
-  std::fflush(stdout);
+  if (!quiet) {
+    std::printf("Status: Using GLEW %s\n", glewGetString(GLEW_VERSION));
+    std::fflush(stdout);
+  }
   const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   gpu.renderer = renderer != nullptr ? renderer : "";
   const auto supported = [](const char* extension) {

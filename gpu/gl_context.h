@@ -23,9 +23,9 @@
 #include "gpu/gpgpu.h"
 
 // Creates the context and makes it current on the calling thread; decides whether the card is
-// usable and builds the programs when it is. Prints "Status: Using GLEW <version>" on stdout.
-// Returns `usable`.
-bool InitGpu(CGPGPU& gpu);
+// usable and builds the programs when it is. Prints "Status: Using GLEW <version>" on stdout unless
+// `quiet` (the command line's --quiet). Returns `usable`.
+bool InitGpu(CGPGPU& gpu, bool quiet = false);
 
 // Creates the display, pbuffer and context and makes the context current. On failure tears down
 // what was made, shows the failed step's message with the title "ERROR" and returns false.

@@ -71,7 +71,7 @@ class CGPGPU {
   int32_t maxTileEdge = 0;
 
  private:
-  friend bool InitGpu(CGPGPU& gpu);
+  friend bool InitGpu(CGPGPU& gpu, bool quiet);
 
   enum Texture : int32_t {
     kPicture,

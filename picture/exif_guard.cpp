@@ -1,6 +1,7 @@
 #include "picture/exif_guard.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -125,10 +126,10 @@ bool IsSoundExifRecord(std::string_view record) {
   return walk.Sound(reader.U32(4), true) && walk.SoundThumbnail();
 }
 
-std::string WithoutUnsoundExif(std::string jpeg) {
+size_t VisitJpegSegments(std::string_view jpeg, const JpegSegmentVisitor& visit) {
   if (jpeg.size() < 4 || static_cast<uint8_t>(jpeg[0]) != 0xFF ||
       static_cast<uint8_t>(jpeg[1]) != 0xD8) {
-    return jpeg;
+    return std::string_view::npos;
   }
   size_t at = 2;
   // Segments up to the start of the scan: 0xFF, the marker, a big-endian length that counts itself.
@@ -136,27 +137,37 @@ std::string WithoutUnsoundExif(std::string jpeg) {
   // is looked at here too.
   while (true) {
     at = jpeg.find('\xFF', at);
-    while (at != std::string::npos && at + 1 < jpeg.size() &&
+    while (at != std::string_view::npos && at + 1 < jpeg.size() &&
            static_cast<uint8_t>(jpeg[at + 1]) == 0xFF) {
       ++at;
     }
-    if (at == std::string::npos || at + 4 > jpeg.size()) break;
+    if (at == std::string_view::npos || at + 4 > jpeg.size()) return std::string_view::npos;
     const auto marker = static_cast<uint8_t>(jpeg[at + 1]);
-    if (marker == 0xDA) break;
+    if (marker == 0xDA) return at;
     if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
       at += 2;
       continue;
     }
     const size_t length =
         (size_t{static_cast<uint8_t>(jpeg[at + 2])} << 8) | static_cast<uint8_t>(jpeg[at + 3]);
-    if (length < 2 || at + 2 + length > jpeg.size()) break;
-    const std::string_view payload = std::string_view(jpeg).substr(at + 4, length - 2);
-    if (marker == 0xE1 && payload.substr(0, kExifMark.size()) == kExifMark &&
-        !DefuseRecord(jpeg, at + 4 + kExifMark.size(), length - 2 - kExifMark.size())) {
-      jpeg.erase(at, 2 + length);
-      continue;
-    }
+    if (length < 2 || at + 2 + length > jpeg.size()) return std::string_view::npos;
+    visit(at, marker, jpeg.substr(at + 4, length - 2));
     at += 2 + length;
+  }
+}
+
+std::string WithoutUnsoundExif(std::string jpeg) {
+  // Sound records are defused in place; unsound ones are cut out afterwards, last first, so that
+  // the offsets of the others stay valid.
+  std::vector<std::pair<size_t, size_t>> unsound;
+  VisitJpegSegments(jpeg, [&](size_t at, uint8_t marker, std::string_view payload) {
+    if (marker != 0xE1 || payload.substr(0, kExifMark.size()) != kExifMark) return;
+    if (!DefuseRecord(jpeg, at + 4 + kExifMark.size(), payload.size() - kExifMark.size())) {
+      unsound.emplace_back(at, 4 + payload.size());
+    }
+  });
+  for (auto segment = unsound.rbegin(); segment != unsound.rend(); ++segment) {
+    jpeg.erase(segment->first, segment->second);
   }
   return jpeg;
 }

@@ -5,8 +5,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <utility>
@@ -86,24 +84,6 @@ long DLL_CALLCONV TellChecked(fi_handle handle) {
 
 void UseFreeImage() { static FreeImageSession session; }
 
-FREE_IMAGE_FORMAT ReadableFormatOf(const std::filesystem::path& path) {
-  UseFreeImage();
-  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
-  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return FIF_UNKNOWN;
-  return format;
-}
-
-UniqueBitmap LoadBitmap(const std::filesystem::path& path, FREE_IMAGE_FORMAT format,
-                        int extraFlags) {
-  UseFreeImage();
-  if (format != FIF_JPEG) return UniqueBitmap(FreeImage_Load(format, path.c_str(), extraFlags));
-  std::ifstream file(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return nullptr;
-  return LoadBitmapFromBytes(std::move(bytes), format, extraFlags);
-}
-
 UniqueBitmap LoadBitmapFromBytes(std::string bytes, FREE_IMAGE_FORMAT format, int extraFlags) {
   UseFreeImage();
   if (bytes.size() > std::numeric_limits<DWORD>::max()) return nullptr;
@@ -112,6 +92,7 @@ UniqueBitmap LoadBitmapFromBytes(std::string bytes, FREE_IMAGE_FORMAT format, in
     bytes = WithoutUnsoundExif(std::move(bytes));
     flags |= JPEG_ACCURATE;
   }
+  if (format == FIF_PNG) flags |= PNG_IGNOREGAMMA;
   FIMEMORY* memory =
       FreeImage_OpenMemory(reinterpret_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
   UniqueBitmap bitmap(FreeImage_LoadFromMemory(format, memory, flags));

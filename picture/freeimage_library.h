@@ -1,6 +1,5 @@
 // FreeImage as the core uses it: one initialisation per process, its messages routed to the
-// library message log (silent unless verbose), bitmaps owned by a scope, and the reading of a
-// photo file.
+// library message log (silent unless verbose), bitmaps owned by a scope, checked writing.
 #pragma once
 
 #include <FreeImage.h>
@@ -20,18 +19,10 @@ struct FreeImageUnloader {
 };
 using UniqueBitmap = std::unique_ptr<FIBITMAP, FreeImageUnloader>;
 
-// The format of a file that FreeImage can read: detected from the content, else from the name's
-// extension. FIF_UNKNOWN when neither knows it or FreeImage cannot read that format.
-FREE_IMAGE_FORMAT ReadableFormatOf(const std::filesystem::path& path);
-
-// Loads a file of a readable format. JPEGs are decoded with the accurate (slower) DCT, and reach
-// FreeImage without an EXIF record that would lead its reader outside the record
-// (picture/exif_guard.h); `extraFlags` are added to the format's flags (e.g. FIF_LOAD_NOPIXELS).
-// Null when the load fails.
-UniqueBitmap LoadBitmap(const std::filesystem::path& path, FREE_IMAGE_FORMAT format,
-                        int extraFlags = 0);
-
-// LoadBitmap on the bytes of a file.
+// Loads a photo held in memory, the way photo files are decoded (photo_decoder.h) but without their
+// checks: JPEGs are decoded with the accurate (slower) DCT and reach FreeImage without an EXIF record
+// that would lead its reader outside the record (picture/exif_guard.h); `extraFlags` are added to
+// the format's flags (e.g. FIF_LOAD_NOPIXELS). Null when the load fails.
 UniqueBitmap LoadBitmapFromBytes(std::string bytes, FREE_IMAGE_FORMAT format, int extraFlags = 0);
 
 // Saves a bitmap to `path` (created or truncated) in `format` with the format's `flags`, checking

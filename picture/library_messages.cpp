@@ -18,6 +18,8 @@ std::string& LastMessage() {
   return message;
 }
 
+thread_local LibraryMessageCapture* currentCapture = nullptr;
+
 }  // namespace
 
 void SetVerboseLibraryMessages(bool verbose) { verboseMessages = verbose; }
@@ -30,6 +32,11 @@ void ReportLibraryMessage(std::string_view library, std::string_view text) {
   message += text;
   while (!message.empty() && message.back() == '\n') message.pop_back();
   if (verboseMessages) std::fprintf(stderr, "%s\n", message.c_str());
+  // A damaged file can make a decoder repeat itself for every row; the first few say enough.
+  constexpr size_t kMaxCaptured = 64;
+  if (currentCapture != nullptr && currentCapture->messages_.size() < kMaxCaptured) {
+    currentCapture->messages_.push_back(message);
+  }
   std::lock_guard<std::mutex> lock(LastMessageMutex());
   LastMessage() = std::move(message);
 }
@@ -38,3 +45,7 @@ std::string LastLibraryMessage() {
   std::lock_guard<std::mutex> lock(LastMessageMutex());
   return LastMessage();
 }
+
+LibraryMessageCapture::LibraryMessageCapture() : outer_(currentCapture) { currentCapture = this; }
+
+LibraryMessageCapture::~LibraryMessageCapture() { currentCapture = outer_; }

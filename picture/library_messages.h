@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 void SetVerboseLibraryMessages(bool verbose);
 bool VerboseLibraryMessages();
@@ -16,3 +17,21 @@ void ReportLibraryMessage(std::string_view library, std::string_view text);
 
 // The last message reported, as "<library>: <text>"; empty when there was none.
 std::string LastLibraryMessage();
+
+// Collects the messages reported on the calling thread while it lives, for a caller that judges
+// what a library met (the decoders report on the thread that decodes). Captures nest: the innermost
+// one collects.
+class LibraryMessageCapture {
+ public:
+  LibraryMessageCapture();
+  ~LibraryMessageCapture();
+  LibraryMessageCapture(const LibraryMessageCapture&) = delete;
+  LibraryMessageCapture& operator=(const LibraryMessageCapture&) = delete;
+
+  const std::vector<std::string>& messages() const { return messages_; }
+
+ private:
+  friend void ReportLibraryMessage(std::string_view library, std::string_view text);
+  std::vector<std::string> messages_;
+  LibraryMessageCapture* outer_;
+};

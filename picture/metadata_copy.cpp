@@ -1,40 +1,18 @@
 #include "picture/metadata_copy.h"
 
-#include <exiv2/exiv2.hpp>
-#include <string>
+#include <zlib.h>
 
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "picture/exiv2_library.h"
 #include "picture/library_messages.h"
 
 namespace {
 
-void ReportExiv2Message(int, const char* message) {
-  ReportLibraryMessage("Exiv2", message ? message : "");
-}
-
-void UseExiv2() {
-  static const bool configured = [] {
-    Exiv2::LogMsg::setHandler(ReportExiv2Message);
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
-    Exiv2::XmpParser::initialize();
-    return true;
-  }();
-  static_cast<void>(configured);
-}
-
-Exiv2::Image::AutoPtr OpenWithMetadata(const std::filesystem::path& path) {
-  Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path.string());
-  image->readMetadata();
-  return image;
-}
-
-bool HasMetadata(Exiv2::Image& image) {
-  return !image.exifData().empty() || !image.xmpData().empty() || !image.xmpPacket().empty() ||
-         !image.iptcData().empty() || image.iccProfileDefined();
-}
-
-bool HoldsMetadata(Exiv2::Image& image) {
-  return (Exiv2::ImageFactory::checkMode(image.imageType(), Exiv2::mdExif) & Exiv2::amWrite) != 0;
-}
+// A JPEG segment holds 65535 bytes, less its length field and the XMP namespace mark.
+constexpr size_t kMaxJpegXmpPacket = 65535 - 2 - 29;
 
 template <typename Data, typename Key>
 void SetWherePresent(Data& data, const char* key, int32_t value) {
@@ -42,55 +20,100 @@ void SetWherePresent(Data& data, const char* key, int32_t value) {
   if (found != data.end()) *found = static_cast<uint32_t>(value);
 }
 
-void DescribeWrittenPixels(Exiv2::ExifData& exif, int32_t width, int32_t height) {
+void DescribeWrittenPixels(Exiv2::ExifData& exif, const WrittenPixels& pixels) {
   Exiv2::ExifThumb(exif).erase();
-  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelXDimension", width);
-  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelYDimension", height);
-  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Image.ImageWidth", width);
-  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Image.ImageLength", height);
+  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelXDimension", pixels.width);
+  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelYDimension", pixels.height);
+  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Image.ImageWidth", pixels.width);
+  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Image.ImageLength", pixels.height);
 }
 
-void DescribeWrittenPixels(Exiv2::XmpData& xmp, int32_t width, int32_t height) {
+void DescribeWrittenPixels(Exiv2::XmpData& xmp, const WrittenPixels& pixels) {
   for (auto datum = xmp.begin(); datum != xmp.end();) {
     datum = datum->key().rfind("Xmp.xmp.Thumbnails", 0) == 0 ? xmp.erase(datum) : datum + 1;
   }
-  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.exif.PixelXDimension", width);
-  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.exif.PixelYDimension", height);
-  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.tiff.ImageWidth", width);
-  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.tiff.ImageLength", height);
+  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.exif.PixelXDimension", pixels.width);
+  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.exif.PixelYDimension", pixels.height);
+  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.tiff.ImageWidth", pixels.width);
+  SetWherePresent<Exiv2::XmpData, Exiv2::XmpKey>(xmp, "Xmp.tiff.ImageLength", pixels.height);
 }
 
-// An XMP packet that Exiv2 could not parse is carried over as it is.
-void CopyXmp(Exiv2::Image& source, Exiv2::Image& target, int32_t width, int32_t height) {
-  if (source.xmpData().empty() && !source.xmpPacket().empty()) {
-    target.setXmpPacket(source.xmpPacket());
+bool HoldsMetadata(Exiv2::Image& image) {
+  return (Exiv2::ImageFactory::checkMode(image.imageType(), Exiv2::mdExif) & Exiv2::amWrite) != 0;
+}
+
+// The size of the packet Exiv2 writes for `xmp` (compact, without padding).
+size_t EncodedSize(const Exiv2::XmpData& xmp) {
+  std::string packet;
+  Exiv2::XmpParser::encode(packet, xmp,
+                           Exiv2::XmpParser::useCompactFormat | Exiv2::XmpParser::omitAllFormatting);
+  return packet.size();
+}
+
+void DropExtendedXmp(Exiv2::XmpData& xmp, const SourceMetadata& source) {
+  for (auto datum = xmp.begin(); datum != xmp.end();) {
+    datum = source.extendedXmpKeys.count(datum->key()) != 0 ? xmp.erase(datum) : datum + 1;
+  }
+}
+
+// The XMP of the target. A JPEG holds one segment of it: what does not fit is left out and said.
+void CopyXmp(const SourceMetadata& source, Exiv2::Image& target, const WrittenPixels& pixels,
+             std::vector<std::string>& warnings) {
+  const bool jpeg = target.imageType() == Exiv2::ImageType::jpeg;
+  if (source.xmp.empty() && !source.xmpPacket.empty()) {
+    // A packet that Exiv2 could not parse is carried over as it is.
+    if (jpeg && source.xmpPacket.size() > kMaxJpegXmpPacket) {
+      warnings.push_back("the XMP packet of " + std::to_string(source.xmpPacket.size()) +
+                         " bytes does not fit a JPEG and was left out");
+      return;
+    }
+    target.setXmpPacket(source.xmpPacket);
     target.writeXmpFromPacket(true);
     return;
   }
-  Exiv2::XmpData xmp = source.xmpData();
-  DescribeWrittenPixels(xmp, width, height);
+  Exiv2::XmpData xmp = source.xmp;
+  DescribeWrittenPixels(xmp, pixels);
+  if (jpeg && EncodedSize(xmp) > kMaxJpegXmpPacket && !source.extendedXmpKeys.empty()) {
+    DropExtendedXmp(xmp, source);
+    warnings.push_back("the extended XMP does not fit a JPEG and was left out");
+  }
+  if (jpeg && EncodedSize(xmp) > kMaxJpegXmpPacket) {
+    warnings.push_back("the XMP packet of " + std::to_string(EncodedSize(xmp)) +
+                       " bytes does not fit a JPEG and was left out");
+    xmp.clear();
+  }
   target.setXmpData(xmp);
   target.writeXmpFromPacket(false);
 }
 
-void CopyIccProfile(Exiv2::Image& source, Exiv2::Image& target) {
-  if (!source.iccProfileDefined()) return;
-  const Exiv2::DataBuf* profile = source.iccProfile();
-  Exiv2::DataBuf copy(profile->pData_, profile->size_);
+void CopyIccProfile(const SourceMetadata& source, Exiv2::Image& target,
+                    const WrittenPixels& pixels, std::vector<std::string>& warnings) {
+  if (source.iccProfile.empty()) return;
+  const std::string space = IccColourSpace(source.iccProfile);
+  const std::string written = pixels.components == 1 ? "GRAY" : "RGB ";
+  if (space != written) {
+    warnings.push_back("the ICC profile describes " + (space.empty() ? "no" : space) +
+                       " colours, not the written pixels, and was left out");
+    target.clearIccProfile();
+    return;
+  }
+  Exiv2::DataBuf copy(reinterpret_cast<const Exiv2::byte*>(source.iccProfile.data()),
+                      static_cast<long>(source.iccProfile.size()));
   target.setIccProfile(copy, false);
 }
 
-bool WriteMetadata(Exiv2::Image& source, const std::filesystem::path& targetPath, int32_t width,
-                   int32_t height) {
+bool WriteWithExiv2(const SourceMetadata& source, const std::filesystem::path& targetPath,
+                    const WrittenPixels& pixels, std::vector<std::string>& warnings) {
   try {
-    Exiv2::Image::AutoPtr target = OpenWithMetadata(targetPath);
+    Exiv2::Image::AutoPtr target = Exiv2::ImageFactory::open(targetPath.string());
+    target->readMetadata();
     if (!HoldsMetadata(*target)) return false;
-    Exiv2::ExifData exif = source.exifData();
-    DescribeWrittenPixels(exif, width, height);
+    Exiv2::ExifData exif = source.exif;
+    DescribeWrittenPixels(exif, pixels);
     target->setExifData(exif);
-    CopyXmp(source, *target, width, height);
-    target->setIptcData(source.iptcData());
-    CopyIccProfile(source, *target);
+    CopyXmp(source, *target, pixels, warnings);
+    target->setIptcData(source.iptc);
+    CopyIccProfile(source, *target, pixels, warnings);
     target->writeMetadata();
     return false;
   } catch (const Exiv2::AnyError& error) {
@@ -99,18 +122,51 @@ bool WriteMetadata(Exiv2::Image& source, const std::filesystem::path& targetPath
   }
 }
 
+std::string PngChunk(std::string_view typeAndData) {
+  const auto length = static_cast<uint32_t>(typeAndData.size() - 4);
+  std::string chunk;
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(length >> shift);
+  chunk += typeAndData;
+  const auto crc = static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()),
+            static_cast<uInt>(typeAndData.size())));
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(crc >> shift);
+  return chunk;
+}
+
+// The source's gAMA, cHRM and sRGB chunks, placed after the target's header chunk, where the PNG
+// standard wants them (before the image data). Exiv2 knows none of the three.
+bool WritePngColourChunks(const SourceMetadata& source, const std::filesystem::path& target) {
+  constexpr size_t kSignatureAndHeader = 8 + 8 + 13 + 4;
+  std::ifstream in(target, std::ios::binary);
+  std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad() || png.size() < kSignatureAndHeader || png.compare(12, 4, "IHDR") != 0) return true;
+  std::string chunks;
+  for (const std::string& chunk : source.pngColourChunks) chunks += PngChunk(chunk);
+  png.insert(kSignatureAndHeader, chunks);
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  out.write(png.data(), static_cast<std::streamsize>(png.size()));
+  out.flush();
+  return !out;
+}
+
+bool IsPng(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char signature[8] = {};
+  in.read(signature, sizeof signature);
+  return in && std::string_view(signature, sizeof signature) == "\x89PNG\r\n\x1a\n";
+}
+
+bool HasExiv2Part(const SourceMetadata& source) {
+  return !source.exif.empty() || !source.xmp.empty() || !source.xmpPacket.empty() ||
+         !source.iptc.empty() || !source.iccProfile.empty();
+}
+
 }  // namespace
 
-bool CopyMetadata(const std::filesystem::path& source, const std::filesystem::path& target,
-                  int32_t width, int32_t height) {
+bool CopyMetadata(const SourceMetadata& source, const std::filesystem::path& target,
+                  const WrittenPixels& pixels, std::vector<std::string>& warnings) {
   UseExiv2();
-  Exiv2::Image::AutoPtr sourceImage;
-  try {
-    sourceImage = OpenWithMetadata(source);
-  } catch (const Exiv2::AnyError& error) {
-    ReportLibraryMessage("Exiv2", error.what());
-    return false;
-  }
-  if (!HasMetadata(*sourceImage)) return false;
-  return WriteMetadata(*sourceImage, target, width, height);
+  if (HasExiv2Part(source) && WriteWithExiv2(source, target, pixels, warnings)) return true;
+  return !source.pngColourChunks.empty() && IsPng(target) && WritePngColourChunks(source, target);
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "picture/pic_buf.h"
@@ -26,15 +27,19 @@ struct ExifSummary {
   bool operator==(const ExifSummary&) const = default;
 };
 
+struct SourceMetadata;  // picture/source_metadata.h
+
 struct PhotoDocument {
   SBxPicBuf sourcePicture;    // the photo as loaded: 1 or 3 components (B, G, R), 8 or 16 bits
   SBxPicBuf denoisedPicture;  // what is shown and saved; same geometry and depth as sourcePicture
   SBxPicBuf alphaPlane;       // 1 component, geometry and depth of sourcePicture; empty if none
   ExifSummary exif;
+  // The metadata of the opened file, read when it was opened, that saving writes into the result;
+  // null for a picture that was not opened from a file.
+  std::shared_ptr<const SourceMetadata> metadata;
 };
 
-// The full path of the loaded photo: where saving takes the metadata from, and the default output
-// name. Set by every successful open; never longer than kMaxPhotoPathBytes (UTF-8).
+// The full path of the loaded photo: the default output name. Set by every successful open; never longer than kMaxPhotoPathBytes (UTF-8).
 inline constexpr std::size_t kMaxPhotoPathBytes = 1023;
 inline std::filesystem::path currentPhotoPath;
 
@@ -45,6 +50,7 @@ inline void InitPhotoDocument(PhotoDocument& document) {
   CBxPicBufAPI::Init(document.denoisedPicture);
   CBxPicBufAPI::Init(document.alphaPlane);
   document.exif = ExifSummary{};
+  document.metadata.reset();
 }
 
 // Releases every buffer of the document and clears its texts; it may be opened again afterwards.
@@ -53,4 +59,5 @@ inline void ReleasePhotoDocument(PhotoDocument& document) {
   CBxPicBufAPI::DoneHeap(document.denoisedPicture);
   CBxPicBufAPI::DoneHeap(document.alphaPlane);
   document.exif = ExifSummary{};
+  document.metadata.reset();
 }

@@ -1,7 +1,6 @@
 #include "picture/photo_loading.h"
 
-#include <limits>
-#include <system_error>
+#include <memory>
 #include <utility>
 
 #include "app/localisation.h"
@@ -10,6 +9,9 @@
 #include "picture/bitmap_pixels.h"
 #include "picture/exif_summary.h"
 #include "picture/freeimage_library.h"
+#include "picture/photo_decoder.h"
+#include "picture/photo_file.h"
+#include "picture/source_metadata.h"
 #include "platform/notice.h"
 
 namespace {
@@ -35,49 +37,44 @@ bool ConvertPixels(SBxPicBuf& picture, SBxPicBuf& alpha, FIBITMAP* bitmap) {
   return false;
 }
 
-// The photo's pixels and texts, read into temporaries so that a refused file leaves the document
-// as it was.
+// The photo's pixels, texts and metadata, read into temporaries so that a refused file leaves the
+// document as it was.
 struct LoadedPhoto {
   ScopedPicBuf picture;
   ScopedPicBuf alpha;
   ExifSummary exif;
+  std::shared_ptr<const SourceMetadata> metadata;
 };
 
-// Reads only the header where the format allows it, so that a file claiming a gigantic size is
-// refused before its decoder allocates anything. Formats without header-only loading are checked
-// after decoding, before their pixels are copied.
-OpenFailure CheckHeader(const std::filesystem::path& path, FREE_IMAGE_FORMAT format,
-                        uint64_t maxPixels) {
-  if (!FreeImage_FIFSupportsNoPixels(format)) return OpenFailure::kNone;
-  const UniqueBitmap header = LoadBitmap(path, format, FIF_LOAD_NOPIXELS);
-  if (!header) return OpenFailure::kUnreadable;
-  return FitsPhotoLimits(header.get(), maxPixels) ? OpenFailure::kNone : OpenFailure::kTooLarge;
-}
-
-OpenFailure DecodePhoto(LoadedPhoto& loaded, const std::filesystem::path& path,
-                        FREE_IMAGE_FORMAT format, uint64_t maxPixels) {
-  const AllocationWatch allocations;
-  const UniqueBitmap bitmap = LoadBitmap(path, format);
-  if (!bitmap) return OpenFailure::kUnreadable;
-  if (!FitsPhotoLimits(bitmap.get(), maxPixels)) return OpenFailure::kTooLarge;
-  if (!ConvertBitmapToPicture(loaded.exif, *loaded.picture, *loaded.alpha, bitmap.get())) {
-    return OpenFailure::kNone;
+void NoteWhatWasLeftOut(const DecodedPhoto& decoded, OpenOutcome& outcome) {
+  if (!decoded.damage.empty()) {
+    outcome.damage = decoded.damage;
+    outcome.notes.push_back("damaged: " + decoded.damage + "; opened what could be read");
   }
-  return allocations.Failed() ? OpenFailure::kOutOfMemory : OpenFailure::kUnreadable;
+  if (decoded.pages > 1) {
+    outcome.notes.push_back("only the first of its " + std::to_string(decoded.pages) +
+                            " pages is denoised");
+  }
 }
 
 OpenFailure LoadPhoto(LoadedPhoto& loaded, const std::filesystem::path& path,
-                      uint64_t maxPixels) {
+                      const OpenOptions& options, OpenOutcome& outcome) {
   if (path.native().size() > kMaxPhotoPathBytes) return OpenFailure::kPathTooLong;
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
-    return error ? OpenFailure::kUnreadable : OpenFailure::kMissing;
+  PhotoFile file;
+  const OpenFailure opened = file.Open(path);
+  if (opened != OpenFailure::kNone) return opened;
+  const FREE_IMAGE_FORMAT format = PhotoFormat(file, path);
+  if (format == FIF_UNKNOWN) return OpenFailure::kNotAPhoto;
+  const AllocationWatch allocations;
+  const DecodedPhoto decoded = DecodePhoto(file, format, {options.maxPixels, options.acceptDamaged});
+  outcome.damage = decoded.damage;
+  if (decoded.failure != OpenFailure::kNone) return decoded.failure;
+  if (ConvertBitmapToPicture(loaded.exif, *loaded.picture, *loaded.alpha, decoded.bitmap.get())) {
+    return allocations.Failed() ? OpenFailure::kOutOfMemory : OpenFailure::kUnreadable;
   }
-  const FREE_IMAGE_FORMAT format = ReadableFormatOf(path);
-  if (format == FIF_UNKNOWN) return OpenFailure::kUnreadable;
-  const OpenFailure header = CheckHeader(path, format, maxPixels);
-  if (header != OpenFailure::kNone) return header;
-  return DecodePhoto(loaded, path, format, maxPixels);
+  loaded.metadata = ReadSourceMetadata(file, decoded.bitmap.get());
+  NoteWhatWasLeftOut(decoded, outcome);
+  return OpenFailure::kNone;
 }
 
 // Hands the loaded buffers over to the document; the document's old storage goes with the
@@ -86,14 +83,7 @@ void TakeOver(PhotoDocument& document, LoadedPhoto& loaded) {
   std::swap(document.sourcePicture, *loaded.picture);
   std::swap(document.alphaPlane, *loaded.alpha);
   document.exif = std::move(loaded.exif);
-}
-
-int32_t NoticeFor(OpenFailure failure) {
-  switch (failure) {
-    case OpenFailure::kTooLarge: return kStringPhotoTooLarge;
-    case OpenFailure::kOutOfMemory: return kStringOutOfMemory;
-    default: return kStringImageFormatNotSupported;
-  }
+  document.metadata = std::move(loaded.metadata);
 }
 
 }  // namespace
@@ -102,8 +92,14 @@ std::string OpenFailureReason(OpenFailure failure) {
   switch (failure) {
     case OpenFailure::kNone: return "";
     case OpenFailure::kPathTooLong: return "the path is longer than 1023 bytes";
-    case OpenFailure::kMissing: return "the file is gone";
-    case OpenFailure::kUnreadable: return "not a photo that can be read";
+    case OpenFailure::kMissing: return "no such file";
+    case OpenFailure::kFolder: return "a folder, not a photo";
+    case OpenFailure::kNotAFile: return "not a regular file (a pipe, a device or a socket)";
+    case OpenFailure::kNoPermission: return "permission denied";
+    case OpenFailure::kReadError: return "the file could not be read";
+    case OpenFailure::kNotAPhoto: return "not a photo that can be read";
+    case OpenFailure::kUnreadable: return "a photo format or layout that cannot be read";
+    case OpenFailure::kDamaged: return "the photo is damaged";
     case OpenFailure::kTooLarge: return "larger than \"Max Megapixels\" allows";
     case OpenFailure::kOutOfMemory: return "not enough memory";
   }
@@ -114,29 +110,44 @@ uint64_t MaxPhotoPixels() {
   return uint64_t{1'000'000} * static_cast<uint64_t>(LoadMaxMegapixels());
 }
 
-bool FitsPhotoLimits(FIBITMAP* bitmap, uint64_t maxPixels) {
-  const uint64_t pixels = uint64_t{FreeImage_GetWidth(bitmap)} * FreeImage_GetHeight(bitmap);
-  const uint64_t bytes = pixels * FreeImage_GetBPP(bitmap) / 8;
-  return pixels <= maxPixels &&
-         bytes <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+std::string OpenFailureNotice(const OpenOutcome& outcome, const std::filesystem::path& path) {
+  switch (outcome.failure) {
+    case OpenFailure::kNone: return "";
+    case OpenFailure::kNotAPhoto:
+    case OpenFailure::kUnreadable: return LocalisedString(kStringImageFormatNotSupported);
+    case OpenFailure::kTooLarge: return LocalisedString(kStringPhotoTooLarge);
+    case OpenFailure::kOutOfMemory: return LocalisedString(kStringOutOfMemory);
+    case OpenFailure::kDamaged:
+      return LocalisedString(kStringPhotoDamaged) + " " + path.string() + "\n" + outcome.damage;
+    default: return path.string() + ": " + OpenFailureReason(outcome.failure);
+  }
 }
 
 bool OpenPhoto(PhotoDocument& document, const std::filesystem::path& path, bool quiet) {
   if (path.empty()) return true;
-  const OpenFailure failure = OpenPhotoFile(document, path, MaxPhotoPixels());
-  if (failure == OpenFailure::kNone) return false;
-  if (!quiet) ShowNotice("", LocalisedString(NoticeFor(failure)));
+  const OpenOutcome outcome = OpenPhotoFile(document, path, OpenOptions{MaxPhotoPixels(), false});
+  if (outcome.failure == OpenFailure::kNone) return false;
+  if (!quiet) ShowNotice("", OpenFailureNotice(outcome, path));
   return true;
+}
+
+OpenOutcome OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& path,
+                          const OpenOptions& options) {
+  LoadedPhoto loaded;
+  OpenOutcome outcome;
+  outcome.failure = LoadPhoto(loaded, path, options, outcome);
+  if (outcome.failure != OpenFailure::kNone) {
+    outcome.notes.clear();
+    return outcome;
+  }
+  TakeOver(document, loaded);
+  currentPhotoPath = path;
+  return outcome;
 }
 
 OpenFailure OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& path,
                           uint64_t maxPixels) {
-  LoadedPhoto loaded;
-  const OpenFailure failure = LoadPhoto(loaded, path, maxPixels);
-  if (failure != OpenFailure::kNone) return failure;
-  TakeOver(document, loaded);
-  currentPhotoPath = path;
-  return OpenFailure::kNone;
+  return OpenPhotoFile(document, path, OpenOptions{maxPixels, false}).failure;
 }
 
 bool ConvertBitmapToPicture(ExifSummary& summary, SBxPicBuf& picture, SBxPicBuf& alpha,

@@ -1,6 +1,7 @@
-// Opening a photo: an image file becomes the picture and alpha plane of the PhotoDocument and the
-// display texts of its EXIF record. FreeImage reads and decodes the file; bitmap_pixels.h says
-// which of its layouts are accepted and how they are laid out in picture buffers.
+// Opening a photo: an image file becomes the picture and alpha plane of the PhotoDocument, the
+// display texts of its EXIF record and the metadata that saving carries over. The file is opened
+// once (photo_file.h) and decoded by FreeImage through photo_decoder.h; bitmap_pixels.h says which
+// of its layouts are accepted and how they are laid out in picture buffers.
 #pragma once
 
 #include <FreeImage.h>
@@ -8,51 +9,51 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "picture/open_failure.h"
 #include "picture/photo_document.h"
-
-// Why a photo could not be opened.
-enum class OpenFailure {
-  kNone,
-  kPathTooLong,  // longer than kMaxPhotoPathBytes
-  kMissing,      // no file at the path (any more)
-  kUnreadable,   // not a format that can be read, a failed decode, or a refused pixel layout
-  kTooLarge,     // more pixels than allowed, or more bytes than a picture buffer holds
-  kOutOfMemory,  // the pixels could not be allocated
-};
-
-// A short English description of a failure for logs and the command line ("" for kNone).
-std::string OpenFailureReason(OpenFailure failure);
 
 // The pixel limit that "Max Megapixels" in the settings file sets.
 uint64_t MaxPhotoPixels();
 
-// Whether a bitmap of that size and depth stays within `maxPixels` and within what a picture buffer
-// holds. Only the header is needed: FreeImage reports the size of a bitmap loaded with
-// FIF_LOAD_NOPIXELS.
-bool FitsPhotoLimits(FIBITMAP* bitmap, uint64_t maxPixels);
+struct OpenOptions {
+  uint64_t maxPixels = 0;      // photos with more pixels are refused (kTooLarge)
+  bool acceptDamaged = false;  // open what a damaged file holds instead of refusing it
+};
 
-// Opens the photo at `path` (UTF-8) into `document`. False on success: `sourcePicture` and
-// `alphaPlane` are replaced (the alpha plane is left empty when the file has none), `exif` is
-// refilled and `currentPhotoPath` is set. True on failure, which changes nothing of the document or
-// `currentPhotoPath`: an unknown or unreadable format, a failed load, a refused pixel layout, a
-// path longer than kMaxPhotoPathBytes. Unless `quiet`, a failure raises the notice "Image format
-// not supported!" (localised string 30, default caption). `denoisedPicture` is left to the caller,
-// which sets it to a copy of the new `sourcePicture`.
+struct OpenOutcome {
+  OpenFailure failure = OpenFailure::kNone;
+  // For kDamaged: what the decoder met (also when the damage was accepted).
+  std::string damage;
+  // Said about a photo that did open: damage that was accepted, pages that were left out.
+  std::vector<std::string> notes;
+};
+
+// Opens the photo at `path` (UTF-8) into `document`. On success `sourcePicture` and `alphaPlane`
+// are replaced (the alpha plane is left empty when the file has none), `exif` and `metadata` are
+// refilled and `currentPhotoPath` is set. A failure changes nothing of the document or
+// `currentPhotoPath`. `denoisedPicture` is left to the caller, which sets it to a copy of the new
+// `sourcePicture`.
+OpenOutcome OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& path,
+                          const OpenOptions& options);
+
+// The same with a pixel limit and no damage accepted; returns only the failure.
+OpenFailure OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& path,
+                          uint64_t maxPixels);
+
+// The text that tells a person why `path` did not open: "Image format not supported!" (localised
+// string 30), "The photo is too large to open…" (156), "There is not enough memory…" (157), "The
+// photo is damaged:" (158) with the path and what was wrong, or the path and what the system said
+// ("permission denied", "a folder, not a photo", …).
+std::string OpenFailureNotice(const OpenOutcome& outcome, const std::filesystem::path& path);
+
+// OpenPhotoFile with the pixel limit of the settings, raising OpenFailureNotice as a notice (default
+// caption) on failure unless `quiet`. False on success, true on failure.
 //
 // An empty path stands for "ask the user which file"; choosing a file is the desktop application's
 // part, so here it returns true without a notice, as a cancelled choice does.
-//
-// Before the pixels are decoded the file's header is read and a photo over MaxPhotoPixels() is
-// refused with the notice "The photo is too large to open…" (localised string 156); a photo whose
-// pixels cannot be allocated raises "There is not enough memory…" (157).
 bool OpenPhoto(PhotoDocument& document, const std::filesystem::path& path, bool quiet);
-
-// What OpenPhoto does without notices and with the pixel limit given: kNone on success, with the
-// document and `currentPhotoPath` set as OpenPhoto sets them; otherwise why the photo was refused,
-// with nothing changed.
-OpenFailure OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& path,
-                          uint64_t maxPixels);
 
 // Reads the EXIF summary of `bitmap` into `summary`, then its pixels into `picture` and, for a
 // bitmap with an alpha channel, `alpha`. Both records must have been initialised (`Init`); on

@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "picture/bitmap_pixels.h"
 #include "picture/metadata_copy.h"
+#include "picture/source_metadata.h"
 #include "picture/staged_output.h"
 
 std::atomic<int32_t> jpegQuality{kDefaultJpegQuality};
@@ -74,49 +75,28 @@ std::optional<BitmapLayout> LayoutToWrite(const SBxPicBuf& picture, bool withAlp
   return layout;
 }
 
-// FreeImage's part of the metadata: everything it read from the source and its ICC profile. Only
-// the source's header is read where the format allows it. (FreeImage 3.18 takes the profile of a
-// TIFF file that has an EXIF directory from memory libtiff has already released; the metadata
-// copy after the write puts the source's true profile in its place.)
-void CloneSourceMetadata(FIBITMAP* bitmap, const std::filesystem::path& source) {
-  const FREE_IMAGE_FORMAT format = ReadableFormatOf(source);
-  if (format == FIF_UNKNOWN || format == FIF_GIF) throw UnsupportedImageFormat(source.string());
-  const int headerOnly = FreeImage_FIFSupportsNoPixels(format) ? FIF_LOAD_NOPIXELS : 0;
-  const UniqueBitmap sourceBitmap = LoadBitmap(source, format, headerOnly);
-  if (!sourceBitmap) throw ImageReadError("");
-  FreeImage_CloneMetadata(bitmap, sourceBitmap.get());
-  const FIICCPROFILE* profile = FreeImage_GetICCProfile(sourceBitmap.get());
-  if (profile && profile->data && profile->size > 0) {
-    FreeImage_CreateICCProfile(bitmap, profile->data, profile->size);
-  }
-}
-
 int SaveFlags(FREE_IMAGE_FORMAT format) {
   if (format != FIF_JPEG) return 0;
   const int32_t quality = jpegQuality;
   return quality >= 1 ? std::min(quality, kMaxJpegQuality) : kFallbackJpegQuality;
 }
 
-// Some writers check the ICC profile and refuse the whole file over a profile they dislike (libpng
-// wants a D50 illuminant, for one); the file is then written without it, and the metadata copy
-// that follows carries the profile over as it is.
-bool SaveBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& path) {
-  if (!SaveBitmapFile(format, bitmap, path, SaveFlags(format))) return false;
-  if (FreeImage_GetICCProfile(bitmap)->size == 0) return true;
-  FreeImage_DestroyICCProfile(bitmap);
-  return SaveBitmapFile(format, bitmap, path, SaveFlags(format));
-}
-
-// The bitmap is released once the file is written, before the metadata copy reads the file back
-// into memory: a 16-bit 24-megapixel photo would otherwise hold both at once.
+// The bitmap is released once the file is written, before Exiv2 reads the file back into memory to
+// complete its metadata: a 16-bit 24-megapixel photo would otherwise hold both at once.
 bool WriteBitmap(UniqueBitmap bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& output,
-                 const std::filesystem::path& source) {
+                 const SourceMetadata* metadata, std::vector<std::string>& warnings) {
   StagedOutput staged(output);
-  if (staged.Failed() || SaveBitmap(bitmap.get(), format, staged.TemporaryPath())) return true;
-  const auto width = static_cast<int32_t>(FreeImage_GetWidth(bitmap.get()));
-  const auto height = static_cast<int32_t>(FreeImage_GetHeight(bitmap.get()));
+  if (staged.Failed() ||
+      SaveBitmapFile(format, bitmap.get(), staged.TemporaryPath(), SaveFlags(format))) {
+    return true;
+  }
+  const WrittenPixels pixels{static_cast<int32_t>(FreeImage_GetWidth(bitmap.get())),
+                             static_cast<int32_t>(FreeImage_GetHeight(bitmap.get())),
+                             FreeImage_GetColorType(bitmap.get()) == FIC_MINISBLACK ? 1u : 3u};
   bitmap.reset();
-  if (!source.empty() && CopyMetadata(source, staged.TemporaryPath(), width, height)) return true;
+  if (metadata != nullptr && CopyMetadata(*metadata, staged.TemporaryPath(), pixels, warnings)) {
+    return true;
+  }
   return staged.Commit();
 }
 
@@ -135,25 +115,25 @@ int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerCom
 }
 
 int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
-              const std::filesystem::path& source) {
-  if (SavePhotoAtQuality(document, output, source, LoadJpegQuality())) return 1;
+              std::vector<std::string>* warnings) {
+  if (SavePhotoAtQuality(document, output, LoadJpegQuality(), warnings)) return 1;
   StoreJpegQuality(jpegQuality);
   return 0;
 }
 
 bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& output,
-                        const std::filesystem::path& source, int32_t quality) {
+                        int32_t quality, std::vector<std::string>* warnings) {
   const SBxPicBuf& picture = document.denoisedPicture;
   if (!picture.data || output.empty()) return true;
   jpegQuality = quality;
   const int32_t index = OutputTypeIndex(output, picture.bitsPerComponent);
-  return SavePictureWithMetadata(picture, &document.alphaPlane, output, source,
-                                 kOutputTypes[index].format);
+  return SavePictureWithMetadata(picture, &document.alphaPlane, output, document.metadata.get(),
+                                 kOutputTypes[index].format, warnings);
 }
 
 bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
-                             const std::filesystem::path& output,
-                             const std::filesystem::path& source, FREE_IMAGE_FORMAT format) {
+                             const std::filesystem::path& output, const SourceMetadata* metadata,
+                             FREE_IMAGE_FORMAT format, std::vector<std::string>* warnings) {
   UseFreeImage();
   const FREE_IMAGE_FORMAT outputFormat = WritableFormat(output, format);
   const bool withAlpha = AlphaFits(picture, alpha);
@@ -161,8 +141,12 @@ bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
   if (!layout) return true;
   UniqueBitmap bitmap = BitmapOfLayout(picture, layout->HasAlpha() ? alpha : nullptr, *layout);
   if (!bitmap) return true;
-  if (!source.empty()) CloneSourceMetadata(bitmap.get(), source);
-  return WriteBitmap(std::move(bitmap), outputFormat, output, source);
+  if (metadata != nullptr && metadata->freeImageMetadata) {
+    FreeImage_CloneMetadata(bitmap.get(), metadata->freeImageMetadata.get());
+  }
+  std::vector<std::string> unused;
+  return WriteBitmap(std::move(bitmap), outputFormat, output, metadata,
+                     warnings != nullptr ? *warnings : unused);
 }
 
 UniqueBitmap PictureToBitmap(const SBxPicBuf& picture, const SBxPicBuf* alpha) {

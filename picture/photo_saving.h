@@ -1,6 +1,6 @@
 // Saving a photo: the document's denoised picture, with its alpha plane where the format holds
-// one, is written through FreeImage, and the metadata and ICC profile of the file the photo was
-// loaded from are carried over (metadata_copy.h). Every write goes to a temporary file beside the
+// one, is written through FreeImage, and the metadata and ICC profile read when the photo was
+// opened are carried over (metadata_copy.h). Every write goes to a temporary file beside the
 // output that replaces the output only when the whole save has succeeded, so a failed save leaves
 // no partial file and keeps an earlier one.
 #pragma once
@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "picture/freeimage_library.h"
 #include "picture/image_errors.h"
@@ -37,33 +39,34 @@ int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerCom
 extern std::atomic<int32_t> jpegQuality;
 
 // Writes `document.denoisedPicture` and its alpha plane to `output` (UTF-8), in the format that
-// OutputTypeIndex gives, with the metadata of `source` (the opened photo; empty for none).
+// OutputTypeIndex gives, with the document's metadata (none for a picture not opened from a file).
 // 0 on success, after which the JPEG quality is stored in the settings. 1 when nothing was saved:
 // no denoised picture, an empty output path (choosing a name is the desktop application's part),
 // or a failed write; a failed write leaves any earlier file at `output` as it was and stores
-// nothing. The exceptions of SavePictureWithMetadata pass through.
+// nothing. Metadata that the output cannot hold is said in `warnings`, when given. The exception of
+// SavePictureWithMetadata passes through.
 int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
-              const std::filesystem::path& source);
+              std::vector<std::string>* warnings = nullptr);
 
 // What SavePhoto does without the settings file: writes the denoised picture at JPEG quality
 // `quality` (which becomes `jpegQuality`), reading and storing nothing. True when nothing was saved;
-// the exceptions of SavePictureWithMetadata pass through. The command line saves this way, so that
+// the exception of SavePictureWithMetadata passes through. The command line saves this way, so that
 // it never changes the desktop application's settings.
 bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& output,
-                        const std::filesystem::path& source, int32_t quality);
+                        int32_t quality, std::vector<std::string>* warnings = nullptr);
 
 // Writes `picture` (and `alpha`, when it has storage, matches the picture's size and depth, and the
 // format holds an alpha channel; for other formats it is left out) to `output` in `format`, or in
-// the format FreeImage finds from the output name when `format` is FIF_UNKNOWN. When `source` is
-// not empty its metadata (EXIF, XMP, IPTC) and ICC profile are carried over. True when nothing was
-// written (no bitmap could be made, or writing, completing the metadata or renaming failed).
-// Throws UnsupportedImageFormat with an empty path when the format is unknown, cannot be written,
-// is GIF, or cannot hold the picture (16-bit pictures go only to TIFF and PNG); with the source's
-// path when the source's format cannot be read (or is GIF). Throws ImageReadError with an empty
-// path when the source cannot be loaded.
+// the format FreeImage finds from the output name when `format` is FIF_UNKNOWN. When `metadata` is
+// given, the source's metadata (EXIF, XMP, IPTC), ICC profile and PNG colour chunks are carried
+// over (metadata_copy.h), and what the output cannot hold is said in `warnings`. True when nothing
+// was written (no bitmap could be made, or writing, completing the metadata or renaming failed, or
+// a signal asked the process to end before the result replaced the output). Throws
+// UnsupportedImageFormat with an empty path when the format is unknown, cannot be written, is GIF,
+// or cannot hold the picture (16-bit pictures go only to TIFF and PNG).
 bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
-                             const std::filesystem::path& output,
-                             const std::filesystem::path& source, FREE_IMAGE_FORMAT format);
+                             const std::filesystem::path& output, const SourceMetadata* metadata,
+                             FREE_IMAGE_FORMAT format, std::vector<std::string>* warnings = nullptr);
 
 // A new bitmap of the picture's size and depth holding the picture, with an alpha channel when
 // `alpha` is given, has storage and matches the picture (colour pictures only; see

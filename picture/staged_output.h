@@ -1,15 +1,17 @@
 // A file written under a temporary name in its target's folder and renamed over the target only
-// once everything written into it has succeeded, so that a failed save never leaves a truncated
-// file behind or destroys an earlier one. Unless committed, the temporary file is removed when the
-// object goes.
+// once everything written into it has succeeded, so that a failed or interrupted save never leaves
+// a truncated file behind or destroys an earlier one. Unless committed, the temporary file is
+// removed when the object goes.
 #pragma once
 
 #include <filesystem>
 
 class StagedOutput {
  public:
-  // Creates an empty temporary file beside `target` (a hidden name: "." + the target's name + a
-  // unique suffix), with the permissions a new file gets. `Failed()` when that is not possible, for
+  // Creates an empty temporary file beside `target`, with the permissions a new file gets. Its
+  // name is hidden and short, whatever the target's name: ".stillgrain-PID-N.part". Temporary files
+  // of this kind that earlier processes left in the folder (killed before they could remove them)
+  // are removed first, once per folder and process. `Failed()` when the file cannot be made, for
   // instance because the folder does not exist.
   explicit StagedOutput(std::filesystem::path target);
   ~StagedOutput();
@@ -19,8 +21,9 @@ class StagedOutput {
   bool Failed() const { return temporary_.empty(); }
   const std::filesystem::path& TemporaryPath() const { return temporary_; }
 
-  // Renames the temporary file over the target. True on failure (the target is left as it was and
-  // the temporary file is removed).
+  // Renames the temporary file over the target. True on failure, and when a signal has asked the
+  // process to end (platform/termination.h): the target is then left as it was and the temporary
+  // file is removed.
   bool Commit();
 
  private:

@@ -18,6 +18,7 @@ PACKAGES=(
   libfreeimage-dev
   libexiv2-dev
   libsimpleini-dev
+  zlib1g-dev
   # the graphics-card filter: OpenGL with GLEW and GLU, EGL for an off-screen context, and Mesa's
   # software renderer where there is no card
   libglew-dev

@@ -82,7 +82,7 @@ bool WriteNoisyCrop(const fs::path& photo, const fs::path& output) {
     }
   }
   CBxPicBufAPI::DoneHeap(document.alphaPlane);
-  const bool failed = SavePhotoAtQuality(document, output, photo, 95);
+  const bool failed = SavePhotoAtQuality(document, output, 95);
   ReleasePhotoDocument(document);
   return !failed;
 }

@@ -25,6 +25,9 @@ class RecordingObserver : public BatchObserver {
     if (abortAfter > 0 && done.size() == static_cast<size_t>(abortAfter)) batchAbort = 1;
   }
   void FileSkipped(const fs::path& input, const std::string&) override { skipped.push_back(input); }
+  void FolderSkipped(const fs::path& folder, const std::string&) override {
+    skippedFolders.push_back(folder);
+  }
 
   struct Done {
     fs::path input, output;
@@ -33,6 +36,7 @@ class RecordingObserver : public BatchObserver {
   };
   std::vector<Done> done;
   std::vector<fs::path> skipped;
+  std::vector<fs::path> skippedFolders;
   int abortAfter = 0;
 };
 
@@ -73,12 +77,12 @@ TEST_F(BatchRunnerTest, WritesEachResultIntoTheDenoisedFolderBesideIt) {
   EXPECT_EQ(observer.done[2].output, root_ / "s/denoised/c.tif");
 }
 
-TEST_F(BatchRunnerTest, SecondRunSkipsTheDenoisedFoldersButCountsThem) {
+TEST_F(BatchRunnerTest, SecondRunNeitherEntersNorCountsTheDenoisedFolders) {
   WritePhoto(root_ / "a.jpg", 40, 30);
   WritePhoto(root_ / "s/c.tif", 20, 44);
   RecordingObserver first;
   Run(first);
-  EXPECT_EQ(CountBatchImages(root_.path()), 4u);
+  EXPECT_EQ(CountBatchImages(root_.path()), 2u);
   RecordingObserver second;
   const BatchSummary summary = Run(second);
   EXPECT_EQ(summary.denoised, 2u);
@@ -134,7 +138,7 @@ TEST_F(BatchRunnerTest, NeverWritesThroughALinkOntoThePhotos) {
   const BatchSummary summary = Run(observer);
   EXPECT_EQ(summary.failed, 1u);
   ASSERT_EQ(observer.done.size(), 1u);
-  EXPECT_EQ(observer.done[0].outcome, BatchOutcome::kWriteFailed);
+  EXPECT_EQ(observer.done[0].outcome, BatchOutcome::kFailed);
   EXPECT_NE(observer.done[0].reason.find("cannot be created"), std::string::npos);
   EXPECT_EQ(testphotos::ReadBytes(root_ / "a.png"), original);
 }

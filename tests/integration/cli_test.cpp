@@ -223,20 +223,30 @@ TEST_F(CliTest, GraphicsCardRunsAgreeWithTheCpuOrFallBackToIt) {
   EXPECT_EQ(Run("selftest", "__EGL_VENDOR_LIBRARY_FILENAMES=/dev/null").status, 2);
 }
 
-TEST_F(CliTest, BatchNamesEachSkippedFileWithItsReasonAndCountsThem) {
+// Photos that cannot be opened are not denoised: each is named with its reason, counted as failed,
+// listed again at the end, and the batch exits with 2.
+TEST_F(CliTest, BatchNamesEachPhotoItCouldNotDenoiseAndExitsWithTwo) {
   WritePhoto("tree/a.png", 24, 24);
   testphotos::WriteBytes(work_ / "tree/b.jpg", "cut short");
   fs::create_directories(work_ / "config/StillgrainGPU20");
   testphotos::WriteBytes(work_ / "config/StillgrainGPU20/StillgrainGPU20.txt",
                          "[General]\nMax Megapixels=1\n");
   WritePhoto("tree/c.png", 1100, 1000);
+  testphotos::WriteBytes(work_ / "tree/notes.txt", "not a photo");
   const Result result = Run("batch tree");
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_NE(result.err.find("skipped (not a photo that can be read): tree/b.jpg"),
+  EXPECT_EQ(result.status, 2) << result.err;
+  EXPECT_NE(result.err.find("not denoised: tree/b.jpg (a photo format or layout that cannot be "
+                            "read)"),
             std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("skipped (larger than \"Max Megapixels\" allows): tree/c.png"),
+  EXPECT_NE(result.err.find("not denoised: tree/c.png (larger than \"Max Megapixels\" allows)"),
             std::string::npos) << result.err;
-  EXPECT_NE(result.out.find("1 denoised, 0 too small, 0 failed, 2 skipped"), std::string::npos)
+  EXPECT_NE(result.err.find("skipped (not a photo that can be read): tree/notes.txt"),
+            std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("Not denoised:\n  tree/b.jpg"), std::string::npos) << result.err;
+  EXPECT_NE(result.out.find("1 denoised, 0 too small, 2 failed, 1 skipped"), std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("successfully"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("but 2 photos were not denoised (listed above).\n"), std::string::npos)
       << result.out;
   const Result single = Run("denoise tree/c.png -o c.png");
   EXPECT_EQ(single.status, 2);

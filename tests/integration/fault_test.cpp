@@ -91,7 +91,7 @@ std::vector<Writer> Writers() {
       {"photo.png",
        [](const fs::path& path) {
          NoisyDocument document;
-         return SavePhotoAtQuality(document.get(), path, "", 90);
+         return SavePhotoAtQuality(document.get(), path, 90);
        }},
       {"settings.txt",
        [](const fs::path& path) {
@@ -132,14 +132,19 @@ TEST(FaultTest, AnUnwritableFolderFailsEveryWrite) {
 class RecordingObserver : public BatchObserver {
  public:
   void PhotoDone(const fs::path& input, const fs::path&, BatchOutcome outcome,
-                 const std::string&) override {
+                 const std::string& reason) override {
     if (outcome == BatchOutcome::kDenoised) denoised.push_back(input.filename().string());
+    if (outcome == BatchOutcome::kFailed) failed.push_back(input.filename().string() + ": " + reason);
     if (onDone) onDone();
   }
   void FileSkipped(const fs::path& input, const std::string& reason) override {
     skipped.push_back(input.filename().string() + ": " + reason);
   }
+  void FolderSkipped(const fs::path& folder, const std::string& reason) override {
+    skipped.push_back(folder.filename().string() + "/: " + reason);
+  }
   std::vector<std::string> denoised;
+  std::vector<std::string> failed;
   std::vector<std::string> skipped;
   std::function<void()> onDone;
 };
@@ -163,8 +168,9 @@ TEST_F(FaultBatchTest, APhotoThatVanishesAfterCountingIsReportedAndTheRunGoesOn)
   observer.onDone = [&] { fs::remove(root_ / "b.png"); };
   const BatchSummary summary = Run(observer);
   EXPECT_EQ(observer.denoised, (std::vector<std::string>{"a.png", "c.png"}));
-  EXPECT_EQ(observer.skipped, std::vector<std::string>{"b.png: the file is gone"});
-  EXPECT_EQ(summary.skipped, 1u);
+  EXPECT_EQ(observer.failed, std::vector<std::string>{"b.png: no such file"});
+  EXPECT_EQ(summary.failed, 1u);
+  EXPECT_FALSE(summary.Complete());
 }
 
 // Links back up the tree, a link to itself, and a result name that is a link to the photo: the run
@@ -181,7 +187,8 @@ TEST_F(FaultBatchTest, LinkLoopsEndAndNoLinkLeadsAWriteOutOfTheDenoisedFolder) {
   RecordingObserver observer;
   const BatchSummary summary = Run(observer);
   EXPECT_EQ(summary.denoised, 1u);
-  EXPECT_EQ(observer.skipped, std::vector<std::string>{"self.png: not a photo that can be read"});
+  EXPECT_EQ(observer.skipped,
+            std::vector<std::string>{"self.png: not a regular file (a pipe, a device or a socket)"});
   EXPECT_EQ(ReadBytes(root_ / "a.png"), photo);
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(root_ / "denoised/a.png")));
   EXPECT_EQ(root_.Entries(), (std::vector<std::string>{"a.png", "denoised", "loop", "self.png",
@@ -231,7 +238,7 @@ TEST(FaultTest, DamagedAndOversizedPhotosAreRefusedAndTheOpenPhotoStays) {
     OpenFailure expected;
   };
   const Case cases[] = {
-      {"truncated.png", FirstHalfOf(folder / "good.png"), OpenFailure::kUnreadable},
+      {"truncated.png", FirstHalfOf(folder / "good.png"), OpenFailure::kDamaged},
       {"empty.jpg", "", OpenFailure::kUnreadable},
       {"text-named.jpg", "not a photo at all", OpenFailure::kUnreadable},
       {"huge.png", PngClaiming(100000, 100000), OpenFailure::kTooLarge},
@@ -254,21 +261,26 @@ TEST(FaultTest, DamagedAndOversizedPhotosAreRefusedAndTheOpenPhotoStays) {
   ReleasePhotoDocument(document);
 }
 
-// libjpeg decodes what there is of a cut JPEG and fills the rest: the photo opens at its size.
-TEST(FaultTest, ATruncatedJpegOpensAtItsSizeWithoutTouchingTheFile) {
+// libjpeg decodes what there is of a cut JPEG and fills the rest in grey: the photo is refused as
+// damaged, and opens at its size only when the damage is accepted.
+TEST(FaultTest, ATruncatedJpegIsRefusedAsDamagedUnlessAccepted) {
   TempFolder folder;
   testphotos::WritePatternPhoto(folder / "good.jpg", 400, 300);
   WriteBytes(folder / "cut.jpg", FirstHalfOf(folder / "good.jpg"));
   const auto before = ReadBytes(folder / "cut.jpg");
   PhotoDocument document;
   InitPhotoDocument(document);
-  const OpenFailure failure = OpenPhotoFile(document, folder / "cut.jpg", MaxPhotoPixels());
-  if (failure == OpenFailure::kNone) {
-    EXPECT_EQ(document.sourcePicture.width, 400);
-    EXPECT_EQ(document.sourcePicture.height, 300);
-  } else {
-    EXPECT_EQ(failure, OpenFailure::kUnreadable);
-  }
+  const OpenOutcome refused = OpenPhotoFile(document, folder / "cut.jpg", {MaxPhotoPixels(), false});
+  EXPECT_EQ(refused.failure, OpenFailure::kDamaged);
+  EXPECT_NE(refused.damage.find("ends before all of its pixel data"), std::string::npos)
+      << refused.damage;
+  EXPECT_EQ(document.sourcePicture.data, nullptr);
+  const OpenOutcome accepted = OpenPhotoFile(document, folder / "cut.jpg", {MaxPhotoPixels(), true});
+  ASSERT_EQ(accepted.failure, OpenFailure::kNone);
+  EXPECT_EQ(document.sourcePicture.width, 400);
+  EXPECT_EQ(document.sourcePicture.height, 300);
+  ASSERT_EQ(accepted.notes.size(), 1u);
+  EXPECT_NE(accepted.notes[0].find("opened what could be read"), std::string::npos);
   EXPECT_EQ(ReadBytes(folder / "cut.jpg"), before);
   ReleasePhotoDocument(document);
 }

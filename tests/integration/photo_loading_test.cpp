@@ -187,8 +187,12 @@ TEST(PhotoLoading, RefusedFilesFailAndLeaveTheDocumentAsItWas) {
       writeBytes("text.png", "not a picture at all"),
       writeBytes("truncated.png", pngSignature + "garbage"),
       writeBytes("unknown.xyz", "not a picture either"),
-      folder / "missing.png",
-      folder / std::string(kMaxPhotoPathBytes, 'x'),
+  };
+  // Files that cannot be read at all are named, with what the system said.
+  const std::pair<fs::path, std::string> unopened[] = {
+      {folder / "missing.png", "no such file"},
+      {folder.path(), "a folder, not a photo"},
+      {folder / std::string(kMaxPhotoPathBytes, 'x'), "the path is longer than 1023 bytes"},
   };
 
   const fs::path good = WriteGoodPhoto(folder);
@@ -214,6 +218,11 @@ TEST(PhotoLoading, RefusedFilesFailAndLeaveTheDocumentAsItWas) {
 
     EXPECT_TRUE(OpenPhoto(document.doc, path, true));
     EXPECT_EQ(notices.count(), expectedNotices) << "quiet mode raised a notice";
+  }
+  for (const auto& [path, reason] : unopened) {
+    EXPECT_TRUE(OpenPhoto(document.doc, path, false));
+    EXPECT_EQ(notices.lastText(), path.string() + ": " + reason);
+    EXPECT_TRUE(testpics::BitIdentical(document.doc.sourcePicture, *picture.buf));
   }
 }
 

@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "picture/library_messages.h"
 #include "picture/photo_loading.h"
+#include "picture/source_metadata.h"
 #include "support/photo_files.h"
 #include "support/test_pictures.h"
 
@@ -34,6 +35,11 @@ struct Document {
   static void CopyInto(SBxPicBuf& target, const SBxPicBuf& source) {
     ASSERT_FALSE(CBxPicBufAPI::ReinitHeap(target, source));
     CBxPicBufAPI::Copy(target, source);
+  }
+  // Gives the document the metadata of the photo at `source`, as if it had been opened from there.
+  PhotoDocument& WithMetadataOf(const fs::path& source) {
+    doc.metadata = ReadSourceMetadata(source);
+    return doc;
   }
   PhotoDocument doc;
 };
@@ -66,7 +72,7 @@ TEST(OutputTypes, IndexFollowsTheLastFourCharactersAndTheDepth) {
 // Saves the document to `name` in a fresh folder and opens the result again.
 struct RoundTrip {
   RoundTrip(Document& original, const std::string& name) : path(folder / name) {
-    result = SavePhoto(original.doc, path, fs::path());
+    result = SavePhoto(original.doc, path);
     if (result == 0) reopenFailed = OpenPhoto(reopened.doc, path, true);
   }
   TempFolder folder;
@@ -155,14 +161,14 @@ TEST(PhotoSaving, FormatComesFromTheNameWhenTheTableHasNone) {
     document.Hold(picture);
     if (c.written == FIF_UNKNOWN) {
       try {
-        SavePhoto(document.doc, folder / c.name, fs::path());
+        SavePhoto(document.doc, folder / c.name);
         ADD_FAILURE() << "no exception";
       } catch (const UnsupportedImageFormat& error) {
         EXPECT_EQ(error.path(), "");
       }
       EXPECT_TRUE(folder.Entries().empty());
     } else {
-      ASSERT_EQ(SavePhoto(document.doc, folder / c.name, fs::path()), 0);
+      ASSERT_EQ(SavePhoto(document.doc, folder / c.name), 0);
       EXPECT_EQ(FreeImage_GetFileType((folder / c.name).c_str(), 0), c.written);
     }
   }
@@ -175,7 +181,7 @@ TEST(PhotoSaving, SixteenBitPicturesGoOnlyToTiffAndPng) {
     TempFolder folder;
     Document document;
     document.Hold(testpics::SmoothScene(16, 16, 3, 16));
-    EXPECT_THROW(SavePhoto(document.doc, folder / name, fs::path()), UnsupportedImageFormat);
+    EXPECT_THROW(SavePhoto(document.doc, folder / name), UnsupportedImageFormat);
     EXPECT_TRUE(folder.Entries().empty());
   }
 }
@@ -184,10 +190,10 @@ TEST(PhotoSaving, NothingToSaveReturnsOne) {
   TemporarySettings settings;
   TempFolder folder;
   Document empty;
-  EXPECT_EQ(SavePhoto(empty.doc, folder / "a.png", fs::path()), 1);
+  EXPECT_EQ(SavePhoto(empty.doc, folder / "a.png"), 1);
   Document document;
   document.Hold(testpics::SmoothScene(8, 8, 3, 8));
-  EXPECT_EQ(SavePhoto(document.doc, fs::path(), fs::path()), 1);
+  EXPECT_EQ(SavePhoto(document.doc, fs::path()), 1);
   EXPECT_TRUE(folder.Entries().empty());
   EXPECT_FALSE(fs::exists(SettingsFilePath())) << "the quality was stored";
 }
@@ -202,8 +208,8 @@ TEST(PhotoSaving, FailedWriteReturnsOneLeavesNoFileAndStoresNoQuality) {
   document.Hold(testpics::SmoothScene(8, 8, 3, 8));
   for (const fs::path& target : targets) {
     SCOPED_TRACE(target.string());
-    EXPECT_EQ(SavePhoto(document.doc, target, fs::path()), 1);
-    EXPECT_TRUE(SavePictureWithMetadata(document.doc.denoisedPicture, nullptr, target, fs::path(),
+    EXPECT_EQ(SavePhoto(document.doc, target), 1);
+    EXPECT_TRUE(SavePictureWithMetadata(document.doc.denoisedPicture, nullptr, target, nullptr,
                                         FIF_PNG));
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"taken.png"});
     EXPECT_EQ(testphotos::ReadBytes(folder / "taken.png" / "inside").size(), 4u);
@@ -218,7 +224,7 @@ TEST(PhotoSaving, SavingOverAnEarlierFileReplacesIt) {
   testphotos::WriteBytes(path, "an earlier file");
   Document document;
   document.Hold(testpics::SmoothScene(8, 8, 3, 8));
-  ASSERT_EQ(SavePhoto(document.doc, path, fs::path()), 0);
+  ASSERT_EQ(SavePhoto(document.doc, path), 0);
   EXPECT_EQ(FreeImage_GetFileType(path.c_str(), 0), FIF_PNG);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"a.png"});
 }
@@ -227,7 +233,7 @@ TEST(PhotoSaving, SavingOverAnEarlierFileReplacesIt) {
 std::vector<uint8_t> JpegBytesAtQuality(const SBxPicBuf& picture, int32_t quality) {
   TempFolder folder;
   jpegQuality = quality;
-  EXPECT_FALSE(SavePictureWithMetadata(picture, nullptr, folder / "q.jpg", fs::path(), FIF_JPEG));
+  EXPECT_FALSE(SavePictureWithMetadata(picture, nullptr, folder / "q.jpg", nullptr, FIF_JPEG));
   return testphotos::ReadBytes(folder / "q.jpg");
 }
 
@@ -249,7 +255,7 @@ TEST(PhotoSaving, JpegQualityComesFromTheSettingsAndIsStoredAfterwards) {
     TempFolder folder;
     Document document;
     document.Hold(picture);
-    ASSERT_EQ(SavePhoto(document.doc, folder / "photo.jpg", fs::path()), 0);
+    ASSERT_EQ(SavePhoto(document.doc, folder / "photo.jpg"), 0);
     const std::vector<uint8_t> saved = testphotos::ReadBytes(folder / "photo.jpg");
     EXPECT_EQ(saved, JpegBytesAtQuality(picture, c.written));
     EXPECT_EQ(ReadSettingString(kKeyJpegQuality, "absent"), c.storedAfter);
@@ -257,40 +263,29 @@ TEST(PhotoSaving, JpegQualityComesFromTheSettingsAndIsStoredAfterwards) {
   EXPECT_LT(JpegBytesAtQuality(picture, 40).size(), JpegBytesAtQuality(picture, 95).size());
 }
 
-TEST(PhotoSaving, SourceWhoseFormatCannotBeReadRaisesUnsupportedImageFormatWithItsPath) {
+// The metadata comes from the file as it was opened: a source replaced by another photo or deleted
+// before the save changes nothing of what is written.
+TEST(PhotoSaving, MetadataIsReadWhenThePhotoOpensNotWhenItIsSaved) {
   TemporarySettings settings;
   TempFolder folder;
-  testphotos::WriteBytes(folder / "notes.txt", "not a picture");
-  UniqueBitmap palette(FreeImage_Allocate(8, 8, 8));
-  testphotos::WriteBitmapFile(palette.get(), FIF_GIF, folder / "source.gif");
-  Document document;
-  document.Hold(testpics::SmoothScene(8, 8, 3, 8));
-  for (const char* source : {"notes.txt", "source.gif", "missing.xyz"}) {
-    SCOPED_TRACE(source);
-    try {
-      SavePhoto(document.doc, folder / "out.png", folder / source);
-      ADD_FAILURE() << "no exception";
-    } catch (const UnsupportedImageFormat& error) {
-      EXPECT_EQ(error.path(), (folder / source).string());
-      EXPECT_STREQ(error.what(), (folder / source).c_str());
-    }
-    EXPECT_FALSE(fs::exists(folder / "out.png"));
+  const Picture picture = testpics::SmoothScene(24, 16, 3, 8);
+  for (const char* name : {"first.jpg", "second.jpg"}) {
+    const UniqueBitmap bitmap = PictureToBitmap(picture, nullptr);
+    testphotos::WriteBitmapFile(bitmap.get(), FIF_JPEG, folder / name);
+    testphotos::WriteExif(folder / name, {{"Exif.Image.Model", name}});
   }
-}
-
-TEST(PhotoSaving, SourceThatCannotBeLoadedRaisesImageReadError) {
-  TemporarySettings settings;
-  TempFolder folder;
-  testphotos::WriteBytes(folder / "broken.png", std::string("\x89PNG\r\n\x1a\n", 8) + "garbage");
   Document document;
-  document.Hold(testpics::SmoothScene(8, 8, 3, 8));
-  try {
-    SavePhoto(document.doc, folder / "out.png", folder / "broken.png");
-    ADD_FAILURE() << "no exception";
-  } catch (const ImageReadError& error) {
-    EXPECT_EQ(error.path(), "");
+  ASSERT_FALSE(OpenPhoto(document.doc, folder / "first.jpg", true));
+  document.Hold(document.doc.sourcePicture);
+  fs::rename(folder / "second.jpg", folder / "first.jpg");
+  ASSERT_EQ(SavePhoto(document.doc, folder / "replaced.tif"), 0);
+  fs::remove(folder / "first.jpg");
+  ASSERT_EQ(SavePhoto(document.doc, folder / "deleted.png"), 0);
+  for (const char* name : {"replaced.tif", "deleted.png"}) {
+    EXPECT_EQ(testphotos::TagText(testphotos::ReadExif(folder / name), "Exif.Image.Model"),
+              "first.jpg")
+        << name;
   }
-  EXPECT_FALSE(fs::exists(folder / "out.png"));
 }
 
 TEST(PictureToBitmap, GivesNoBitmapForPicturesNoBitmapHolds) {
@@ -354,7 +349,7 @@ TEST(PhotoMetadata, CameraPhotoKeepsItsExifInEveryFormatAndDescribesTheWrittenPi
   for (const char* name : {"crop.jpg", "crop.tif", "crop.png"}) {
     SCOPED_TRACE(name);
     const fs::path output = folder / name;
-    ASSERT_EQ(SavePhoto(crop.doc, output, source), 0);
+    ASSERT_EQ(SavePhoto(crop.WithMetadataOf(source), output), 0);
     const auto exif = testphotos::ReadExif(output);
     for (const char* key : kShotTags) {
       ASSERT_EQ(sourceExif.count(key), 1u) << key;
@@ -402,14 +397,16 @@ TEST(PhotoMetadata, IccProfileAndExifReachEveryFormat) {
       SCOPED_TRACE(output.filename().string());
       Document document;
       document.Hold(picture);
-      ASSERT_EQ(SavePhoto(document.doc, output, folder / source.name), 0);
+      ASSERT_EQ(SavePhoto(document.WithMetadataOf(folder / source.name), output), 0);
       EXPECT_EQ(testphotos::ReadIccProfile(output), profile);
       const auto exif = testphotos::ReadExif(output);
       EXPECT_EQ(testphotos::TagText(exif, "Exif.Image.Make"),
                 "Maker of " + std::string(source.name));
       EXPECT_EQ(testphotos::TagText(exif, "Exif.Photo.ISOSpeedRatings"), "1600");
       if (std::string(extension) == ".jpg") {
-        const UniqueBitmap back = LoadBitmap(output, FIF_JPEG);
+        const std::vector<uint8_t> bytes = testphotos::ReadBytes(output);
+        const UniqueBitmap back =
+            LoadBitmapFromBytes(std::string(bytes.begin(), bytes.end()), FIF_JPEG);
         ASSERT_NE(back, nullptr);
         const FIICCPROFILE* backProfile = FreeImage_GetICCProfile(back.get());
         const auto* backData = static_cast<const uint8_t*>(backProfile->data);
@@ -430,8 +427,8 @@ TEST(PhotoMetadata, SavedTiffServesAsTheSourceOfTheNextSave) {
                                                {"Exif.Photo.PixelYDimension", "3000"}});
   Document document;
   document.Hold(picture);
-  ASSERT_EQ(SavePhoto(document.doc, folder / "second.tif", folder / "first.tif"), 0);
-  ASSERT_EQ(SavePhoto(document.doc, folder / "third.png", folder / "second.tif"), 0);
+  ASSERT_EQ(SavePhoto(document.WithMetadataOf(folder / "first.tif"), folder / "second.tif"), 0);
+  ASSERT_EQ(SavePhoto(document.WithMetadataOf(folder / "second.tif"), folder / "third.png"), 0);
   for (const char* name : {"second.tif", "third.png"}) {
     SCOPED_TRACE(name);
     const auto exif = testphotos::ReadExif(folder / name);
@@ -453,7 +450,7 @@ TEST(PhotoMetadata, BmpHoldsNoMetadataAndIsNoFailure) {
   testphotos::WriteExif(folder / "source.jpg", {{"Exif.Image.Make", "Maker"}});
   Document document;
   document.Hold(picture);
-  ASSERT_EQ(SavePhoto(document.doc, folder / "out.bmp", folder / "source.jpg"), 0);
+  ASSERT_EQ(SavePhoto(document.WithMetadataOf(folder / "source.jpg"), folder / "out.bmp"), 0);
   EXPECT_EQ(FreeImage_GetFileType((folder / "out.bmp").c_str(), 0), FIF_BMP);
 }
 
@@ -474,8 +471,8 @@ TEST(LibraryMessages, StaySilentUnlessVerbose) {
     EXPECT_FALSE(OpenPhoto(document.doc, folder / "photo.tif", true));
     CBxPicBufAPI::ReinitHeap(document.doc.denoisedPicture, document.doc.sourcePicture);
     CBxPicBufAPI::Copy(document.doc.denoisedPicture, document.doc.sourcePicture);
-    EXPECT_EQ(SavePhoto(document.doc, folder / "out.tif", folder / "photo.tif"), 0);
-    EXPECT_EQ(SavePhoto(document.doc, folder / "missing" / "out.tif", folder / "photo.tif"), 1);
+    EXPECT_EQ(SavePhoto(document.doc, folder / "out.tif"), 0);
+    EXPECT_EQ(SavePhoto(document.doc, folder / "missing" / "out.tif"), 1);
   };
 
   ::testing::internal::CaptureStderr();
