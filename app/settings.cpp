@@ -29,6 +29,7 @@ int32_t ReadSettingInt(const char* key, int32_t fallback) {
 }
 
 bool WriteSettingString(const char* key, const std::string& value) {
+  CreateFolderFor(SettingsFilePath());
   return WritePrivateProfileString(kSettingsSection, key, value, SettingsFilePath());
 }
 

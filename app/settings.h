@@ -1,6 +1,6 @@
 // The per-user settings file: SettingsFolder()/StillgrainGPU20.txt, section "General", values as
-// decimal text. A missing file or key yields the default; the folder is created before every read
-// and write.
+// decimal text. A missing file or key yields the default; the folder is created before a write,
+// never by a read.
 #pragma once
 
 #include <atomic>
@@ -27,7 +27,7 @@ inline constexpr int32_t kDefaultMaxMegapixels = 400;
 extern std::atomic<int32_t> hardwareAcceleration;
 extern std::atomic<int32_t> cpuGpuFusion;
 
-// The settings file's path (the folder is created).
+// The settings file's path.
 std::filesystem::path SettingsFilePath();
 
 // Reads a key of section "General" as text or as a decimal integer (the leading integer of the

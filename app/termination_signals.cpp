@@ -22,7 +22,8 @@ void OnTerminationSignal(int signal) {
 }  // namespace
 
 void CloseOnTerminationSignals(QWidget* window) {
-  if (signalSocket[0] >= 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSocket) != 0) {
+  if (signalSocket[0] >= 0 ||
+      socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSocket) != 0) {
     return;
   }
   auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, qApp);

@@ -136,7 +136,8 @@ void PrintSummary(const BatchSummary& summary, uint32_t seconds) {
     std::printf("%s\n", LocalisedString(kStringBatchFinished).c_str());
   } else {
     std::string left;
-    if (summary.failed > 0) left = Count(summary.failed, "photo was", "photos were") + " not denoised";
+    if (summary.failed > 0)
+      left = Count(summary.failed, "photo was", "photos were") + " not denoised";
     if (summary.skippedFolders > 0) {
       left += (left.empty() ? "" : " and ") +
               Count(summary.skippedFolders, "folder was", "folders were") + " not read";

@@ -42,7 +42,9 @@ void PrintUsage(std::FILE* stream) {
                  command.synopsis.data(), static_cast<int>(command.help.size()),
                  command.help.data());
   }
-  std::fprintf(stream, "\nExit status: 0 on success, 1 on a usage error, 2 when an input cannot be read or an output cannot be written, 128 + the signal (130, 143, 129) when interrupted.\n");
+  std::fprintf(stream,
+               "\nExit status: 0 on success, 1 on a usage error, 2 when an input cannot be read or "
+               "an output cannot be written, 128 + the signal (130, 143, 129) when interrupted.\n");
 }
 
 // Memory can run out anywhere outside the engine's own guards (a container of the profile store,

@@ -45,9 +45,9 @@ void ReportOpenFailure(const std::filesystem::path& input, const OpenOutcome& ou
       ReportFileError(LocalisedString(kStringImageFormatNotSupported), input);
       return;
     case OpenFailure::kDamaged:
-      std::fprintf(stderr, "stillgrain-cli: %s %s: %s\n  (--accept-damaged denoises what can be read)\n",
-                   LocalisedString(kStringPhotoDamaged).c_str(), input.c_str(),
-                   outcome.damage.c_str());
+      std::fprintf(
+          stderr, "stillgrain-cli: %s %s: %s\n  (--accept-damaged denoises what can be read)\n",
+          LocalisedString(kStringPhotoDamaged).c_str(), input.c_str(), outcome.damage.c_str());
       return;
     case OpenFailure::kTooLarge:
     case OpenFailure::kOutOfMemory:

@@ -114,7 +114,8 @@ std::vector<OptionSpec> WithProfileOptions(std::initializer_list<OptionSpec> own
                            "--sharpen", "--median", "--quality", "--jpeg-quality", "--threads"}) {
     specs.push_back({name, true});
   }
-  for (const char* flag : {"--quiet", "--verbose", "--gpu", "--fusion", "--accept-damaged"}) specs.push_back({flag, false});
+  for (const char* flag : {"--quiet", "--verbose", "--gpu", "--fusion", "--accept-damaged"})
+    specs.push_back({flag, false});
   return specs;
 }
 

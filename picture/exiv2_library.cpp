@@ -17,6 +17,8 @@ void UseExiv2() {
     Exiv2::LogMsg::setHandler(ReportExiv2Message);
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
     Exiv2::XmpParser::initialize();
+    // Where a JPEG's extended XMP is announced; Exiv2 does not know the namespace by itself.
+    Exiv2::XmpProperties::registerNs("http://ns.adobe.com/xmp/note/", "xmpNote");
     return true;
   }();
   static_cast<void>(configured);

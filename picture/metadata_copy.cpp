@@ -22,8 +22,10 @@ void SetWherePresent(Data& data, const char* key, int32_t value) {
 
 void DescribeWrittenPixels(Exiv2::ExifData& exif, const WrittenPixels& pixels) {
   Exiv2::ExifThumb(exif).erase();
-  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelXDimension", pixels.width);
-  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelYDimension", pixels.height);
+  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelXDimension",
+                                                   pixels.width);
+  SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Photo.PixelYDimension",
+                                                   pixels.height);
   SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Image.ImageWidth", pixels.width);
   SetWherePresent<Exiv2::ExifData, Exiv2::ExifKey>(exif, "Exif.Image.ImageLength", pixels.height);
 }
@@ -45,8 +47,8 @@ bool HoldsMetadata(Exiv2::Image& image) {
 // The size of the packet Exiv2 writes for `xmp` (compact, without padding).
 size_t EncodedSize(const Exiv2::XmpData& xmp) {
   std::string packet;
-  Exiv2::XmpParser::encode(packet, xmp,
-                           Exiv2::XmpParser::useCompactFormat | Exiv2::XmpParser::omitAllFormatting);
+  Exiv2::XmpParser::encode(
+      packet, xmp, Exiv2::XmpParser::useCompactFormat | Exiv2::XmpParser::omitAllFormatting);
   return packet.size();
 }
 
@@ -86,8 +88,8 @@ void CopyXmp(const SourceMetadata& source, Exiv2::Image& target, const WrittenPi
   target.writeXmpFromPacket(false);
 }
 
-void CopyIccProfile(const SourceMetadata& source, Exiv2::Image& target,
-                    const WrittenPixels& pixels, std::vector<std::string>& warnings) {
+void CopyIccProfile(const SourceMetadata& source, Exiv2::Image& target, const WrittenPixels& pixels,
+                    std::vector<std::string>& warnings) {
   if (source.iccProfile.empty()) return;
   const std::string space = IccColourSpace(source.iccProfile);
   const std::string written = pixels.components == 1 ? "GRAY" : "RGB ";
@@ -122,30 +124,64 @@ bool WriteWithExiv2(const SourceMetadata& source, const std::filesystem::path& t
   }
 }
 
-std::string PngChunk(std::string_view typeAndData) {
-  const auto length = static_cast<uint32_t>(typeAndData.size() - 4);
+std::string PngChunk(std::string_view type, std::string_view data) {
   std::string chunk;
+  const auto length = static_cast<uint32_t>(data.size());
   for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(length >> shift);
-  chunk += typeAndData;
-  const auto crc = static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()),
-            static_cast<uInt>(typeAndData.size())));
+  chunk += type;
+  chunk += data;
+  const std::string_view typeAndData = std::string_view(chunk).substr(4);
+  const auto crc =
+      static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()),
+                                  static_cast<uInt>(typeAndData.size())));
   for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>(crc >> shift);
   return chunk;
 }
 
-// The source's gAMA, cHRM and sRGB chunks, placed after the target's header chunk, where the PNG
-// standard wants them (before the image data). Exiv2 knows none of the three.
-bool WritePngColourChunks(const SourceMetadata& source, const std::filesystem::path& target) {
-  constexpr size_t kSignatureAndHeader = 8 + 8 + 13 + 4;
+// The target's chunks with the source's gAMA, cHRM and sRGB after the header chunk, where the PNG
+// standard wants them (before the image data), and a name for an ICC profile that was written
+// without one (Exiv2 gives it none, which the standard forbids and other readers refuse). Exiv2
+// knows none of the three chunks. Empty when the target is not a PNG as expected.
+std::string WithColourDescription(const std::string& png, const SourceMetadata& source) {
+  constexpr size_t kSignature = 8;
+  std::string out = png.substr(0, kSignature);
+  bool header = true;
+  for (size_t at = kSignature; at + 12 <= png.size();) {
+    const uint32_t length = (uint32_t{static_cast<uint8_t>(png[at])} << 24) |
+                            (uint32_t{static_cast<uint8_t>(png[at + 1])} << 16) |
+                            (uint32_t{static_cast<uint8_t>(png[at + 2])} << 8) |
+                            static_cast<uint8_t>(png[at + 3]);
+    if (length > png.size() - at - 12) return {};
+    const std::string_view type = std::string_view(png).substr(at + 4, 4);
+    const std::string_view data = std::string_view(png).substr(at + 8, length);
+    if (type == "iCCP" && !data.empty() && data[0] == '\0') {
+      const std::string name =
+          source.pngProfileName.empty() ? "ICC profile" : source.pngProfileName;
+      out += PngChunk(type, name + std::string(data));
+    } else {
+      out.append(png, at, 12 + length);
+    }
+    if (header) {
+      if (type != "IHDR") return {};
+      for (const std::string& chunk : source.pngColourChunks) {
+        out += PngChunk(std::string_view(chunk).substr(0, 4), std::string_view(chunk).substr(4));
+      }
+      header = false;
+    }
+    at += 12 + length;
+  }
+  return out;
+}
+
+bool CompletePngColourDescription(const SourceMetadata& source,
+                                  const std::filesystem::path& target) {
   std::ifstream in(target, std::ios::binary);
-  std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || png.size() < kSignatureAndHeader || png.compare(12, 4, "IHDR") != 0) return true;
-  std::string chunks;
-  for (const std::string& chunk : source.pngColourChunks) chunks += PngChunk(chunk);
-  png.insert(kSignatureAndHeader, chunks);
+  const std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return true;
+  const std::string completed = WithColourDescription(png, source);
+  if (completed.empty() || completed == png) return false;
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out.write(png.data(), static_cast<std::streamsize>(png.size()));
+  out.write(completed.data(), static_cast<std::streamsize>(completed.size()));
   out.flush();
   return !out;
 }
@@ -168,5 +204,6 @@ bool CopyMetadata(const SourceMetadata& source, const std::filesystem::path& tar
                   const WrittenPixels& pixels, std::vector<std::string>& warnings) {
   UseExiv2();
   if (HasExiv2Part(source) && WriteWithExiv2(source, target, pixels, warnings)) return true;
-  return !source.pngColourChunks.empty() && IsPng(target) && WritePngColourChunks(source, target);
+  const bool colour = !source.pngColourChunks.empty() || !source.iccProfile.empty();
+  return colour && IsPng(target) && CompletePngColourDescription(source, target);
 }

@@ -136,9 +136,12 @@ PhotoStream StreamFor(const PhotoFile& file, FREE_IMAGE_FORMAT format) {
 
 int LoadFlags(FREE_IMAGE_FORMAT format) {
   switch (format) {
-    case FIF_JPEG: return JPEG_ACCURATE;
-    case FIF_PNG: return PNG_IGNOREGAMMA;
-    default: return 0;
+    case FIF_JPEG:
+      return JPEG_ACCURATE;
+    case FIF_PNG:
+      return PNG_IGNOREGAMMA;
+    default:
+      return 0;
   }
 }
 
@@ -150,11 +153,10 @@ bool Mentions(const std::string& message, std::string_view text) {
 // marker" is left out: the bytes are skipped and the picture is whole.
 std::optional<std::string> CorruptDataMessage(const std::vector<std::string>& messages) {
   for (const std::string& message : messages) {
-    const bool corrupt = Mentions(message, "Premature end") ||
-                         (Mentions(message, "Corrupt JPEG data") &&
-                          !Mentions(message, "extraneous bytes")) ||
-                         Mentions(message, "Image may be incomplete") ||
-                         Mentions(message, "Read error");
+    const bool corrupt =
+        Mentions(message, "Premature end") ||
+        (Mentions(message, "Corrupt JPEG data") && !Mentions(message, "extraneous bytes")) ||
+        Mentions(message, "Image may be incomplete") || Mentions(message, "Read error");
     if (corrupt) return message;
   }
   return std::nullopt;
@@ -183,8 +185,8 @@ OpenFailure CheckHeader(PhotoStream& stream, const PhotoFile& file, FREE_IMAGE_F
   // Without a header to go by, the file's own size is the only bound.
   budget = std::numeric_limits<uint64_t>::max();
   if (!FreeImage_FIFSupportsNoPixels(format)) return OpenFailure::kNone;
-  const UniqueBitmap header = stream.Load(format, LoadFlags(format) | FIF_LOAD_NOPIXELS,
-                                          kHeaderBudget);
+  const UniqueBitmap header =
+      stream.Load(format, LoadFlags(format) | FIF_LOAD_NOPIXELS, kHeaderBudget);
   if (!header) return OpenFailure::kUnreadable;
   if (!FitsPhotoLimits(header.get(), limits.maxPixels)) return OpenFailure::kTooLarge;
   const uint64_t raw = UncompressedBytes(header.get());

@@ -28,8 +28,8 @@ struct DecodeLimits {
 struct DecodedPhoto {
   UniqueBitmap bitmap;  // set when the photo was decoded (and, if damaged, accepted)
   OpenFailure failure = OpenFailure::kNone;
-  std::string damage;    // what was missing or corrupt, also when the damage was accepted
-  uint32_t pages = 1;    // pages of a multi-page TIFF; only the first is decoded
+  std::string damage;  // what was missing or corrupt, also when the damage was accepted
+  uint32_t pages = 1;  // pages of a multi-page TIFF; only the first is decoded
 };
 
 // The format of the file: from its content, else from the extension of `name`. FIF_UNKNOWN when

@@ -39,7 +39,8 @@ struct PhotoDocument {
   std::shared_ptr<const SourceMetadata> metadata;
 };
 
-// The full path of the loaded photo: the default output name. Set by every successful open; never longer than kMaxPhotoPathBytes (UTF-8).
+// The full path of the loaded photo: the default output name. Set by every successful open; never
+// longer than kMaxPhotoPathBytes (UTF-8).
 inline constexpr std::size_t kMaxPhotoPathBytes = 1023;
 inline std::filesystem::path currentPhotoPath;
 

@@ -11,12 +11,17 @@ namespace {
 OpenFailure FailureOfErrno(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return OpenFailure::kMissing;
+    case ENOTDIR:
+      return OpenFailure::kMissing;
     case EACCES:
-    case EPERM: return OpenFailure::kNoPermission;
-    case EISDIR: return OpenFailure::kFolder;
-    case ELOOP: return OpenFailure::kNotAFile;  // a link that leads round in a circle
-    default: return OpenFailure::kReadError;
+    case EPERM:
+      return OpenFailure::kNoPermission;
+    case EISDIR:
+      return OpenFailure::kFolder;
+    case ELOOP:
+      return OpenFailure::kNotAFile;  // a link that leads round in a circle
+    default:
+      return OpenFailure::kReadError;
   }
 }
 

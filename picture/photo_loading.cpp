@@ -66,7 +66,8 @@ OpenFailure LoadPhoto(LoadedPhoto& loaded, const std::filesystem::path& path,
   const FREE_IMAGE_FORMAT format = PhotoFormat(file, path);
   if (format == FIF_UNKNOWN) return OpenFailure::kNotAPhoto;
   const AllocationWatch allocations;
-  const DecodedPhoto decoded = DecodePhoto(file, format, {options.maxPixels, options.acceptDamaged});
+  const DecodedPhoto decoded =
+      DecodePhoto(file, format, {options.maxPixels, options.acceptDamaged});
   outcome.damage = decoded.damage;
   if (decoded.failure != OpenFailure::kNone) return decoded.failure;
   if (ConvertBitmapToPicture(loaded.exif, *loaded.picture, *loaded.alpha, decoded.bitmap.get())) {

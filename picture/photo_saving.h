@@ -66,7 +66,8 @@ bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& ou
 // or cannot hold the picture (16-bit pictures go only to TIFF and PNG).
 bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
                              const std::filesystem::path& output, const SourceMetadata* metadata,
-                             FREE_IMAGE_FORMAT format, std::vector<std::string>* warnings = nullptr);
+                             FREE_IMAGE_FORMAT format,
+                             std::vector<std::string>* warnings = nullptr);
 
 // A new bitmap of the picture's size and depth holding the picture, with an alpha channel when
 // `alpha` is given, has storage and matches the picture (colour pictures only; see

@@ -1,5 +1,6 @@
 #include "picture/source_metadata.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -53,7 +54,8 @@ void FoldInExtendedXmp(const PhotoFile& file, SourceMetadata& metadata) {
         payload.substr(0, kExtendedXmpMark.size()) != kExtendedXmpMark) {
       return;
     }
-    const std::string_view numbers = payload.substr(kExtendedXmpMark.size() + kExtendedXmpGuidLength);
+    const std::string_view numbers =
+        payload.substr(kExtendedXmpMark.size() + kExtendedXmpGuidLength);
     const uint32_t total = BigEndian32(numbers);
     const uint32_t offset = BigEndian32(numbers.substr(4));
     const std::string_view part = payload.substr(kExtendedXmpHeader);
@@ -73,7 +75,7 @@ void FoldInExtendedXmp(const PhotoFile& file, SourceMetadata& metadata) {
   if (pointer != metadata.xmp.end()) metadata.xmp.erase(pointer);
 }
 
-// gAMA, cHRM and sRGB, which come before the image data.
+// gAMA, cHRM and sRGB, which come before the image data, and the name of the ICC profile.
 void ReadPngColourChunks(const PhotoFile& file, SourceMetadata& metadata) {
   if (file.ReadString(0, kPngSignature.size()) != kPngSignature) return;
   constexpr uint32_t kMaxColourChunk = 64;
@@ -86,6 +88,11 @@ void ReadPngColourChunks(const PhotoFile& file, SourceMetadata& metadata) {
     if (type == "IDAT" || type == "IEND") return;
     if ((type == "gAMA" || type == "cHRM" || type == "sRGB") && length <= kMaxColourChunk) {
       metadata.pngColourChunks.push_back(type + file.ReadString(at + 8, length));
+    }
+    if (type == "iCCP") {
+      // The name: 1 to 79 Latin-1 characters ended by a zero byte.
+      const std::string name = file.ReadString(at + 8, std::min<uint32_t>(length, 80));
+      metadata.pngProfileName = name.substr(0, name.find('\0'));
     }
     at += uint64_t{12} + length;
   }
@@ -106,7 +113,13 @@ UniqueBitmap FreeImageMetadataOf(FIBITMAP* bitmap, std::string& iccProfile) {
 std::shared_ptr<const SourceMetadata> ReadSourceMetadata(const PhotoFile& file, FIBITMAP* bitmap) {
   auto metadata = std::make_shared<SourceMetadata>();
   ReadWithExiv2(file, *metadata);
-  if (metadata->readable) FoldInExtendedXmp(file, *metadata);
+  if (metadata->readable) {
+    try {
+      FoldInExtendedXmp(file, *metadata);
+    } catch (const Exiv2::AnyError& error) {
+      ReportLibraryMessage("Exiv2", error.what());
+    }
+  }
   ReadPngColourChunks(file, *metadata);
   metadata->freeImageMetadata = FreeImageMetadataOf(bitmap, metadata->iccProfile);
   return metadata;

@@ -1,14 +1,13 @@
 // The metadata of an opened photo, read once when the photo is opened and kept with the document
-// until it is saved: the EXIF record, the XMP packet (with a JPEG's extended XMP folded in), the IPTC
-// record, the ICC profile, a PNG's colour chunks and what FreeImage read with the bitmap. Saving
-// writes from this copy, so the source file is never read a second time.
+// until it is saved: the EXIF record, the XMP packet (with a JPEG's extended XMP folded in), the
+// IPTC record, the ICC profile, a PNG's colour chunks and what FreeImage read with the bitmap.
+// Saving writes from this copy, so the source file is never read a second time.
 #pragma once
 
 #include <FreeImage.h>
 
-#include <exiv2/exiv2.hpp>
-
 #include <cstdint>
+#include <exiv2/exiv2.hpp>
 #include <memory>
 #include <set>
 #include <string>
@@ -30,6 +29,8 @@ struct SourceMetadata {
   std::set<std::string> extendedXmpKeys;
   // The gAMA, cHRM and sRGB chunks of a PNG source, each as its type followed by its data.
   std::vector<std::string> pngColourChunks;
+  // The name a PNG source gave its ICC profile (iCCP), kept when the profile is written to a PNG.
+  std::string pngProfileName;
   // A bitmap without pixels that holds FreeImage's metadata of the source (comments, GeoTIFF tags,
   // resolution), cloned into the bitmap that is written.
   UniqueBitmap freeImageMetadata;

@@ -21,11 +21,11 @@ fs::path ConfigHome() {
 
 }  // namespace
 
-fs::path SettingsFolder() {
-  const fs::path folder = ConfigHome() / kSettingsFolderName;
-  std::error_code error;
-  fs::create_directories(folder, error);
-  return folder;
+fs::path SettingsFolder() { return ConfigHome() / kSettingsFolderName; }
+
+void CreateFolderFor(const fs::path& file) {
+  std::error_code ignored;
+  fs::create_directories(file.parent_path(), ignored);
 }
 
 fs::path ExecutableFolder() {

@@ -4,8 +4,12 @@
 #include <filesystem>
 
 // The per-user settings folder, $XDG_CONFIG_HOME/StillgrainGPU20 (else ~/.config/StillgrainGPU20).
-// Created when missing (an existing folder is no error); the path is returned either way.
+// Reading does not create it (the command line only reads, and must leave an unusable home alone).
 std::filesystem::path SettingsFolder();
+
+// Creates the folder that will hold `file`, with its parents, before a write. An existing folder
+// is no error; a folder that cannot be made makes the write that follows fail.
+void CreateFolderFor(const std::filesystem::path& file);
 
 // The folder of the running executable (from /proc/self/exe).
 std::filesystem::path ExecutableFolder();

@@ -105,6 +105,7 @@ bool LoadProfiles(CameraProfileStore& store, const fs::path& userFile,
 void SaveProfiles(const CameraProfileStore& store) { SaveProfiles(store, UserProfileFilePath()); }
 
 bool SaveProfiles(const CameraProfileStore& store, const fs::path& file) {
+  CreateFolderFor(file);
   try {
     return WriteFileAtomically(file, ProfileFileText(store));
   } catch (const std::bad_alloc&) {

@@ -29,6 +29,7 @@ namespace {
 
 using testphotos::ReadBytes;
 using testphotos::TempFolder;
+using testphotos::PngChunk;
 using testphotos::WriteBytes;
 
 // Every file this process writes stops growing at `bytes`, as on a nearly full disk: writes past
@@ -134,7 +135,8 @@ class RecordingObserver : public BatchObserver {
   void PhotoDone(const fs::path& input, const fs::path&, BatchOutcome outcome,
                  const std::string& reason) override {
     if (outcome == BatchOutcome::kDenoised) denoised.push_back(input.filename().string());
-    if (outcome == BatchOutcome::kFailed) failed.push_back(input.filename().string() + ": " + reason);
+    if (outcome == BatchOutcome::kFailed)
+      failed.push_back(input.filename().string() + ": " + reason);
     if (onDone) onDone();
   }
   void FileSkipped(const fs::path& input, const std::string& reason) override {
@@ -153,7 +155,9 @@ class FaultBatchTest : public ::testing::Test {
  protected:
   BatchSummary Run(RecordingObserver& observer) {
     batchAbort = 0;
-    return BatchThread(root_.path(), BatchOptions{.quality = 1}, &observer);
+    BatchOptions options;
+    options.quality = 1;
+    return BatchThread(root_.path(), options, &observer);
   }
   testphotos::TemporarySettings settings_;
   TempFolder root_;
@@ -187,36 +191,18 @@ TEST_F(FaultBatchTest, LinkLoopsEndAndNoLinkLeadsAWriteOutOfTheDenoisedFolder) {
   RecordingObserver observer;
   const BatchSummary summary = Run(observer);
   EXPECT_EQ(summary.denoised, 1u);
-  EXPECT_EQ(observer.skipped,
-            std::vector<std::string>{"self.png: not a regular file (a pipe, a device or a socket)"});
+  EXPECT_EQ(observer.skipped, std::vector<std::string>{
+                                  "self.png: not a regular file (a pipe, a device or a socket)"});
   EXPECT_EQ(ReadBytes(root_ / "a.png"), photo);
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(root_ / "denoised/a.png")));
   EXPECT_EQ(root_.Entries(), (std::vector<std::string>{"a.png", "denoised", "loop", "self.png",
                                                        "up"}));
 }
 
-uint32_t Crc32(const std::string& bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const char byte : bytes) {
-    crc ^= static_cast<uint8_t>(byte);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-std::string BigEndian(uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-          static_cast<char>(value >> 8), static_cast<char>(value)};
-}
-
-std::string PngChunk(const std::string& type, const std::string& data) {
-  return BigEndian(static_cast<uint32_t>(data.size())) + type + data + BigEndian(Crc32(type + data));
-}
-
 // A valid PNG header claiming width × height pixels of 8-bit colour (or 16-bit colour and alpha),
 // with no real image data behind it.
 std::string PngClaiming(uint32_t width, uint32_t height, bool sixteenBitRgba = false) {
-  const std::string header = BigEndian(width) + BigEndian(height) +
+  const std::string header = testphotos::BigEndian32(width) + testphotos::BigEndian32(height) +
                              std::string(sixteenBitRgba ? "\x10\x06\0\0\0" : "\x08\x02\0\0\0", 5);
   return std::string("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
          PngChunk("IDAT", std::string("\x78\x9c\x03\0\0\0\0\x01", 8)) + PngChunk("IEND", "");
@@ -270,7 +256,8 @@ TEST(FaultTest, ATruncatedJpegIsRefusedAsDamagedUnlessAccepted) {
   const auto before = ReadBytes(folder / "cut.jpg");
   PhotoDocument document;
   InitPhotoDocument(document);
-  const OpenOutcome refused = OpenPhotoFile(document, folder / "cut.jpg", {MaxPhotoPixels(), false});
+  const OpenOutcome refused =
+      OpenPhotoFile(document, folder / "cut.jpg", {MaxPhotoPixels(), false});
   EXPECT_EQ(refused.failure, OpenFailure::kDamaged);
   EXPECT_NE(refused.damage.find("ends before all of its pixel data"), std::string::npos)
       << refused.damage;

@@ -191,6 +191,25 @@ std::vector<uint8_t> ReadIccProfile(const fs::path& path) {
   return std::vector<uint8_t>(profile->pData_, profile->pData_ + profile->size_);
 }
 
+std::string BigEndian32(uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const char byte : type + data) {
+    crc ^= static_cast<uint8_t>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return BigEndian32(static_cast<uint32_t>(data.size())) + type + data + BigEndian32(~crc);
+}
+
+std::string WithChunkAfterHeader(const std::string& png, const std::string& chunk) {
+  constexpr size_t kSignatureAndHeader = 8 + 12 + 13;
+  return png.substr(0, kSignatureAndHeader) + chunk + png.substr(kSignatureAndHeader);
+}
+
 std::vector<uint8_t> SmallIccProfile() {
   std::vector<uint8_t> profile(132, 0);
   const auto putBigEndian = [&](size_t at, uint32_t value) {

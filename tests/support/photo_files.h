@@ -112,6 +112,12 @@ std::vector<uint8_t> ReadIccProfile(const std::filesystem::path& path);
 // interpreting them.
 std::vector<uint8_t> SmallIccProfile();
 
+// PNG pieces: a 32-bit big-endian number, a whole chunk (length, type, data, CRC), and a PNG file
+// with `chunk` inserted after its header chunk.
+std::string BigEndian32(uint32_t value);
+std::string PngChunk(const std::string& type, const std::string& data);
+std::string WithChunkAfterHeader(const std::string& png, const std::string& chunk);
+
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 

@@ -51,7 +51,9 @@ class MainWindowTest : public ::testing::Test {
     return path;
   }
 
-  static void WaitUntil(const std::function<bool()>& done) { QTest::qWaitFor(done, 60000); }
+  static void WaitUntil(const std::function<bool()>& done) {
+    ASSERT_TRUE(QTest::qWaitFor(done, 60000));
+  }
 
   ScopedConfigHome config_;
   fs::path photos_;
