@@ -93,6 +93,7 @@ bool LoadProfiles(CameraProfileStore& store, const fs::path& userFile,
                   const fs::path& defaultFile) {
   if (!FileExists(userFile) && !FileExists(defaultFile)) {
     store = BuiltInProfileStore();
+    CreateFolderFor(userFile);
     SaveProfiles(store, userFile);
     return false;
   }
@@ -102,10 +103,12 @@ bool LoadProfiles(CameraProfileStore& store, const fs::path& userFile,
   return failed;
 }
 
-void SaveProfiles(const CameraProfileStore& store) { SaveProfiles(store, UserProfileFilePath()); }
+void SaveProfiles(const CameraProfileStore& store) {
+  CreateFolderFor(UserProfileFilePath());
+  SaveProfiles(store, UserProfileFilePath());
+}
 
 bool SaveProfiles(const CameraProfileStore& store, const fs::path& file) {
-  CreateFolderFor(file);
   try {
     return WriteFileAtomically(file, ProfileFileText(store));
   } catch (const std::bad_alloc&) {

@@ -57,6 +57,7 @@ class PanelTest : public ::testing::Test {
     view_.imageCenterX = 75;
     view_.imageCenterY = 60;
     measured_ = MeasurePhotoNoise(photo_);
+    std::filesystem::create_directories(UserProfileFilePath().parent_path());
     SaveProfiles(TestStore(), UserProfileFilePath());
     panel_ = std::make_unique<ParametersPanel>(document_, view_, host_, nullptr);
   }
