@@ -227,17 +227,20 @@ void MainWindow::CommandOpen() {
 bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel) {
   if (run_.Active() || batch_.Active() || path.empty()) return false;
   OpenOutcome outcome = ::OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), false});
+  const QString notice = QString::fromStdString(OpenFailureNotice(outcome, path));
   // A damaged photo is opened only when the user asks for what can be read of it, once per open.
-  if (outcome.failure == OpenFailure::kDamaged &&
-      AskYesNo(this, QString(),
-               QString::fromStdString(OpenFailureNotice(outcome, path)) + QStringLiteral("\n\n") +
-                   Localised(kStringOpenDamagedPhoto))) {
+  if (outcome.failure == OpenFailure::kDamaged) {
+    if (!AskYesNo(this, QString(),
+                  notice + QStringLiteral("\n\n") + Localised(kStringOpenDamagedPhoto))) {
+      return false;
+    }
     outcome = ::OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), true});
-  } else if (outcome.failure != OpenFailure::kNone) {
+  }
+  if (outcome.failure != OpenFailure::kNone) {
     ShowMessage(this, MessageKind::kWarning, QString(),
                 QString::fromStdString(OpenFailureNotice(outcome, path)));
+    return false;
   }
-  if (outcome.failure != OpenFailure::kNone) return false;
   AfterOpen(path, tellPanel);
   // What the open photo lacks (further pages, accepted damage) is said where the view's help is.
   if (!outcome.notes.empty()) SetStatusText(QString::fromStdString(outcome.notes.front()));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "batch/folder_listing.h"
@@ -23,6 +24,7 @@ class RecordingObserver : public BatchObserver {
                  const std::string& reason) override {
     done.push_back({input, output, outcome, reason});
     if (abortAfter > 0 && done.size() == static_cast<size_t>(abortAfter)) batchAbort = 1;
+    if (onDone) onDone();
   }
   void FileSkipped(const fs::path& input, const std::string&) override { skipped.push_back(input); }
   void FolderSkipped(const fs::path& folder, const std::string&) override {
@@ -38,6 +40,7 @@ class RecordingObserver : public BatchObserver {
   std::vector<fs::path> skipped;
   std::vector<fs::path> skippedFolders;
   int abortAfter = 0;
+  std::function<void()> onDone;
 };
 
 void WritePhoto(const fs::path& path, int32_t width, int32_t height) {
@@ -176,6 +179,20 @@ TEST_F(BatchRunnerTest, AdjustedProfileIsWhatTheEngineGets) {
   EXPECT_LE(testpics::MaxAbsDifference(original.sourcePicture, result.sourcePicture), 1.0);
   ReleasePhotoDocument(original);
   ReleasePhotoDocument(result);
+}
+
+// A folder that cannot be read (here it is gone when its turn comes) is reported with the reason,
+// and the run is not complete.
+TEST_F(BatchRunnerTest, AFolderThatCannotBeReadIsReportedAndTheRunIsIncomplete) {
+  WritePhoto(root_ / "a.png", 24, 24);
+  WritePhoto(root_ / "sub/b.png", 24, 24);
+  RecordingObserver observer;
+  observer.onDone = [&] { fs::remove_all(root_ / "sub"); };
+  const BatchSummary summary = Run(observer);
+  EXPECT_EQ(summary.denoised, 1u);
+  EXPECT_EQ(observer.skippedFolders, std::vector<fs::path>{root_ / "sub"});
+  EXPECT_EQ(summary.skippedFolders, 1u);
+  EXPECT_FALSE(summary.Complete());
 }
 
 }  // namespace

@@ -10,13 +10,17 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QPointer>
 #include <QUrl>
 #include <cmath>
+#include <csignal>
 #include <vector>
 
 #include "app/localisation.h"
+#include "app/localised_text.h"
 #include "app/message_boxes.h"
 #include "app/settings.h"
+#include "app/termination_signals.h"
 #include "app/zoom_box.h"
 #include "engine/denoise.h"
 #include "panel/parameters_panel.h"
@@ -150,6 +154,46 @@ TEST_F(MainWindowTest, ClosingDuringAFullSizeRunStopsItAndEndsInOrder) {
   WaitUntil([&] { return window.RunActive(); });
   window.close();
   EXPECT_FALSE(window.RunActive());
+  EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 0);
+  cancelRequested = 0;
+}
+
+// A damaged photo is opened only when the user asks for what can be read of it.
+TEST_F(MainWindowTest, ADamagedPhotoOpensOnlyWhenTheUserSaysSo) {
+  const fs::path whole = Photo("whole.jpg", 200, 150);
+  const std::vector<uint8_t> bytes = testphotos::ReadBytes(whole);
+  testphotos::WriteBytes(photos_ / "cut.jpg", std::string(bytes.begin(), bytes.begin() + 2000));
+  std::vector<QString> questions;
+  bool answer = false;
+  SetQuestionAnswerer([&](const QString&, const QString& text) {
+    questions.push_back(text);
+    return answer;
+  });
+  MainWindow window;
+  EXPECT_FALSE(window.OpenPhotoFile(photos_ / "cut.jpg", true));
+  EXPECT_EQ(window.Document().sourcePicture.data, nullptr);
+  answer = true;
+  EXPECT_TRUE(window.OpenPhotoFile(photos_ / "cut.jpg", true));
+  EXPECT_EQ(window.Document().sourcePicture.width, 200);
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_TRUE(questions[0].contains(Localised(kStringOpenDamagedPhoto)));
+  EXPECT_TRUE(messages_.empty()) << "the question says it all";
+  SetQuestionAnswerer({});
+  window.close();
+}
+
+// SIGTERM (a logout, a service manager) ends the application as closing its window does: the run
+// in progress stops and the next start sees no crash.
+TEST_F(MainWindowTest, SigtermEndsTheApplicationInOrder) {
+  auto* window = new MainWindow;
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  ASSERT_TRUE(window->OpenPhotoFile(Photo("big.png", 1600, 1200), true));
+  CloseOnTerminationSignals(window);
+  window->Panel()->findChild<QPushButton*>(QStringLiteral("denoise"))->click();
+  ASSERT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 1);
+  QPointer<MainWindow> alive(window);
+  raise(SIGTERM);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 60000));
   EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 0);
   cancelRequested = 0;
 }
