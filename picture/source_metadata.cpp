@@ -125,19 +125,6 @@ std::shared_ptr<const SourceMetadata> ReadSourceMetadata(const PhotoFile& file, 
   return metadata;
 }
 
-std::shared_ptr<const SourceMetadata> ReadSourceMetadata(const std::filesystem::path& path) {
-  PhotoFile file;
-  if (file.Open(path) != OpenFailure::kNone) return nullptr;
-  const FREE_IMAGE_FORMAT format = PhotoFormat(file, path);
-  if (format == FIF_UNKNOWN) return nullptr;
-  DecodeLimits limits;
-  limits.maxPixels = UINT64_MAX;
-  limits.acceptDamaged = true;
-  const DecodedPhoto decoded = DecodePhoto(file, format, limits);
-  if (!decoded.bitmap) return nullptr;
-  return ReadSourceMetadata(file, decoded.bitmap.get());
-}
-
 std::string IccColourSpace(const std::string& profile) {
   constexpr size_t kColourSpaceAt = 16;
   return profile.size() < kColourSpaceAt + 4 ? std::string() : profile.substr(kColourSpaceAt, 4);

@@ -41,10 +41,6 @@ struct SourceMetadata {
 // log.
 std::shared_ptr<const SourceMetadata> ReadSourceMetadata(const PhotoFile& file, FIBITMAP* bitmap);
 
-// The same for a file given by name, for a picture made in memory that is to carry a photo's
-// metadata. Null when the file cannot be opened or decoded.
-std::shared_ptr<const SourceMetadata> ReadSourceMetadata(const std::filesystem::path& path);
-
 // The colour space an ICC profile describes ("RGB ", "GRAY", "CMYK", …), or "" when the profile is
 // too short to say.
 std::string IccColourSpace(const std::string& profile);

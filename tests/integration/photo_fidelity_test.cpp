@@ -23,6 +23,13 @@ constexpr int32_t kHeight = 23;
 struct Document {
   Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
+  // Opens `path` with its result the photo as loaded, ready to be saved.
+  bool Open(const fs::path& path) {
+    if (OpenPhoto(doc, path, true)) return false;
+    CBxPicBufAPI::ReinitHeap(doc.denoisedPicture, doc.sourcePicture);
+    CBxPicBufAPI::Copy(doc.denoisedPicture, doc.sourcePicture);
+    return true;
+  }
   PhotoDocument doc;
 };
 
@@ -127,9 +134,7 @@ TEST(PhotoFidelity, ColourProfilesStayValidForTheWrittenPixels) {
     image->writeMetadata();
   }
   Document document;
-  ASSERT_FALSE(OpenPhoto(document.doc, folder / "rgb.jpg", true));
-  CBxPicBufAPI::ReinitHeap(document.doc.denoisedPicture, document.doc.sourcePicture);
-  CBxPicBufAPI::Copy(document.doc.denoisedPicture, document.doc.sourcePicture);
+  ASSERT_TRUE(document.Open(folder / "rgb.jpg"));
   std::vector<std::string> warnings;
   for (const char* name : {"cmyk.tif", "cmyk.jpg"}) {
     ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / name, 90, &warnings));
@@ -155,9 +160,7 @@ TEST(PhotoFidelity, XmpTooLargeForAJpegIsLeftOutWithAWarningAndExtendedXmpIsFold
     image->writeMetadata();
   }
   Document document;
-  ASSERT_FALSE(OpenPhoto(document.doc, folder / "large.tif", true));
-  CBxPicBufAPI::ReinitHeap(document.doc.denoisedPicture, document.doc.sourcePicture);
-  CBxPicBufAPI::Copy(document.doc.denoisedPicture, document.doc.sourcePicture);
+  ASSERT_TRUE(document.Open(folder / "large.tif"));
   std::vector<std::string> warnings;
   ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / "out.jpg", 90, &warnings));
   ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / "out.tif", 90, &warnings));
@@ -201,9 +204,7 @@ TEST(PhotoFidelity, XmpTooLargeForAJpegIsLeftOutWithAWarningAndExtendedXmpIsFold
   jpeg.insert(2, segments);
   testphotos::WriteBytes(folder / "extended.jpg", jpeg);
   Document source;
-  ASSERT_FALSE(OpenPhoto(source.doc, folder / "extended.jpg", true));
-  CBxPicBufAPI::ReinitHeap(source.doc.denoisedPicture, source.doc.sourcePicture);
-  CBxPicBufAPI::Copy(source.doc.denoisedPicture, source.doc.sourcePicture);
+  ASSERT_TRUE(source.Open(folder / "extended.jpg"));
   warnings.clear();
   ASSERT_FALSE(SavePhotoAtQuality(source.doc, folder / "from-extended.tif", 90, &warnings));
   ASSERT_FALSE(SavePhotoAtQuality(source.doc, folder / "from-extended.jpg", 90, &warnings));

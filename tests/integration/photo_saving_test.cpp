@@ -38,7 +38,7 @@ struct Document {
   }
   // Gives the document the metadata of the photo at `source`, as if it had been opened from there.
   PhotoDocument& WithMetadataOf(const fs::path& source) {
-    doc.metadata = ReadSourceMetadata(source);
+    doc.metadata = testphotos::MetadataOf(source);
     return doc;
   }
   PhotoDocument doc;

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "picture/photo_loading.h"
 #include "platform/notice.h"
 
 namespace testphotos {
@@ -189,6 +190,18 @@ std::vector<uint8_t> ReadIccProfile(const fs::path& path) {
   if (!image->iccProfileDefined()) return {};
   const Exiv2::DataBuf* profile = image->iccProfile();
   return std::vector<uint8_t>(profile->pData_, profile->pData_ + profile->size_);
+}
+
+std::shared_ptr<const SourceMetadata> MetadataOf(const std::filesystem::path& path) {
+  PhotoDocument document;
+  InitPhotoDocument(document);
+  const OpenOptions options{UINT64_MAX, true};
+  std::shared_ptr<const SourceMetadata> metadata;
+  if (OpenPhotoFile(document, path, options).failure == OpenFailure::kNone) {
+    metadata = document.metadata;
+  }
+  ReleasePhotoDocument(document);
+  return metadata;
 }
 
 std::string BigEndian32(uint32_t value) {

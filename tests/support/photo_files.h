@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "picture/freeimage_library.h"
 #include "picture/photo_document.h"
+#include "picture/source_metadata.h"
 #include "picture/pic_buf.h"
 
 namespace testphotos {
@@ -117,6 +119,10 @@ std::vector<uint8_t> SmallIccProfile();
 std::string BigEndian32(uint32_t value);
 std::string PngChunk(const std::string& type, const std::string& data);
 std::string WithChunkAfterHeader(const std::string& png, const std::string& chunk);
+
+// The metadata that opening the photo at `path` reads, for a picture made in memory that is to
+// carry it; null when the file does not open.
+std::shared_ptr<const SourceMetadata> MetadataOf(const std::filesystem::path& path);
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
