@@ -23,7 +23,8 @@ QString MinutesSeconds(uint32_t seconds) {
 
 }  // namespace
 
-BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount) : QDialog(owner) {
+BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount, StopFlag& stop)
+    : QDialog(owner), stop_(stop) {
   setModal(false);
   setWindowTitle(Localised(kStringBatchProgressTitle));
   progress_.totalCount = totalCount;
@@ -71,7 +72,7 @@ int BatchProgressWindow::ProgressPosition() const { return bar_->value(); }
 
 void BatchProgressWindow::reject() {
   clock_.stop();
-  batchAbort = 1;
+  stop_.Request();
   QDialog::reject();
 }
 

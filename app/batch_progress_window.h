@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "batch/batch_progress.h"
+#include "engine/run_control.h"
 
 class QLabel;
 class QProgressBar;
@@ -17,7 +18,8 @@ class BatchProgressWindow : public QDialog {
   Q_OBJECT
 
  public:
-  BatchProgressWindow(QWidget* owner, uint32_t totalCount);
+  // Cancel raises `stop`, which must outlive the window.
+  BatchProgressWindow(QWidget* owner, uint32_t totalCount, StopFlag& stop);
 
   // One timer tick: a second more of elapsed time.
   void AdvanceOneSecond();
@@ -37,6 +39,7 @@ class BatchProgressWindow : public QDialog {
 
  private:
   BatchProgress progress_;
+  StopFlag& stop_;
   QTimer clock_;
   QLabel* estimated_;
   QLabel* elapsed_;

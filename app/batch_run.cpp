@@ -24,14 +24,15 @@ class ProgressWindowObserver : public BatchObserver {
 }  // namespace
 
 std::function<void()> BatchJob(const std::filesystem::path& root, const BatchOptions& options,
-                               QObject* mainWindow, QObject* progressWindow) {
-  return [root, options, mainWindow, progressWindow] {
+                               const StopFlag& stop, QObject* mainWindow,
+                               QObject* progressWindow) {
+  return [root, options, &stop, mainWindow, progressWindow] {
     SendPrivateMessage(mainWindow, UM_WORKER_GL, 1);
     BatchSummary summary;
     {
-      const WorkerGpuContext context(options.useGpu);
+      const WorkerGpuContext context(options.engine.useGpu);
       ProgressWindowObserver observer(progressWindow);
-      summary = BatchThread(root, options, &observer);
+      summary = BatchThread(root, options, &observer, &stop);
     }
     SendPrivateMessage(mainWindow, UM_WORKER_GL, 0);
     PostPrivateMessage(mainWindow, UM_BATCH_FINISHED, summary.cancelled ? 1 : 0,

@@ -10,5 +10,7 @@
 
 #include "batch/batch_runner.h"
 
+// `stop` (the progress window's Cancel) must outlive the job.
 std::function<void()> BatchJob(const std::filesystem::path& root, const BatchOptions& options,
-                               QObject* mainWindow, QObject* progressWindow);
+                               const StopFlag& stop, QObject* mainWindow,
+                               QObject* progressWindow);

@@ -2,6 +2,7 @@
 
 #include "app/worker_gpu_context.h"
 #include "engine/denoise.h"
+#include "profiles/profile_request.h"
 
 FullDenoiseValues UnpackFullDenoiseMessage(uintptr_t wParam, intptr_t lParam) {
   const auto low = [](uint64_t v) { return static_cast<double>(v & 0xFFFF); };
@@ -24,12 +25,15 @@ std::function<void()> FullDenoiseJob(PhotoDocument& document, const FullDenoiseR
     beforeRun();
     {
       const WorkerGpuContext context(request.useGpu);
-      const SBxPicBuf& source = document.sourcePicture;
-      DenoisePicture(document.denoisedPicture, source, request.values.strength,
-                     request.values.strengthChroma, request.values.strengthChromaLarge,
-                     request.quality, request.values.dynamics, request.progress,
-                     NoiseLevels{-1, -1, -1}, source.components == 3, request.useGpu,
-                     request.fusion, request.medianMode);
+      IsoProfile values{};
+      values.m_dStrength = request.values.strength;
+      values.m_dStrengthChroma = request.values.strengthChroma;
+      values.m_dStrengthChromaLarge = request.values.strengthChromaLarge;
+      values.m_dDynamics = request.values.dynamics;
+      values.m_iUseMedian = request.medianMode;
+      const EngineChoice engine{request.quality, request.useGpu, request.fusion, {-1, -1, -1}};
+      DenoisePicture(document.denoisedPicture, document.sourcePicture,
+                     RequestForProfile(values, engine), request.run);
     }
     afterRun();
   };

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "picture/photo_document.h"
-#include "platform/progress_sink.h"
+#include "engine/run_control.h"
 
 struct FullDenoiseValues {
   double strength = 0;
@@ -31,7 +31,7 @@ struct FullDenoiseRequest {
   int32_t medianMode = 0;
   bool useGpu = false;
   bool fusion = false;
-  ProgressSink* progress = nullptr;
+  RunControl run;  // the panel's progress bar and the window's stop flag
 };
 
 // The job of one run: `document.sourcePicture` denoised into `document.denoisedPicture`. It calls

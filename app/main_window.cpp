@@ -211,6 +211,8 @@ void MainWindow::SetStatusText(const QString& text) { status_->setText(text); }
 
 void MainWindow::SetSaveAsEnabled(bool enabled) { saveAction_->setEnabled(enabled); }
 
+void MainWindow::StopFullRun() { runStop_.Request(); }
+
 bool MainWindow::HasPhoto() const { return document_.sourcePicture.data != nullptr; }
 
 void MainWindow::SetTitleForPath(const std::filesystem::path& path) {
@@ -379,15 +381,14 @@ void MainWindow::CommandBatchDenoising() {
 void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
   if (run_.Active() || batch_.Active()) return;
   CommandClose();
-  batchWindow_ = new BatchProgressWindow(this, total);
+  batchWindow_ = new BatchProgressWindow(this, total, batchStop_);
   batchWindow_->show();
   SetDocumentCommandsEnabled(false);
   setCursor(Qt::WaitCursor);
   BatchOptions options;
-  options.quality = qualityLevel;
-  options.useGpu = hardwareAcceleration != 0;
-  options.fusion = cpuGpuFusion != 0;
-  batch_.Start(BatchJob(root, options, this, batchWindow_));
+  options.engine = {qualityLevel, hardwareAcceleration != 0, cpuGpuFusion != 0, {-1, -1, -1}};
+  batchStop_.Clear();
+  batch_.Start(BatchJob(root, options, batchStop_, this, batchWindow_));
 }
 
 void MainWindow::BatchFinished(bool cancelled, intptr_t failed) {
@@ -414,7 +415,8 @@ void MainWindow::StartFullDenoise(uintptr_t wParam, intptr_t lParam) {
   request.medianMode = panel_->MedianMode();
   request.useGpu = hardwareAcceleration != 0;
   request.fusion = cpuGpuFusion != 0;
-  request.progress = &panel_->RunProgress();
+  runStop_.Clear();
+  request.run = RunControl(&panel_->RunProgress(), &runStop_);
   run_.Start(FullDenoiseJob(
       document_, request, [this] { SendPrivateMessage(this, UM_WORKER_GL, 1); },
       [this] {
@@ -427,7 +429,7 @@ void MainWindow::FullDenoiseFinished() {
   run_.Join();
   SetToolBarEnabled(true);
   if (shutDown_) return;
-  PostPrivateMessage(panel_, cancelRequested ? UM_FULL_DENOISE_ABORTED : UM_FULL_DENOISE_DONE);
+  PostPrivateMessage(panel_, runStop_.Requested() ? UM_FULL_DENOISE_ABORTED : UM_FULL_DENOISE_DONE);
 }
 
 // The worker asks for the graphics context (1: the user interface gives it up) and gives it back
@@ -491,8 +493,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 // A run in progress is asked to stop and its worker waited for, so that nothing is torn down under
 // it and no half-written file is left; the batch finishes the photo it is working on.
 void MainWindow::WaitForWorkers() {
-  if (run_.Active()) cancelRequested = 1;
-  if (batch_.Active()) batchAbort = 1;
+  if (run_.Active()) runStop_.Request();
+  if (batch_.Active()) batchStop_.Request();
   while ((run_.Active() && !run_.Finished()) || (batch_.Active() && !batch_.Finished())) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }

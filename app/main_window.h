@@ -17,6 +17,7 @@
 #include "app/folder_stepping.h"
 #include "app/view_state.h"
 #include "app/worker_thread.h"
+#include "engine/run_control.h"
 #include "panel/panel_host.h"
 #include "picture/photo_document.h"
 
@@ -70,6 +71,7 @@ class MainWindow : public QMainWindow, public PanelHost {
   QSize ViewSize() const override;
   void SetStatusText(const QString& text) override;
   void SetSaveAsEnabled(bool enabled) override;
+  void StopFullRun() override;
 
  protected:
   bool event(QEvent* event) override;
@@ -120,5 +122,8 @@ class MainWindow : public QMainWindow, public PanelHost {
 
   WorkerThread run_;
   WorkerThread batch_;
+  // The stop flags of the two jobs: Abort and closing stop the run, Cancel and closing the batch.
+  StopFlag runStop_;
+  StopFlag batchStop_;
   bool shutDown_ = false;
 };

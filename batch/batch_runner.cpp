@@ -13,10 +13,9 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "profiles/profile_choice.h"
+#include "profiles/profile_request.h"
 
 namespace fs = std::filesystem;
-
-std::atomic<uint8_t> batchAbort{0};
 
 namespace {
 
@@ -34,13 +33,11 @@ bool IsProcessable(const PhotoDocument& document) {
 // True when memory ran out on the way: the picture is then incomplete. Releases the photo as
 // loaded.
 bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
-                       const BatchOptions& options) {
+                       const BatchOptions& options, const StopFlag* stop) {
   const AllocationWatch allocations;
   try {
-    DenoisePicture(document.denoisedPicture, document.sourcePicture, profile.m_dStrength,
-                 profile.m_dStrengthChroma, profile.m_dStrengthChromaLarge, options.quality,
-                 profile.m_dDynamics, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, true, options.useGpu,
-                 options.fusion, profile.m_iUseMedian);
+    DenoisePicture(document.denoisedPicture, document.sourcePicture,
+                   RequestForProfile(profile, options.engine), RunControl(nullptr, stop));
     // Sharpening and saving a large photo need the memory of the photo as loaded, which is not
     // needed any more.
     CBxPicBufAPI::DoneHeap(document.sourcePicture);
@@ -115,9 +112,9 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
   }
   IsoProfile profile = ProfileAt(*job.store, ChooseBatchProfile(*job.store, document.exif));
   if (job.options->adjustProfile) job.options->adjustProfile(profile);
-  const bool outOfMemory = DenoiseAndSharpen(document, profile, *job.options);
-  // An interrupted run writes nothing of the photo it was denoising.
-  if (IsCancelRequested()) return true;
+  const bool outOfMemory = DenoiseAndSharpen(document, profile, *job.options, job.stop);
+  // A stopped run writes nothing of the photo it was denoising.
+  if (job.Stopped()) return true;
   if (outOfMemory) {
     job.observer->PhotoDone(input, output, BatchOutcome::kFailed, "not enough memory");
     return true;
@@ -172,7 +169,7 @@ void RunBatchFolder(BatchFolderJob& job) {
   const std::vector<FolderEntry> entries = ListFolder(job.folderPath, &error);
   if (error) job.observer->FolderSkipped(job.folderPath, error.message());
   for (const FolderEntry& entry : entries) {
-    if (batchAbort.load() != 0) return;
+    if (job.Stopped()) return;
     if (entry.name == kDenoisedFolderName || entry.kind == EntryKind::kIgnored) continue;
     if (entry.kind == EntryKind::kFolder) {
       BatchFolderJob child = job;
@@ -186,8 +183,7 @@ void RunBatchFolder(BatchFolderJob& job) {
 }
 
 BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
-                         BatchObserver* observer) {
-  cancelRequested = 0;
+                         BatchObserver* observer, const StopFlag* stop) {
   CameraProfileStore store;
   LoadProfiles(store);
   PhotoDocument document;
@@ -201,9 +197,9 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
   job.options = &options;
   job.observer = &counting;
   job.maxPixels = MaxPhotoPixels();
+  job.stop = stop;
   RunBatchFolder(job);
-  counting.summary.cancelled = batchAbort.load() != 0 || IsCancelRequested();
-  batchAbort = 0;
+  counting.summary.cancelled = job.Stopped();
   ReleasePhotoDocument(document);
   return counting.summary;
 }

@@ -4,7 +4,6 @@
 // line both follow a run through a `BatchObserver`.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -12,12 +11,10 @@
 #include <string>
 
 #include "batch/folder_listing.h"
+#include "engine/run_control.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
-
-// Set by the progress window's Cancel (or an interrupt) to end a run before its next folder entry;
-// cleared at the start and at the end of a run.
-extern std::atomic<uint8_t> batchAbort;
+#include "profiles/profile_request.h"
 
 // What happened to one file of the tree.
 enum class BatchOutcome {
@@ -46,9 +43,7 @@ class BatchObserver {
 // exactly, else the unknown camera's first profile; `adjustProfile`, when set, may then change it
 // (the command line's built-in profile and single-value overrides).
 struct BatchOptions {
-  int32_t quality = 3;
-  bool useGpu = false;
-  bool fusion = false;
+  EngineChoice engine;
   bool acceptDamaged = false;  // denoise what a damaged photo holds instead of counting it failed
   std::function<void(IsoProfile&)> adjustProfile;
   // The JPEG quality of every result; unset, each save reads it from the settings file and stores
@@ -65,6 +60,9 @@ struct BatchFolderJob {
   const BatchOptions* options = nullptr;
   BatchObserver* observer = nullptr;
   uint64_t maxPixels = 0;  // photos with more pixels are skipped (MaxPhotoPixels at the start)
+  const StopFlag* stop = nullptr;
+
+  bool Stopped() const { return stop != nullptr && stop->Requested(); }
 };
 
 // Processes one folder: its photos in name order, each subfolder depth first when it is reached.
@@ -83,8 +81,9 @@ struct BatchSummary {
   bool Complete() const { return failed == 0 && skippedFolders == 0 && !cancelled; }
 };
 
-// The worker's body: clears the cancel flags, loads the profile store once, processes the tree
-// below `root` and clears `batchAbort` again. The document's pictures are reused for every photo
-// and released at the end.
+// The worker's body: loads the profile store once and processes the tree below `root`. `stop`
+// (the progress window's Cancel, an interrupt) ends the run: the photo in hand is not written and
+// no further one is begun. The document's pictures are reused for every photo and released at the
+// end.
 BatchSummary BatchThread(const std::filesystem::path& root, const BatchOptions& options,
-                         BatchObserver* observer);
+                         BatchObserver* observer, const StopFlag* stop = nullptr);

@@ -354,12 +354,12 @@ int main(int argc, char** argv) {
 
   if (options->preview) {
     TimePreview(*input, levels, options->strength, options->repeat);
-    std::printf("\nthreads  engine %u\n", cpuCount.load());
+    std::printf("\nthreads  engine %u\n", EngineThreadCount());
     return 0;
   }
   const Run plain =
       TimeEngine(*denoised, *clean, *input, levels, options->strength, 0.0, options->repeat);
-  const unsigned engineThreads = cpuCount.load();
+  const unsigned engineThreads = EngineThreadCount();
   PrintRun(EngineLabel(options->bits, options->strength, 0), plain, megapixels);
   std::fflush(stdout);
   const Run large =

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   const double mp = w * double(h) / 1e6;
   const double cpuSeconds = Denoise(*cpu, *photo, false, false);
   std::printf("CPU             %d x %d: %7.2f s  %6.3f MP/s (%u threads)\n", w, h, cpuSeconds,
-              mp / cpuSeconds, static_cast<unsigned>(cpuCount.load()));
+              mp / cpuSeconds, EngineThreadCount());
   if (!gpu->usable) return selfTest.passed ? 0 : 2;
   const double gpuSeconds = Denoise(*onGpu, *photo, true, false);
   std::printf("--gpu           %d x %d: %7.2f s  %6.3f MP/s\n", w, h, gpuSeconds, mp / gpuSeconds);

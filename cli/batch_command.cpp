@@ -163,19 +163,16 @@ int RunBatch(Arguments args) {
     return kExitFileError;
   }
   PrepareRun(options);
-  batchAbort = 0;
   InstallInterruptHandler();
 
   const GpuUse gpu(options.gpu, options.quiet);
   BatchOptions batch;
-  batch.quality = options.quality;
-  batch.useGpu = gpu.active();
-  batch.fusion = options.fusion;
+  batch.engine = {options.quality, gpu.active(), options.fusion, NoiseLevels{-1, -1, -1}};
   batch.acceptDamaged = options.acceptDamaged;
   batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
   batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
   BatchReporter reporter(CountBatchImages(folder), options.quiet);
-  const BatchSummary summary = BatchThread(folder, batch, &reporter);
+  const BatchSummary summary = BatchThread(folder, batch, &reporter, &RunStopFlag());
   reporter.ClearBar();
   reporter.ListProblems();
   if (!options.quiet || !summary.Complete()) PrintSummary(summary, reporter.ElapsedSeconds());

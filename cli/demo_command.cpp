@@ -114,7 +114,7 @@ int RunDemo(Arguments args) {
   std::printf("PSNR (dB)      %10.2f %9.2f\n", synthetic::Psnr(*clean, *noisy),
               synthetic::Psnr(*clean, *denoised));
   std::printf("elapsed       %.3f s on %u threads\n", elapsed.count(),
-              static_cast<unsigned>(cpuCount.load()));
+              EngineThreadCount());
   return kExitSuccess;
 }
 

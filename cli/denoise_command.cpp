@@ -16,6 +16,7 @@
 #include "picture/allocation_failures.h"
 #include "profiles/camera_name.h"
 #include "profiles/profile_choice.h"
+#include "profiles/profile_request.h"
 
 namespace cli {
 
@@ -74,17 +75,15 @@ IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& op
 bool Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options,
              bool useGpu) {
   const AllocationWatch allocations;
-  const SBxPicBuf& source = document.sourcePicture;
   const auto progress = options.quiet ? nullptr : MakeStderrProgress("denoising");
-  DenoisePicture(document.denoisedPicture, source, profile.m_dStrength, profile.m_dStrengthChroma,
-                 profile.m_dStrengthChromaLarge, options.quality, profile.m_dDynamics,
-                 progress.get(), NoiseLevels{-1.0, -1.0, -1.0}, source.components == 3, useGpu,
-                 options.fusion, profile.m_iUseMedian);
+  const EngineChoice engine{options.quality, useGpu, options.fusion, NoiseLevels{-1, -1, -1}};
+  DenoisePicture(document.denoisedPicture, document.sourcePicture,
+                 RequestForProfile(profile, engine), RunControl(progress.get(), &RunStopFlag()));
   if (progress) progress->Finish();
   // The photo as loaded is not needed any more, and sharpening and saving a large photo need the
   // memory.
   CBxPicBufAPI::DoneHeap(document.sourcePicture);
-  if (!IsCancelRequested()) {
+  if (!Interrupted()) {
     SharpenPicture(document.denoisedPicture, profile.m_dSharp1, profile.m_dSharp2,
                    profile.m_dSharp3);
   }
@@ -135,7 +134,7 @@ int RunDenoise(Arguments args) {
     std::printf("%s -> %s\n  %d x %d, profile %s: %s\n  %.1f s on %u threads\n",
                 request.input.c_str(), request.output.c_str(), document.denoisedPicture.width,
                 document.denoisedPicture.height, origin.c_str(), DescribeProfile(profile).c_str(),
-                seconds.count(), static_cast<unsigned>(cpuCount.load()));
+                seconds.count(), EngineThreadCount());
   }
   return kExitSuccess;
 }

@@ -2,22 +2,23 @@
 
 #include <csignal>
 
-#include "batch/batch_runner.h"
-#include "engine/denoise.h"
 #include "platform/termination.h"
 
 namespace cli {
 
 namespace {
 
+StopFlag runStop;
+
 // Only lock-free atomic stores: safe in a signal handler.
 void OnTerminationSignal(int signal) {
   RecordTerminationSignal(signal);
-  cancelRequested.store(1);
-  batchAbort.store(1);
+  runStop.Request();
 }
 
 }  // namespace
+
+const StopFlag& RunStopFlag() { return runStop; }
 
 void InstallInterruptHandler() {
   struct sigaction action {};

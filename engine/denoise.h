@@ -6,60 +6,39 @@
 // - Rasters are picture buffers (picture/pic_buf.h). The caller owns and releases its rasters; an
 //   output must already exist with the input's width, height, component count and depth unless a
 //   function says it re-creates it. Inputs are never changed.
-// - `cancelRequested` stops a run: the engine reads it once per tile and once per filter offset.
-//   After a cancel the output holds the tiles finished so far; a component that was being filtered
-//   comes back equal to its input.
+// - A run's control travels with it (engine/run_control.h): its stop flag, read once per tile and
+//   once per filter offset, and its progress sink. After a stop the output holds the tiles finished
+//   so far; a component that was being filtered comes back equal to its input.
 // - The progress sink may be null. A run initialises it to an estimate of its steps and advances it
 //   by one step per filter offset of the calling thread (per tile in the CPU+GPU sharing mode).
-// - `DenoisePicture` must not be entered by two threads at once: the weight table cache and
-//   `cpuCount` are process-wide state without a lock.
+// - The one process-wide state of the engine is the weight table cache
+//   (engine/weight_table_cache.h), which has no lock: `DenoisePicture` must not be entered by two
+//   threads at once.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "engine/denoise_request.h"
+#include "engine/run_control.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
 
-// Noise levels measured on a picture. They are handed down to the filters, which do not read them:
-// they never influence the result.
-struct NoiseLevels {
-  double luma;
-  double chroma;
-  double reserved;
-};
+// Denoises `in` into `out` (same geometry) with the values of `request`; `run` carries the progress
+// sink and the stop flag of this run (both may be null).
+void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& request,
+                    const RunControl& run = {});
 
-// Point-artefact pre-pass modes.
-enum MedianMode : int32_t {
-  kMedianNone = 0,    // "None (Recommended)"
-  kMedianCommon = 1,  // "Common"
-  kMedianStrong = 2,  // "Strong"
-};
-
-// Set by the user interface to stop a run; the engine only reads it.
-extern std::atomic<uint8_t> cancelRequested;
-
-// The engine's read of the flag (no ordering is needed: it only ends loops early).
-inline bool IsCancelRequested() { return cancelRequested.load(std::memory_order_relaxed) != 0; }
-
-// Number of CPU filter threads, recomputed at the start of every `DenoisePicture` call as the bit
-// length of the process's CPU affinity mask AND the mask of online CPUs. Initially 1.
-extern std::atomic<uint8_t> cpuCount;
-
-// Denoises `in` into `out` (same geometry).
-// strength: luma strength, also for one-component pictures (1 to 50).
-// strengthChroma: strength for U and V (1 to 50).
-// strengthChromaLarge: the coarse-scale chroma pass runs with its whole-number part when > 1.
-// quality: search window, 1 → 7 × 7, 2 → 13 × 13, anything else → 21 × 21.
-// dynamics: dark/light dependence, −2 to 2; positive smooths light areas more, negative dark ones.
-// processInYUV: denoise a colour picture as Y, U, V.
-// useGpu, fusion: run on the graphics card, optionally sharing tiles with the CPU; without a usable
-//   graphics card the CPU gives the same result.
-// medianMode: point-artefact pre-pass (`MedianMode`).
+// The same with the values one by one, in the order the engine has always documented them:
+// strength, strengthChroma, strengthChromaLarge, quality, dynamics, processInYUV, useGpu, fusion and
+// medianMode as the fields of DenoiseRequest. A run of this form cannot be stopped.
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double strengthChroma,
                     double strengthChromaLarge, int32_t quality, double dynamics,
                     ProgressSink* progress, NoiseLevels noiseLevels, bool processInYUV, bool useGpu,
                     bool fusion, int32_t medianMode);
+
+// The number of CPU filter threads a run uses: the bit length of the process's CPU affinity mask
+// AND the mask of online CPUs (at most 255; the filters use up to 16).
+uint32_t EngineThreadCount();
 
 // Noise level of an 8-bit single-component raster, on the scale the camera profiles store. 0 for a
 // raster with a side of 3 or less.

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "engine/run_control.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
 
 // Denoises a single-component 8- or 16-bit raster into `out` (which must have the input's geometry).
 // The raster is padded to even sides with a black column and row, an 8-bit guide is built, and the
@@ -12,7 +12,7 @@
 // most 16). `dynamics` is the user's value; the filters receive twice it. A cancelled run gives
 // out = in. Multi-component rasters are denoised component by component. Returns false.
 bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
-                      double dynamics, ProgressSink* progress, double noiseLevel, bool useGpu,
+                      double dynamics, const RunControl& run, double noiseLevel, bool useGpu,
                       int32_t threadCount);
 
 // The three-component counterpart on the graphics card: a Y, U, V raster denoised with per-channel
@@ -20,4 +20,4 @@ bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int3
 // cancel and pass-through rules as DenoiseComponent. Runs on the thread that holds the GPU context.
 bool DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
                      double chromaStrength, int32_t quality, double dynamics,
-                     ProgressSink* progress, double lumaNoise, double chromaNoise);
+                     const RunControl& run, double lumaNoise, double chromaNoise);

@@ -2,7 +2,6 @@
 #include <cmath>
 
 #include "engine/denoise.h"
-#include "engine/denoise_params.h"
 #include "engine/tile_driver.h"
 #include "gpu/gpgpu.h"
 #include "platform/cpu_affinity.h"
@@ -10,26 +9,23 @@
 namespace {
 
 bool IsSupportedInput(const SBxPicBuf& in) {
-  return in.width > 0 && in.height > 0 &&
-         (in.components == 1 || in.components == 3) &&
+  return in.width > 0 && in.height > 0 && (in.components == 1 || in.components == 3) &&
          (in.bitsPerComponent == 8 || in.bitsPerComponent == 16);
 }
 
 // Strengths are powers (s^3.5) and dynamics scale them: only finite, non-negative strengths and
 // finite dynamics give weights at all.
-bool AreUsableParameters(double strength, double strengthChroma, double strengthChromaLarge,
-                         double dynamics) {
+bool AreUsableParameters(const DenoiseRequest& request) {
   const auto usable = [](double s) { return std::isfinite(s) && s >= 0; };
-  return usable(strength) && usable(strengthChroma) && usable(strengthChromaLarge) &&
-         std::isfinite(dynamics);
+  return usable(request.strength) && usable(request.strengthChroma) &&
+         usable(request.strengthChromaLarge) && std::isfinite(request.dynamics);
 }
 
 // Nothing to smooth and no point-artefact pass: the conversion to YUV and back alone would move
 // samples by a level, so such a run hands the picture back as it is.
-bool ChangesNothing(double strength, double strengthChroma, double strengthChromaLarge,
-                    int32_t medianMode) {
-  return strength == 0 && strengthChroma == 0 && strengthChromaLarge <= 1 &&
-         medianMode == kMedianNone;
+bool ChangesNothing(const DenoiseRequest& request) {
+  return request.strength == 0 && request.strengthChroma == 0 &&
+         request.strengthChromaLarge <= 1 && request.medianMode == kMedianNone;
 }
 
 bool SameGeometry(const SBxPicBuf& a, const SBxPicBuf& b) {
@@ -39,31 +35,37 @@ bool SameGeometry(const SBxPicBuf& a, const SBxPicBuf& b) {
 
 }  // namespace
 
+uint32_t EngineThreadCount() { return std::min<uint32_t>(AffinityCpuBitLength(), 255); }
+
+void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& request,
+                    const RunControl& run) {
+  if (in.data == nullptr) return;
+  if (!SameGeometry(out, in) && CBxPicBufAPI::ReinitHeap(out, in)) return;
+  if (!IsSupportedInput(in) || !AreUsableParameters(request) || ChangesNothing(request)) {
+    CBxPicBufAPI::Copy(out, in);
+    return;
+  }
+  DenoiseRequest tiles = request;
+  // Without a usable graphics card (none, refused, or its programs did not build) the CPU runs the
+  // filters instead.
+  tiles.useGpu = request.useGpu && GpuIsUsable();
+  RunTiles(out, in, tiles, run, static_cast<int32_t>(EngineThreadCount()));
+}
+
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double strengthChroma,
                     double strengthChromaLarge, int32_t quality, double dynamics,
                     ProgressSink* progress, NoiseLevels noiseLevels, bool processInYUV, bool useGpu,
                     bool fusion, int32_t medianMode) {
-  cpuCount = static_cast<uint8_t>(std::min<uint32_t>(AffinityCpuBitLength(), 255));
-  if (in.data == nullptr) return;
-  if (!SameGeometry(out, in) && CBxPicBufAPI::ReinitHeap(out, in)) return;
-  if (!IsSupportedInput(in) ||
-      !AreUsableParameters(strength, strengthChroma, strengthChromaLarge, dynamics) ||
-      ChangesNothing(strength, strengthChroma, strengthChromaLarge, medianMode)) {
-    CBxPicBufAPI::Copy(out, in);
-    return;
-  }
-  DenoiseParams params;
-  params.strength = strength;
-  params.strengthChroma = strengthChroma;
-  params.strengthChromaLarge = strengthChromaLarge;
-  params.quality = quality;
-  params.dynamics = dynamics;
-  params.noiseLevels = noiseLevels;
-  params.processInYUV = processInYUV;
-  // Without a usable graphics card (none, refused, or its programs did not build) the CPU runs the
-  // filters instead.
-  params.useGpu = useGpu && GpuIsUsable();
-  params.fusion = fusion;
-  params.medianMode = medianMode;
-  RunTiles(out, in, params, progress, cpuCount);
+  DenoiseRequest request;
+  request.strength = strength;
+  request.strengthChroma = strengthChroma;
+  request.strengthChromaLarge = strengthChromaLarge;
+  request.quality = quality;
+  request.dynamics = dynamics;
+  request.medianMode = medianMode;
+  request.processInYUV = processInYUV;
+  request.useGpu = useGpu;
+  request.fusion = fusion;
+  request.noiseLevels = noiseLevels;
+  DenoisePicture(out, in, request, RunControl(progress));
 }

@@ -11,7 +11,7 @@ namespace {
 constexpr double kPreBlurThreshold = 25.0;
 
 // Denoises Y, U and V of a three-component tile with their own strengths, in place.
-void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressSink* progress,
+void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseRequest& params, const RunControl& run,
                           int32_t threadCount) {
   ScopedPicBuf in;
   ScopedPicBuf out;
@@ -26,11 +26,11 @@ void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressS
       CBxPicBufAPI::ExtractComponent(plane, c, picture);
     });
     DenoiseComponent(*out, *in, luma ? params.strength : params.strengthChroma, params.quality,
-                     params.dynamics, progress,
+                     params.dynamics, run,
                      luma ? params.noiseLevels.luma : params.noiseLevels.chroma, false,
                      threadCount);
     if (!luma && params.strengthChromaLarge > 1) {
-      LargeChromaPass(*out, *out, largeStrength, params.quality, params.dynamics, progress, false,
+      LargeChromaPass(*out, *out, largeStrength, params.quality, params.dynamics, run, false,
                       threadCount);
     }
     SplitPixelOp(yuv, *out, threadCount, [c](SBxPicBuf& picture, const SBxPicBuf& plane) {
@@ -40,7 +40,7 @@ void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseParams& params, ProgressS
 }
 
 // The graphics card denoises Y, U and V in one go; the coarse-scale chroma pass follows on U and V.
-void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseParams& params, ProgressSink* progress,
+void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseRequest& params, const RunControl& run,
                      int32_t threadCount) {
   ScopedPicBuf denoised;
   ScopedPicBuf plane;
@@ -49,12 +49,12 @@ void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseParams& params, ProgressSink* 
     return;
   }
   DenoiseYUVOnGPU(*denoised, yuv, params.strength, params.strengthChroma, params.quality,
-                  params.dynamics, progress, params.noiseLevels.luma, params.noiseLevels.chroma);
+                  params.dynamics, run, params.noiseLevels.luma, params.noiseLevels.chroma);
   if (params.strengthChromaLarge > 1) {
     const auto largeStrength = static_cast<int32_t>(params.strengthChromaLarge);
     for (uint32_t c = 1; c < 3; ++c) {
       CBxPicBufAPI::ExtractComponent(*plane, c, *denoised);
-      LargeChromaPass(*plane, *plane, largeStrength, params.quality, params.dynamics, progress,
+      LargeChromaPass(*plane, *plane, largeStrength, params.quality, params.dynamics, run,
                       true, threadCount);
       CBxPicBufAPI::InsertComponent(*denoised, c, *plane);
     }
@@ -62,8 +62,8 @@ void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseParams& params, ProgressSink* 
   CBxPicBufAPI::Copy(yuv, *denoised);
 }
 
-void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams& params,
-                  ProgressSink* progress, int32_t threadCount) {
+void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseRequest& params,
+                  const RunControl& run, int32_t threadCount) {
   ScopedPicBuf yuv;
   if (CBxPicBufAPI::ReinitHeap(*yuv, picture)) return;
   SplitPixelOp(*yuv, picture, threadCount, &CBxPicBufAPI::ConvertRGBtoYUV);
@@ -71,16 +71,16 @@ void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams&
     BlurYUVComponents(*yuv, PreBlurSigma(params.strength), PreBlurSigma(params.strengthChroma));
   }
   if (params.useGpu) {
-    DenoiseYuvOnGpu(*yuv, params, progress, threadCount);
+    DenoiseYuvOnGpu(*yuv, params, run, threadCount);
   } else {
-    DenoiseYuvComponents(*yuv, params, progress, threadCount);
+    DenoiseYuvComponents(*yuv, params, run, threadCount);
   }
   if (CBxPicBufAPI::ReinitHeap(out, picture)) return;
   SplitPixelOp(out, *yuv, threadCount, &CBxPicBufAPI::ConvertYUVtoRGB);
 }
 
-void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseParams& params,
-                           ProgressSink* progress, int32_t threadCount) {
+void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseRequest& params,
+                           const RunControl& run, int32_t threadCount) {
   const SBxPicBuf* source = &picture;
   ScopedPicBuf blurred;
   if (params.strength > kPreBlurThreshold && !CBxPicBufAPI::ReinitHeap(*blurred, picture)) {
@@ -93,14 +93,14 @@ void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const Denoi
     }
     source = &*blurred;
   }
-  DenoiseComponent(out, *source, params.strength, params.quality, params.dynamics, progress,
+  DenoiseComponent(out, *source, params.strength, params.quality, params.dynamics, run,
                    params.noiseLevels.luma, params.useGpu, threadCount);
 }
 
 }  // namespace
 
-bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-                 ProgressSink* progress, int32_t threadCount) {
+bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                 const RunControl& run, int32_t threadCount) {
   const SBxPicBuf* source = &in;
   ScopedPicBuf filtered;
   if (IsPointArtefactModeActive(params.medianMode)) {
@@ -108,9 +108,9 @@ bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& param
     source = &*filtered;
   }
   if (params.processInYUV && source->components == 3) {
-    DenoiseInYuv(out, *source, params, progress, threadCount);
+    DenoiseInYuv(out, *source, params, run, threadCount);
   } else {
-    DenoiseAsOneComponent(out, *source, params, progress, threadCount);
+    DenoiseAsOneComponent(out, *source, params, run, threadCount);
   }
   return false;
 }

@@ -1,13 +1,14 @@
 // The progress protocol of the engine: a bar initialised to an estimated number of steps and
-// advanced by single steps. Every function accepts a null sink.
+// advanced by single steps. Every function accepts a run without a sink.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/progress_sink.h"
+#include "engine/run_control.h"
 
 // Initialises the bar to `steps`: advance by 1, step 1, range 0 … steps, position 1.
-inline void InitProgress(ProgressSink* progress, uint32_t steps) {
+inline void InitProgress(const RunControl& run, uint32_t steps) {
+  ProgressSink* progress = run.progress;
   if (progress == nullptr) return;
   progress->DeltaPos(1);
   progress->SetStep(1);
@@ -16,6 +17,6 @@ inline void InitProgress(ProgressSink* progress, uint32_t steps) {
 }
 
 // One step.
-inline void StepProgress(ProgressSink* progress) {
-  if (progress != nullptr) progress->DeltaPos(1);
+inline void StepProgress(const RunControl& run) {
+  if (run.progress != nullptr) run.progress->DeltaPos(1);
 }

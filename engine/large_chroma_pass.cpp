@@ -215,7 +215,7 @@ struct FilterSettings {
   int32_t strength;
   int32_t quality;
   double dynamics;
-  ProgressSink* progress;
+  const RunControl& run;
   bool useGpu;
   int32_t threadCount;
 };
@@ -233,7 +233,7 @@ bool DenoiseLevel(PyramidLevel& level, uint32_t bits, const FilterSettings& sett
   PlaneToRaster(level.gauss, *noisy);
   // The noise level is not read by the filters; −1 marks it as unmeasured.
   DenoiseComponent(*denoised, *noisy, static_cast<double>(settings.strength), settings.quality,
-                   settings.dynamics, settings.progress, -1.0, settings.useGpu,
+                   settings.dynamics, settings.run, -1.0, settings.useGpu,
                    settings.threadCount);
   RasterToPlane(*denoised, level.gauss);
   return false;
@@ -303,7 +303,7 @@ std::vector<PyramidLevel> AllocatePyramid(int32_t width, int32_t height) {
 void DecomposePyramid(std::vector<PyramidLevel>& levels) { Decompose(levels, 1); }
 
 bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int32_t quality,
-                     double dynamics, ProgressSink* progress, bool useGpu, int32_t threadCount) {
+                     double dynamics, const RunControl& run, bool useGpu, int32_t threadCount) {
   // The levels of the calls of this thread are kept from call to call: the tiles of a picture
   // need the same 12 MB or so each (two float planes per level), and clearing memory already held
   // is cheaper than touching fresh pages. assign() keeps the capacity a plane already has.
@@ -316,7 +316,7 @@ bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int3
   }
   RasterToPlane(in, levels[0].gauss);
   Decompose(levels, threadCount);
-  const FilterSettings settings{strength, quality, dynamics, progress, useGpu, threadCount};
+  const FilterSettings settings{strength, quality, dynamics, run, useGpu, threadCount};
   if (RebuildPyramid(levels, in.bitsPerComponent, settings)) return true;
   if (&out != &in && CBxPicBufAPI::ReinitHeap(out, in)) return true;
   PlaneToRaster(levels[0].gauss, out);

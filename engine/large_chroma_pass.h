@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/run_control.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
 
 // One level of the pyramid: its size and its Gaussian and Laplacian planes, row-major floats.
 struct PyramidLevel {
@@ -31,4 +31,4 @@ void DecomposePyramid(std::vector<PyramidLevel>& levels);
 // `out` (re-created like `in`; `out` may be `in`). True when the levels or the rasters of level 2
 // cannot be allocated, in which case `out` is not written.
 bool LargeChromaPass(SBxPicBuf& out, const SBxPicBuf& in, int32_t strength, int32_t quality,
-                     double dynamics, ProgressSink* progress, bool useGpu, int32_t threadCount);
+                     double dynamics, const RunControl& run, bool useGpu, int32_t threadCount);

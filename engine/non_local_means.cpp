@@ -127,20 +127,20 @@ SBxPicBuf BuildPadded(std::vector<uint8_t>& storage, const SBxPicBuf& image, con
 // unit it finishes, as many as the units finished by all threads so far are worth.
 class ProgressShare {
  public:
-  ProgressShare(ProgressSink* sink, int64_t steps, int64_t units)
-      : sink_(sink), steps_(steps), units_(units) {}
+  ProgressShare(const RunControl& run, int64_t steps, int64_t units)
+      : run_(run), steps_(steps), units_(units) {}
 
   void Update(int64_t unitsDone) {
     const int64_t due = unitsDone * steps_ / units_;
-    while (sent_ < due && !IsCancelRequested()) {
-      StepProgress(sink_);
+    while (sent_ < due && !run_.StopRequested()) {
+      StepProgress(run_);
       ++sent_;
     }
   }
   void Finish() { Update(units_); }
 
  private:
-  ProgressSink* sink_;
+  const RunControl& run_;
   int64_t steps_;
   int64_t units_;
   int64_t sent_ = 0;
@@ -156,6 +156,7 @@ struct FilterJob {
   const NlmRowKernels& kernels;
   BandPlan bands;
   SBxPicBuf& result;
+  const RunControl& run;
   std::atomic<int32_t> nextBand{0};
   std::atomic<int64_t> unitsDone{0};
 };
@@ -196,7 +197,7 @@ void FilterBands(NlmBandScratch<Sum>& scratch, FilterJob<Sample>& job, ProgressS
   const NlmGeometry& g = job.g;
   for (;;) {
     const int32_t index = job.nextBand.fetch_add(1, std::memory_order_relaxed);
-    if (index >= job.bands.count || IsCancelRequested()) return;
+    if (index >= job.bands.count || job.run.StopRequested()) return;
     const NlmBand band = BandAt(g, job.bands, index);
     StartBandSums(scratch, job.planes, g, band);  // the centre, the last offset
     job.unitsDone.fetch_add(1, std::memory_order_relaxed);
@@ -208,7 +209,7 @@ void FilterBands(NlmBandScratch<Sum>& scratch, FilterJob<Sample>& job, ProgressS
       AccumulateBandOffsets(scratch, job.planes, g, band, offsets, count, job.tables, job.kernels);
       const int64_t done = job.unitsDone.fetch_add(count, std::memory_order_relaxed) + count;
       if (progress != nullptr) progress->Update(done);
-      if (IsCancelRequested()) return;
+      if (job.run.StopRequested()) return;
     }
     WriteBand<Sample, Sum>(job.result, scratch, g, band);
   }
@@ -218,7 +219,7 @@ void FilterBands(NlmBandScratch<Sum>& scratch, FilterJob<Sample>& job, ProgressS
 template <typename Sample, typename Sum>
 bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                       const SBxPicBuf* values, double strengthTerm, int32_t quality,
-                      double dynamics, int32_t threadCount, ProgressSink* progress) {
+                      double dynamics, int32_t threadCount, const RunControl& run) {
   if (in.width <= 16 || in.height <= 16) {
     if (CBxPicBufAPI::ReinitHeap(out, in)) return true;
     CBxPicBufAPI::Copy(out, in);
@@ -253,9 +254,9 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
   std::vector<NlmBandScratch<Sum>>& scratch = memory.scratch;
   const NlmPlanes<Sample> planes{paddedGuide.data,
                                  reinterpret_cast<const Sample*>(paddedValues.data)};
-  FilterJob<Sample> job{g, planes, *tables, ActiveNlmKernels(), bands, result};
+  FilterJob<Sample> job{g, planes, *tables, ActiveNlmKernels(), bands, result, run};
 
-  ProgressShare share(progress, (g.offsetCount - 1) / threads + 1,
+  ProgressShare share(run, (g.offsetCount - 1) / threads + 1,
                       static_cast<int64_t>(job.bands.count) * g.offsetCount);
   // When the system refuses a thread, the others take its bands.
   std::vector<std::thread> workers;
@@ -270,7 +271,7 @@ bool RunNonLocalMeans(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guid
   // The steps still due (all of them when the workers took every band) go out before the cancel
   // check, so that a cancel raised from one of them stops the result as one raised earlier would.
   share.Finish();
-  if (IsCancelRequested()) return false;
+  if (run.StopRequested()) return false;
 
   if (CBxPicBufAPI::ReinitHeap(out, in)) return true;
   CopyRectInBands(out, result, {0, 0}, {0, 0}, {in.width, in.height}, threads);
@@ -282,29 +283,29 @@ double StrengthTerm(double strength) { return std::pow(strength, 3.5); }
 }  // namespace
 
 bool NonLocalMeans8(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide, double strength,
-                    int32_t quality, double dynamics, ProgressSink* progress, double /*noise*/) {
+                    int32_t quality, double dynamics, const RunControl& run, double /*noise*/) {
   return RunNonLocalMeans<uint8_t, uint32_t>(out, in, guide, nullptr, StrengthTerm(strength),
-                                             quality, dynamics, 1, progress);
+                                             quality, dynamics, 1, run);
 }
 
 bool NonLocalMeans8Multi(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                          double strength, int32_t quality, double dynamics, int32_t threadCount,
-                         ProgressSink* progress, double /*noise*/) {
+                         const RunControl& run, double /*noise*/) {
   return RunNonLocalMeans<uint8_t, uint32_t>(out, in, guide, nullptr, StrengthTerm(strength),
-                                             quality, dynamics, threadCount, progress);
+                                             quality, dynamics, threadCount, run);
 }
 
 bool NonLocalMeans16(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                      const SBxPicBuf& values, int32_t strength, int32_t quality, double dynamics,
-                     ProgressSink* progress, double /*noise*/) {
+                     const RunControl& run, double /*noise*/) {
   return RunNonLocalMeans<uint16_t, uint64_t>(out, in, guide, &values, StrengthTerm(strength),
-                                              quality, dynamics, 1, progress);
+                                              quality, dynamics, 1, run);
 }
 
 bool NonLocalMeans16Multi(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                           const SBxPicBuf& values, int32_t strength, int32_t quality,
-                          double dynamics, int32_t threadCount, ProgressSink* progress,
+                          double dynamics, int32_t threadCount, const RunControl& run,
                           double /*noise*/) {
   return RunNonLocalMeans<uint16_t, uint64_t>(out, in, guide, &values, StrengthTerm(strength),
-                                              quality, dynamics, threadCount, progress);
+                                              quality, dynamics, threadCount, run);
 }

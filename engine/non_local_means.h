@@ -26,8 +26,8 @@
 
 #include <cstdint>
 
+#include "engine/run_control.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
 
 // The geometry of one filter call on a W × H raster (both even).
 struct NlmGeometry {
@@ -61,14 +61,14 @@ NlmOffset OffsetAt(int32_t t, int32_t searchSide);
 // tables (or its working memory) cannot be had, before writing the output, and false otherwise. A
 // cancelled run leaves the output unwritten. `out` is (re)created with the input's geometry.
 bool NonLocalMeans8(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide, double strength,
-                    int32_t quality, double dynamics, ProgressSink* progress, double noiseLevel);
+                    int32_t quality, double dynamics, const RunControl& run, double noiseLevel);
 bool NonLocalMeans8Multi(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                          double strength, int32_t quality, double dynamics, int32_t threadCount,
-                         ProgressSink* progress, double noiseLevel);
+                         const RunControl& run, double noiseLevel);
 bool NonLocalMeans16(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                      const SBxPicBuf& values, int32_t strength, int32_t quality, double dynamics,
-                     ProgressSink* progress, double noiseLevel);
+                     const RunControl& run, double noiseLevel);
 bool NonLocalMeans16Multi(SBxPicBuf& out, const SBxPicBuf& in, const SBxPicBuf& guide,
                           const SBxPicBuf& values, int32_t strength, int32_t quality,
-                          double dynamics, int32_t threadCount, ProgressSink* progress,
+                          double dynamics, int32_t threadCount, const RunControl& run,
                           double noiseLevel);

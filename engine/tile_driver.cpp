@@ -14,8 +14,8 @@ int32_t CeilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
 
 // Cuts the tile's source out of the picture, runs the pipeline and pastes the core (also after a
 // cancel, which leaves the tile undenoised). True when the tile could not be allocated.
-bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const DenoiseParams& params,
-             ProgressSink* progress, int32_t threadCount) {
+bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const DenoiseRequest& params,
+             const RunControl& run, int32_t threadCount) {
   ScopedPicBuf source;
   ScopedPicBuf result;
   const TileRect& s = tile.source;
@@ -25,7 +25,7 @@ bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const Denois
     return true;
   }
   CopyRectInBands(*source, in, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()}, threadCount);
-  DenoiseTile(*result, *source, params, progress, threadCount);
+  DenoiseTile(*result, *source, params, run, threadCount);
   const TileRect& c = tile.core;
   CopyRectInBands(out, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
                   {c.Width(), c.Height()}, threadCount);
@@ -53,7 +53,7 @@ std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimi
   return tiles;
 }
 
-ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t components,
+ProgressEstimate EstimateProgress(const DenoiseRequest& params, uint32_t components,
                                   uint32_t threadCount) {
   const auto side = static_cast<uint32_t>(SearchWindowSide(params.quality));
   const uint32_t windowOffsets = side * side;
@@ -71,33 +71,33 @@ ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t componen
   return {o, params.processInYUV ? t : r};
 }
 
-TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseParams& params,
+TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseRequest& params,
                         int32_t threadCount) {
   if (width < kTileLimit && height < kTileLimit) return TileMode::kUntiled;
   if (params.useGpu && params.fusion && threadCount != 1) return TileMode::kShared;
   return TileMode::kSequential;
 }
 
-void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-              ProgressSink* progress, int32_t threadCount) {
+void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+              const RunControl& run, int32_t threadCount) {
   const ProgressEstimate estimate =
       EstimateProgress(params, in.components, static_cast<uint32_t>(threadCount));
   const TileMode mode = ChooseTileMode(in.width, in.height, params, threadCount);
   if (mode == TileMode::kUntiled) {
-    InitProgress(progress, estimate.perUnit);
-    DenoiseTile(out, in, params, progress, threadCount);
+    InitProgress(run, estimate.perUnit);
+    DenoiseTile(out, in, params, run, threadCount);
     return;
   }
   // The graphics card's largest tile edge is 1000 as well, so the shared grid uses the same limit.
   if (mode == TileMode::kShared) {
-    RunSharedTiles(out, in, params, progress, threadCount, kTileLimit);
+    RunSharedTiles(out, in, params, run, threadCount, kTileLimit);
     return;
   }
   const std::vector<Tile> tiles = SequentialGrid(in.width, in.height, kTileLimit);
   const auto count = static_cast<uint32_t>(tiles.size());
-  InitProgress(progress, params.processInYUV ? count * estimate.perUnit
+  InitProgress(run, params.processInYUV ? count * estimate.perUnit
                                              : count * estimate.offsetsPerComponent / 2);
   for (const Tile& tile : tiles) {
-    if (RunTile(out, in, tile, params, progress, threadCount) || IsCancelRequested()) break;
+    if (RunTile(out, in, tile, params, run, threadCount) || run.StopRequested()) break;
   }
 }

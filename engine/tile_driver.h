@@ -5,9 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/denoise_params.h"
+#include "engine/denoise.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
 
 // Pictures narrower and lower than this are denoised whole.
 constexpr int32_t kTileLimit = 1000;
@@ -37,17 +36,17 @@ struct ProgressEstimate {
   uint32_t offsetsPerComponent;  // o: the window's offsets, divided among the CPU threads
   uint32_t perUnit;              // t with processInYUV, else o div 2
 };
-ProgressEstimate EstimateProgress(const DenoiseParams& params, uint32_t components,
+ProgressEstimate EstimateProgress(const DenoiseRequest& params, uint32_t components,
                                   uint32_t threadCount);
 
 // How a picture is run: untiled below the tile limit, else shared between the graphics card and a
 // CPU worker when params.useGpu and params.fusion are set and more than one CPU thread is
 // available, else on the sequential grid.
 enum class TileMode { kUntiled, kShared, kSequential };
-TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseParams& params,
+TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseRequest& params,
                         int32_t threadCount);
 
 // Denoises `in` into `out` (same geometry) in the mode `ChooseTileMode` gives. The progress bar is
 // initialised here.
-void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-              ProgressSink* progress, int32_t threadCount);
+void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+              const RunControl& run, int32_t threadCount);

@@ -61,8 +61,8 @@ bool PartnerFinishesSooner(TileQueue& queue, const ThreadSide& x, const ThreadSi
   return std::max(finishY, finishX) > limit;
 }
 
-DenoiseParams TileParams(const TileQueue& queue, bool useGpu) {
-  DenoiseParams params;
+DenoiseRequest TileParams(const TileQueue& queue, bool useGpu) {
+  DenoiseRequest params;
   params.strength = queue.strength;
   params.strengthChroma = queue.strengthChroma;
   params.strengthChromaLarge = queue.strengthChromaLarge;
@@ -77,10 +77,10 @@ DenoiseParams TileParams(const TileQueue& queue, bool useGpu) {
 
 bool DenoiseQueuedTile(TileQueue& queue, SBxPicBuf& out, const SBxPicBuf& in, bool useGpu,
                        int32_t threadCount) {
-  const DenoiseParams params = TileParams(queue, useGpu);
-  if (useGpu) return queue.services.denoiseTile(out, in, params, threadCount);
+  const DenoiseRequest params = TileParams(queue, useGpu);
+  if (useGpu) return queue.services.denoiseTile(out, in, params, threadCount, queue.run.stop);
   const std::lock_guard<std::mutex> lock(queue.cpuFilter);
-  return queue.services.denoiseTile(out, in, params, threadCount);
+  return queue.services.denoiseTile(out, in, params, threadCount, queue.run.stop);
 }
 
 enum class TileOutcome { kPasted, kFailed, kCancelled };
@@ -98,7 +98,7 @@ TileOutcome RunQueuedTile(TileQueue& queue, const Tile& tile, bool useGpu, int32
   }
   CBxPicBufAPI::CopyRect(*source, queue.input, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
   const bool failed = DenoiseQueuedTile(queue, *result, *source, useGpu, threadCount);
-  if (IsCancelRequested()) return TileOutcome::kCancelled;
+  if (queue.run.StopRequested()) return TileOutcome::kCancelled;
   if (failed) return TileOutcome::kFailed;
   const TileRect& c = tile.core;
   CBxPicBufAPI::CopyRect(queue.output, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
@@ -142,13 +142,13 @@ uint32_t SystemTickCount() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-                        int32_t threadCount) {
-  return DenoiseTile(out, in, params, nullptr, threadCount);
+bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                        int32_t threadCount, const StopFlag* stop) {
+  return DenoiseTile(out, in, params, RunControl(nullptr, stop), threadCount);
 }
 
-TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-                     ProgressSink* progressSink, int32_t callerThreads, int32_t limit,
+TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                     const RunControl& runControl, int32_t callerThreads, int32_t limit,
                      SharingServices tileServices)
     : threadCount(callerThreads - 1),
       input(in),
@@ -161,7 +161,7 @@ TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& p
       quality(params.quality),
       medianMode(params.medianMode),
       dynamics(params.dynamics),
-      progress(progressSink),
+      run(runControl),
       noiseLevels(params.noiseLevels),
       processInYUV(params.processInYUV ? 1 : 0),
       tileLimit(limit),
@@ -191,7 +191,7 @@ std::optional<TileGrant> AcquireTile(TileQueue& queue, TileThread thread) {
   if (thread == TileThread::kWorker && x.adaptive == 0) queue.threadCount = queue.cpuCount;
   const uint32_t k = queue.nextTile++;
   --queue.tilesLeft;
-  StepProgress(queue.progress);
+  StepProgress(queue.run);
   return TileGrant{k, queue.threadCount};
 }
 
@@ -205,11 +205,11 @@ bool LeaveTilesToPartner(TileQueue& queue, TileThread thread) {
 
 void TileWorker(TileQueue& queue) { TakeTiles(queue, TileThread::kWorker); }
 
-void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-                    ProgressSink* progress, int32_t threadCount, int32_t tileLimit,
+void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                    const RunControl& run, int32_t threadCount, int32_t tileLimit,
                     SharingServices services) {
-  TileQueue queue(out, in, params, progress, threadCount, tileLimit, std::move(services));
-  InitProgress(progress, queue.totalTiles + 3);
+  TileQueue queue(out, in, params, run, threadCount, tileLimit, std::move(services));
+  InitProgress(run, queue.totalTiles + 3);
   std::thread worker;
   try {
     worker = std::thread(TileWorker, std::ref(queue));

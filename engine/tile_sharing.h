@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/denoise.h"
-#include "engine/denoise_params.h"
+#include "engine/denoise.h"
 #include "engine/tile_driver.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
+#include "engine/run_control.h"
 
 // Context around the core of a shared tile.
 constexpr int32_t kSharingMargin = 100;
@@ -26,14 +26,16 @@ std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit);
 // The 32-bit millisecond tick counter of the system (steady clock).
 uint32_t SystemTickCount();
 
-// Denoises one tile raster without a progress sink, on the graphics card when params.useGpu is
-// set. True when the tile could not be denoised.
-using TileFunction = std::function<bool(SBxPicBuf& out, const SBxPicBuf& in,
-                                        const DenoiseParams& params, int32_t threadCount)>;
+// Denoises one tile raster without a progress sink (the shared run steps once per tile), on the
+// graphics card when params.useGpu is set, stopping early when `stop` is raised. True when the tile
+// could not be denoised.
+using TileFunction =
+    std::function<bool(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                       int32_t threadCount, const StopFlag* stop)>;
 
 // `DenoiseTile` without a progress sink.
-bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-                        int32_t threadCount);
+bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                        int32_t threadCount, const StopFlag* stop);
 
 // What a shared run works with; tests replace the clock and the per-tile pipeline.
 struct SharingServices {
@@ -44,8 +46,8 @@ struct SharingServices {
 // The state the two threads share. Counters, times, flags and the thread count are read and
 // written only while holding `mutex`.
 struct TileQueue {
-  TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-            ProgressSink* progress, int32_t threadCount, int32_t tileLimit,
+  TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+            const RunControl& run, int32_t threadCount, int32_t tileLimit,
             SharingServices services);
 
   uint32_t totalTiles;
@@ -71,7 +73,7 @@ struct TileQueue {
   int32_t quality;
   int32_t medianMode;
   double dynamics;
-  ProgressSink* progress;
+  RunControl run;
   NoiseLevels noiseLevels;
   uint8_t processInYUV;
   int32_t tileLimit;
@@ -108,6 +110,6 @@ void TileWorker(TileQueue& queue);
 // graphics card on the calling thread and waits for the worker. A tile that fails on the graphics
 // card is denoised on the CPU instead, and the worker takes the rest; a cancel discards the tiles
 // in progress.
-void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& params,
-                    ProgressSink* progress, int32_t threadCount, int32_t tileLimit,
+void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                    const RunControl& run, int32_t threadCount, int32_t tileLimit,
                     SharingServices services = {});

@@ -45,20 +45,20 @@ void RestoreSource(SBxPicBuf& source, SBxPicBuf& padded, int32_t pad, int32_t w,
 }
 
 // One pass per offset of the half window and its centre, in the engine's order.
-void RunOffsets(int32_t quality, ProgressSink* progress,
+void RunOffsets(int32_t quality, const RunControl& run,
                 const std::function<void(int32_t dx, int32_t dy)>& pass) {
   const int32_t side = SearchWindowSide(quality);
   for (int32_t i = 0; i <= side * side / 2; ++i) {
     const NlmOffset offset = OffsetAt(i, side);
     pass(offset.dx, offset.dy);
-    StepProgress(progress);
-    if (IsCancelRequested()) break;
+    StepProgress(run);
+    if (run.StopRequested()) break;
   }
 }
 
-void Finish(CGPGPU& gpu, SBxPicBuf& destination, const SBxPicBuf& source) {
+void Finish(CGPGPU& gpu, SBxPicBuf& destination, const SBxPicBuf& source, const RunControl& run) {
   if (CBxPicBufAPI::ReinitHeap(destination, source)) return;
-  if (!IsCancelRequested()) gpu.ResolveAndRead(destination.data);
+  if (!run.StopRequested()) gpu.ResolveAndRead(destination.data);
 }
 
 CGPGPU* UsableGpu() {
@@ -75,7 +75,7 @@ int32_t GpuPadRadius(int32_t width, int32_t height) {
 
 bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
                            double strength, int32_t quality, double dynamics,
-                           ProgressSink* progress, double /*noiseLevel*/) {
+                           const RunControl& run, double /*noiseLevel*/) {
   CGPGPU* gpu = UsableGpu();
   const int32_t r = GpuPadRadius(destination.width, destination.height);
   const int32_t pad = r + 3;
@@ -94,17 +94,17 @@ bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf&
   CBxPicBufAPI::DoneHeap(guide);
   gpu->UploadSingleGuide(padded->data, scratch->data, w, h,
                          static_cast<int32_t>(padded->components), r, bits);
-  RunOffsets(quality, progress, [&](int32_t dx, int32_t dy) {
+  RunOffsets(quality, run, [&](int32_t dx, int32_t dy) {
     gpu->RunOffsetPass1(dx, dy, r, variance, static_cast<float>(dynamics));
   });
   CBxPicBufAPI::DoneHeap(*scratch);
   RestoreSource(source, *padded, pad, w, h);
-  Finish(*gpu, destination, source);
+  Finish(*gpu, destination, source, run);
   return false;
 }
 
 bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
-                   double chromaStrength, int32_t quality, double dynamics, ProgressSink* progress,
+                   double chromaStrength, int32_t quality, double dynamics, const RunControl& run,
                    double /*noiseLevelY*/, double /*noiseLevelUV*/) {
   CGPGPU* gpu = UsableGpu();
   const int32_t r = GpuPadRadius(destination.width, destination.height);
@@ -126,11 +126,11 @@ bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, 
   CBxPicBufAPI::DoneHeap(destination);
   CBxPicBufAPI::DoneHeap(guide);
   gpu->UploadTripleGuide(padded->data, paddedGuide->data, w, h, r, bits);
-  RunOffsets(quality, progress, [&](int32_t dx, int32_t dy) {
+  RunOffsets(quality, run, [&](int32_t dx, int32_t dy) {
     gpu->RunOffsetPass3(dx, dy, r, varianceY, varianceUV, static_cast<float>(dynamics));
   });
   CBxPicBufAPI::DoneHeap(*paddedGuide);
   RestoreSource(source, *padded, pad, w, h);
-  Finish(*gpu, destination, source);
+  Finish(*gpu, destination, source, run);
   return false;
 }

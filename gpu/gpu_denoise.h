@@ -17,8 +17,8 @@
 
 #include <cstdint>
 
+#include "engine/run_control.h"
 #include "picture/pic_buf.h"
-#include "platform/progress_sink.h"
 
 // The pad radius R for a destination of width × height: (min(2⌊min/2⌋ − 1, 71)) / 2, toward zero.
 int32_t GpuPadRadius(int32_t width, int32_t height);
@@ -28,10 +28,10 @@ int32_t GpuPadRadius(int32_t width, int32_t height);
 // strength^3.5; `dynamics` is the value the engine hands its filters (twice the user's).
 bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
                            double strength, int32_t quality, double dynamics,
-                           ProgressSink* progress, double noiseLevel);
+                           const RunControl& run, double noiseLevel);
 
 // A three-component YUV tile with distances per channel from `guide` (same geometry as the source,
 // released after use): luma strength for Y, chroma strength for U and V.
 bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
-                   double chromaStrength, int32_t quality, double dynamics, ProgressSink* progress,
+                   double chromaStrength, int32_t quality, double dynamics, const RunControl& run,
                    double noiseLevelY, double noiseLevelUV);

@@ -15,4 +15,6 @@ class PanelHost {
   virtual QSize ViewSize() const = 0;
   virtual void SetStatusText(const QString& text) = 0;
   virtual void SetSaveAsEnabled(bool enabled) = 0;
+  // Asks the full-size run in progress to stop (Abort, or the panel closing with Cancel).
+  virtual void StopFullRun() = 0;
 };

@@ -60,7 +60,6 @@ QToolButton* ImageButton(const char* image, int32_t textString, int32_t tooltipS
 ParametersPanel::ParametersPanel(PhotoDocument& document, ViewState& view, PanelHost& host,
                                  QWidget* parent)
     : QWidget(parent), document_(document), view_(view), host_(host) {
-  cancelRequested = 0;
   setWindowTitle(Localised(120));
   setAutoFillBackground(true);
 
@@ -257,7 +256,6 @@ void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
   ResetProgress();
   SetParameterControlsEnabled(true);
   denoise_->setText(Localised(38));
-  cancelRequested = 0;
   setCursor(Qt::WaitCursor);
 
   view_.previewRect = &previewPixels_;
@@ -299,7 +297,6 @@ void ParametersPanel::FullDenoiseAborted() {
   ResetProgress();
   SetParameterControlsEnabled(true);
   denoise_->setText(Localised(38));
-  cancelRequested = 0;
   view_.previewRect = &previewPixels_;
   RestorePhoto();
   UpdatePreview(true);
@@ -327,7 +324,7 @@ void ParametersPanel::Close(bool ok) {
   if (ok) {
     host_.SetStatusText(Localised(44));
   } else {
-    cancelRequested = 1;
+    host_.StopFullRun();
     // A running worker still writes the shown picture; the photo is restored when its end is
     // reported.
     if (state_ != kRunning) RestorePhoto();
@@ -505,7 +502,7 @@ void ParametersPanel::DenoiseClicked() {
       StartFullDenoise();
       break;
     case kRunning:
-      cancelRequested = 1;
+      host_.StopFullRun();
       break;
     case kResultShown:
       state_ = kIdle;
@@ -520,7 +517,6 @@ void ParametersPanel::StartFullDenoise() {
   SetParameterControlsEnabled(false);
   progress_->show();
   denoise_->setText(Localised(43));
-  cancelRequested = 0;
   dragging_ = false;
   overPreview_ = false;
   view_.previewRect = nullptr;

@@ -1,6 +1,7 @@
 #include "panel/preview_update.h"
 
 #include "engine/sharpen_picture.h"
+#include "profiles/profile_request.h"
 
 namespace {
 
@@ -69,9 +70,8 @@ bool LivePreview::ProcessRegion(const SBxPicBuf& source, const PreviewPixels& pi
                          {Width(region), Height(region)});
   const NoiseLevels noise =
       components == 1 ? NoiseLevels{settings.measuredNoise.luma, 0, 0} : settings.measuredNoise;
-  DenoisePicture(previewDenoised_, *cut, profile.m_dStrength, profile.m_dStrengthChroma,
-                 profile.m_dStrengthChromaLarge, settings.quality, profile.m_dDynamics, nullptr,
-                 noise, true, settings.useGpu, settings.fusion, profile.m_iUseMedian);
+  const EngineChoice engine{settings.quality, settings.useGpu, settings.fusion, noise};
+  DenoisePicture(previewDenoised_, *cut, RequestForProfile(profile, engine));
 
   // When the pyramid cannot be built the region is shown denoised but unsharpened.
   ScopedPicBuf sharpened;

@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
   window.ImageViewWidget()->Zoom100();
   SaveWidget(window, "result-shown.png");
 
-  BatchProgressWindow batch(&window, 12);
+  StopFlag stop;
+  BatchProgressWindow batch(&window, 12, stop);
   batch.show();
   for (int second = 0; second < 30; ++second) batch.AdvanceOneSecond();
   for (int photo = 0; photo < 3; ++photo) batch.PhotoDone();

@@ -39,11 +39,11 @@ Difference Compare(const Picture& a, const Picture& b) {
 // The GPU filter on a copy of `in`, the way the engine calls it: an 8-bit guide and twice the
 // user's dynamics.
 Picture OnGpu(const Picture& in, double strength, int32_t quality, double dynamics,
-              ProgressSink* progress = nullptr) {
+              const RunControl& run = {}) {
   Picture out(in.buf().width, in.buf().height, in.buf().components, in.buf().bitsPerComponent);
   Picture source(in);
   Picture guide(in.buf().width, in.buf().height, 1, 8);
-  GpuDenoiseSingleGuide(out, source, guide, strength, quality, 2.0 * dynamics, progress, -1.0);
+  GpuDenoiseSingleGuide(out, source, guide, strength, quality, 2.0 * dynamics, run, -1.0);
   EXPECT_TRUE(testpics::BitIdentical(source, in));
   return out;
 }
@@ -71,10 +71,9 @@ TEST(GpuDenoise, OneProgressStepPerVisitedOffset) {
 
 TEST(GpuDenoise, CancelDuringTheFirstOffsetKeepsTheSource) {
   SKIP_WITHOUT_GPU(gpu);
-  CancelFlagGuard guard;
   const Picture in = testpics::RandomPicture(20, 14, 3, 16, 5);
   RecordingProgress progress(0);
-  const Picture out = OnGpu(in, 5.0, 2, 0.0, &progress);
+  const Picture out = OnGpu(in, 5.0, 2, 0.0, progress.Run());
   EXPECT_EQ(progress.Steps(), 1);
   EXPECT_EQ(out.buf().width, 20);
   EXPECT_EQ(out.buf().components, 3u);

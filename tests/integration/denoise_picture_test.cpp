@@ -15,9 +15,17 @@ using testpics::Picture;
 constexpr NoiseLevels kLevels{-1.0, -1.0, -1.0};
 
 void Denoise(Picture& out, const Picture& in, double strength, double large, int32_t median,
-             ProgressSink* progress = nullptr, bool useGpu = false) {
-  DenoisePicture(out, in, strength, strength, large, 3, 0.5, progress, kLevels,
-                 in.buf().components == 3, useGpu, useGpu, median);
+             const RunControl& run = {}, bool useGpu = false) {
+  DenoiseRequest request;
+  request.strength = strength;
+  request.strengthChroma = strength;
+  request.strengthChromaLarge = large;
+  request.dynamics = 0.5;
+  request.medianMode = median;
+  request.useGpu = useGpu;
+  request.fusion = useGpu;
+  request.noiseLevels = kLevels;
+  DenoisePicture(out, in, request, run);
 }
 
 TEST(DenoisePicture, RaisesPsnrOnGreyAndColourAtBothDepths) {
@@ -83,7 +91,6 @@ TEST(DenoisePicture, ConstantPicturesComeBack) {
 }
 
 TEST(DenoisePicture, InputIsBitIdenticalAfterTheCallAndAfterACancel) {
-  CancelFlagGuard guard;
   const Picture noisy = testpics::AddNoise(testpics::SmoothScene(120, 90, 3, 16), 5.0, 3);
   const Picture before(noisy);
   Picture out(120, 90, 3, 16);
@@ -91,20 +98,19 @@ TEST(DenoisePicture, InputIsBitIdenticalAfterTheCallAndAfterACancel) {
   EXPECT_TRUE(testpics::BitIdentical(noisy, before));
 
   RecordingProgress cancelling(5);
-  Denoise(out, noisy, 30, 10, kMedianStrong, &cancelling);
+  Denoise(out, noisy, 30, 10, kMedianStrong, cancelling.Run());
   EXPECT_TRUE(testpics::BitIdentical(noisy, before));
 }
 
-TEST(DenoisePicture, RecomputesTheCpuCountAndInitialisesTheBar) {
-  cpuCount = 1;
+TEST(DenoisePicture, InitialisesTheBarForTheThreadsOfTheProcess) {
   const Picture noisy = testpics::AddNoise(testpics::SmoothScene(60, 50, 3, 8), 5.0, 4);
   Picture out(60, 50, 3, 8);
   RecordingProgress progress;
   Denoise(out, noisy, 20, 0, kMedianNone, &progress);
-  EXPECT_EQ(cpuCount, AffinityCpuBitLength());
+  EXPECT_EQ(EngineThreadCount(), AffinityCpuBitLength());
   const std::vector<std::string> calls = progress.Calls();
   ASSERT_GE(calls.size(), 4u);
-  const uint32_t o = 441 / cpuCount;
+  const uint32_t o = 441 / EngineThreadCount();
   EXPECT_EQ(calls[2], "range 0 " + std::to_string(3 * o / 2));
 }
 

@@ -154,9 +154,8 @@ class RecordingObserver : public BatchObserver {
 class FaultBatchTest : public ::testing::Test {
  protected:
   BatchSummary Run(RecordingObserver& observer) {
-    batchAbort = 0;
     BatchOptions options;
-    options.quality = 1;
+    options.engine.quality = 1;
     return BatchThread(root_.path(), options, &observer);
   }
   testphotos::TemporarySettings settings_;

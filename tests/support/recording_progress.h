@@ -1,5 +1,5 @@
-// A progress sink that records every call, and optionally raises the engine's cancel flag after a
-// number of steps.
+// A progress sink that records every call, and optionally raises its run's stop flag after a number
+// of steps.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/denoise.h"
-#include "platform/progress_sink.h"
+#include "engine/run_control.h"
 
 class RecordingProgress : public ProgressSink {
  public:
@@ -23,8 +23,11 @@ class RecordingProgress : public ProgressSink {
     Record("delta " + std::to_string(delta));
     std::lock_guard<std::mutex> lock(mutex_);
     ++deltas_;
-    if (cancelAfter_ >= 0 && deltas_ > cancelAfter_) cancelRequested = 1;
+    if (cancelAfter_ >= 0 && deltas_ > cancelAfter_) stop_.Request();
   }
+
+  // The control of a run that reports here and is stopped from here.
+  RunControl Run() { return RunControl(this, &stop_); }
 
   // The calls made so far, in order.
   std::vector<std::string> Calls() const {
@@ -47,10 +50,5 @@ class RecordingProgress : public ProgressSink {
   std::vector<std::string> calls_;
   int32_t deltas_ = 0;
   int32_t cancelAfter_;
-};
-
-// Clears the cancel flag when a test ends, whatever happened in it.
-struct CancelFlagGuard {
-  CancelFlagGuard() { cancelRequested = 0; }
-  ~CancelFlagGuard() { cancelRequested = 0; }
+  StopFlag stop_;
 };

@@ -23,7 +23,8 @@ void SendPhotoDone(BatchProgressWindow& window) {
 }
 
 TEST(BatchProgressWindow, ShowsElapsedTimeAndTheEstimatedTotalDuration) {
-  BatchProgressWindow window(nullptr, 12);
+  StopFlag stop;
+  BatchProgressWindow window(nullptr, 12, stop);
   EXPECT_EQ(window.windowTitle(), "Batch Denoising");
   EXPECT_EQ(window.EstimatedText(), "00:00");
   EXPECT_EQ(window.ElapsedText(), "00:00");
@@ -35,7 +36,8 @@ TEST(BatchProgressWindow, ShowsElapsedTimeAndTheEstimatedTotalDuration) {
 }
 
 TEST(BatchProgressWindow, PhotosBeyondTheCountKeepTheBarFull) {
-  BatchProgressWindow window(nullptr, 1);
+  StopFlag stop;
+  BatchProgressWindow window(nullptr, 1, stop);
   SendPhotoDone(window);
   SendPhotoDone(window);
   EXPECT_EQ(window.ProgressPosition(), 1);
@@ -43,15 +45,14 @@ TEST(BatchProgressWindow, PhotosBeyondTheCountKeepTheBarFull) {
 }
 
 TEST(BatchProgressWindow, CancelStopsTheRunAndHidesTheWindow) {
-  batchAbort = 0;
-  BatchProgressWindow window(nullptr, 5);
+  StopFlag stop;
+  BatchProgressWindow window(nullptr, 5, stop);
   window.show();
   auto* buttons = window.findChild<QDialogButtonBox*>();
   ASSERT_NE(buttons, nullptr);
   QTest::mouseClick(buttons->buttons().front(), Qt::LeftButton);
-  EXPECT_EQ(batchAbort, 1);
+  EXPECT_TRUE(stop.Requested());
   EXPECT_FALSE(window.isVisible());
-  batchAbort = 0;
 }
 
 TEST(BatchOptionsDialog, OkStoresTheSlidersQualityAndCancelKeepsTheStoredOne) {

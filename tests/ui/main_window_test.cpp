@@ -155,7 +155,6 @@ TEST_F(MainWindowTest, ClosingDuringAFullSizeRunStopsItAndEndsInOrder) {
   window.close();
   EXPECT_FALSE(window.RunActive());
   EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 0);
-  cancelRequested = 0;
 }
 
 // A damaged photo is opened only when the user asks for what can be read of it.
@@ -195,7 +194,6 @@ TEST_F(MainWindowTest, SigtermEndsTheApplicationInOrder) {
   raise(SIGTERM);
   ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 60000));
   EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 0);
-  cancelRequested = 0;
 }
 
 TEST_F(MainWindowTest, ABatchRunWritesTheDenoisedFoldersAndGivesTheWindowBack) {

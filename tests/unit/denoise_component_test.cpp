@@ -65,13 +65,11 @@ TEST(DenoiseComponent, SixteenBitStrengthIsTruncatedToAWholeNumber) {
 }
 
 TEST(DenoiseComponent, CancelledRunGivesTheInputBack) {
-  CancelFlagGuard guard;
   for (uint32_t bits : {8u, 16u}) {
-    cancelRequested = 0;
     const Picture noisy = testpics::AddNoise(testpics::SmoothScene(41, 39, 1, bits), 5.0, 9);
     RecordingProgress progress(1);
     Picture out(41, 39, 1, bits);
-    DenoiseComponent(out, noisy, 20, 3, 0, &progress, -1.0, false, 2);
+    DenoiseComponent(out, noisy, 20, 3, 0, progress.Run(), -1.0, false, 2);
     EXPECT_TRUE(testpics::BitIdentical(out, noisy)) << bits << " bits";
   }
 }

@@ -11,8 +11,8 @@ namespace {
 
 using testpics::Picture;
 
-DenoiseParams Params(double strength, double large, int32_t median = kMedianNone) {
-  DenoiseParams p;
+DenoiseRequest Params(double strength, double large, int32_t median = kMedianNone) {
+  DenoiseRequest p;
   p.strength = p.strengthChroma = strength;
   p.strengthChromaLarge = large;
   p.quality = 1;
@@ -21,7 +21,7 @@ DenoiseParams Params(double strength, double large, int32_t median = kMedianNone
   return p;
 }
 
-int32_t StepsOfTile(const Picture& in, const DenoiseParams& params) {
+int32_t StepsOfTile(const Picture& in, const DenoiseRequest& params) {
   RecordingProgress progress;
   Picture out(in.buf().width, in.buf().height, in.buf().components, in.buf().bitsPerComponent);
   DenoiseTile(out, in, params, &progress, 1);
@@ -83,7 +83,7 @@ TEST(DenoiseTile, PointArtefactPassFiltersACopyAndNeverTheInput) {
 
 TEST(DenoiseTile, ColourWithoutYuvDenoisesEachComponentAlike) {
   const Picture noisy = testpics::AddNoise(testpics::SmoothScene(40, 40, 3, 8), 5.0, 5);
-  DenoiseParams params = Params(20, 10);
+  DenoiseRequest params = Params(20, 10);
   params.processInYUV = false;
   Picture out(40, 40, 3, 8);
   DenoiseTile(out, noisy, params, nullptr, 1);

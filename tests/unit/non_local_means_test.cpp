@@ -348,16 +348,15 @@ TEST(NonLocalMeans, CallingThreadSendsOneStepPerOwnOffset) {
 }
 
 TEST(NonLocalMeans, CancelStopsAfterTheCurrentOffsetAndWritesNothing) {
-  CancelFlagGuard guard;
   for (int32_t height : {40, 130}) {
     const Picture noisy = Noisy(40, height, 8, 2);
     for (int32_t threads : {1, 3}) {
-      cancelRequested = 0;
       RecordingProgress progress(2);  // raises the flag during the third step
       Picture out = testpics::Constant(40, height, 1, 8, 9);
       const bool failed =
-          threads == 1 ? NonLocalMeans8(out, noisy, noisy, 10, 3, 0, &progress, -1.0)
-                       : NonLocalMeans8Multi(out, noisy, noisy, 10, 3, 0, threads, &progress, -1.0);
+          threads == 1
+              ? NonLocalMeans8(out, noisy, noisy, 10, 3, 0, progress.Run(), -1.0)
+              : NonLocalMeans8Multi(out, noisy, noisy, 10, 3, 0, threads, progress.Run(), -1.0);
       EXPECT_FALSE(failed);
       EXPECT_EQ(progress.Calls().size(), 3u) << height << " rows, " << threads << " threads";
       EXPECT_EQ(out.At(20, 20), 9) << "the output was written after a cancel";

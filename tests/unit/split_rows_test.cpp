@@ -88,7 +88,7 @@ TEST(CopyRectInBands, MatchesOneCopyOfTheRectangle) {
 // Every serial step of a tile (conversions, component copies, padding, the even-sized planes) is
 // shared by the filter threads: the tile must not change with their number.
 TEST(SplitRows, ColourTilesAreBitIdenticalForEveryThreadCount) {
-  DenoiseParams params;
+  DenoiseRequest params;
   params.strength = params.strengthChroma = 12;
   params.strengthChromaLarge = 10;
   params.quality = 1;

@@ -53,7 +53,7 @@ TEST(ProgressEstimate, FollowsWindowThreadsComponentsAndChromaPass) {
       {7, false, 3, 1.0, true, 4, 110, 165},  // quality 7 is 21 × 21; 1.0 runs no chroma pass
   };
   for (const Case& c : cases) {
-    DenoiseParams p;
+    DenoiseRequest p;
     p.quality = c.quality;
     p.useGpu = c.gpu;
     p.strengthChromaLarge = c.large;
@@ -64,8 +64,8 @@ TEST(ProgressEstimate, FollowsWindowThreadsComponentsAndChromaPass) {
   }
 }
 
-DenoiseParams GreyParams(int32_t quality) {
-  DenoiseParams p;
+DenoiseRequest GreyParams(int32_t quality) {
+  DenoiseRequest p;
   p.strength = p.strengthChroma = 20;
   p.quality = quality;
   p.processInYUV = true;
@@ -117,12 +117,11 @@ TEST(RunTiles, TiledResultEqualsEachTileDenoisedOnItsOwn) {
 }
 
 TEST(RunTiles, CancelStopsAfterTheCurrentTileAndKeepsWhatWasPasted) {
-  CancelFlagGuard guard;
   const Picture noisy = testpics::AddNoise(testpics::SmoothScene(2100, 24, 1, 8), 5.0, 4);
   const Picture before(noisy);
   Picture out = testpics::Constant(2100, 24, 1, 8, 3);
   RecordingProgress progress(30);  // the 31st advance (init + 25 + 5) raises the flag
-  RunTiles(out, noisy, GreyParams(1), &progress, 1);
+  RunTiles(out, noisy, GreyParams(1), progress.Run(), 1);
   EXPECT_TRUE(testpics::BitIdentical(noisy, before));
   EXPECT_NE(out.At(500, 10), 3);                    // first tile denoised and pasted
   EXPECT_EQ(out.At(1500, 10), noisy.At(1500, 10));  // cancelled tile pasted undenoised

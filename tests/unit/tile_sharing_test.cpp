@@ -131,8 +131,8 @@ TEST(AcquireTile, EveryTileIsHandedOutOnceUnderAnyTiming) {
   EXPECT_GT(earlyStops, 100);  // the adaptive stop really happened
 }
 
-DenoiseParams GreyParams(int32_t quality) {
-  DenoiseParams p;
+DenoiseRequest GreyParams(int32_t quality) {
+  DenoiseRequest p;
   p.strength = p.strengthChroma = 20;
   p.quality = quality;
   p.processInYUV = true;
@@ -156,7 +156,7 @@ TEST(ChooseTileMode, SharesTilesOnlyWithGpuFusionAndMoreThanOneThread) {
       {999, 999, true, true, 2, TileMode::kUntiled},
   };
   for (const Case& c : cases) {
-    DenoiseParams params;
+    DenoiseRequest params;
     params.useGpu = c.gpu;
     params.fusion = c.fusion;
     EXPECT_EQ(ChooseTileMode(c.width, c.height, params, c.threads), c.mode)
@@ -170,11 +170,12 @@ TEST(RunSharedTiles, PastesEachCoreOfItsOwnTileDenoised) {
   std::mutex cache;
   const SharingServices services{
       SystemTickCount,
-      [&cache](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& p, int32_t threads) {
+      [&cache](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p, int32_t threads,
+               const StopFlag* stop) {
         const std::lock_guard<std::mutex> lock(cache);
-        DenoiseParams cpu = p;
+        DenoiseRequest cpu = p;
         cpu.useGpu = false;
-        return DenoiseTileQuietly(out, in, cpu, threads);
+        return DenoiseTileQuietly(out, in, cpu, threads, stop);
       }};
   for (const uint32_t components : {1u, 3u}) {
     const Picture noisy =
@@ -186,9 +187,9 @@ TEST(RunSharedTiles, PastesEachCoreOfItsOwnTileDenoised) {
       Picture source(s.Width(), s.Height(), components, 8);
       CBxPicBufAPI::CopyRect(source, noisy, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()});
       Picture result(s.Width(), s.Height(), components, 8);
-      DenoiseParams cpu = GreyParams(1);
+      DenoiseRequest cpu = GreyParams(1);
       cpu.useGpu = false;
-      DenoiseTileQuietly(result, source, cpu, 1);
+      DenoiseTileQuietly(result, source, cpu, 1, nullptr);
       for (int32_t y = tile.core.y0; y < tile.core.y1; ++y) {
         for (int32_t x = tile.core.x0; x < tile.core.x1; ++x) {
           for (uint32_t c = 0; c < components; ++c) {
@@ -204,6 +205,7 @@ TEST(RunSharedTiles, PastesEachCoreOfItsOwnTileDenoised) {
 struct InvertingTiles {
   bool gpuFails = false;
   bool cancels = false;
+  StopFlag stop;  // raised by every tile when `cancels`
   std::atomic<int> gpuCalls{0};
   std::atomic<int> cpuCalls{0};
   std::atomic<int> cpuInside{0};
@@ -211,7 +213,8 @@ struct InvertingTiles {
 
   SharingServices Services() {
     return {SystemTickCount,
-            [this](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseParams& p, int32_t) {
+            [this](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p, int32_t,
+                   const StopFlag*) {
               ++(p.useGpu ? gpuCalls : cpuCalls);
               if (!p.useGpu) {
                 const int inside = ++cpuInside;
@@ -220,7 +223,7 @@ struct InvertingTiles {
                 --cpuInside;
               }
               for (int32_t i = 0; i < in.size; ++i) out.data[i] = static_cast<uint8_t>(~in.data[i]);
-              if (cancels) cancelRequested = 1;
+              if (cancels) stop.Request();
               return p.useGpu && gpuFails;
             }};
   }
@@ -253,13 +256,13 @@ TEST(RunSharedTiles, EveryTileIsPastedOnceAndAFailedGpuTileIsRedoneOnTheCpu) {
 }
 
 TEST(RunSharedTiles, CancelDiscardsTheTilesInProgress) {
-  CancelFlagGuard guard;
   const Picture in = testpics::RandomPicture(40, 10, 1, 8, 6);
   Picture out = testpics::Constant(40, 10, 1, 8, 3);
   InvertingTiles tiles;
   tiles.cancels = true;
   RecordingProgress progress;
-  RunSharedTiles(out, in, GreyParams(1), &progress, 2, 10, tiles.Services());
+  RunSharedTiles(out, in, GreyParams(1), RunControl(&progress, &tiles.stop), 2, 10,
+                 tiles.Services());
   EXPECT_TRUE(testpics::BitIdentical(out, testpics::Constant(40, 10, 1, 8, 3)));
   EXPECT_EQ(progress.Steps(), 2);  // each thread took one tile and stopped
 }
