@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/dialog_buttons.h"
+#include "widgets/dialog_buttons.h"
 #include "app/jpeg_quality_row.h"
-#include "app/localisation.h"
-#include "app/settings.h"
+#include "config/localisation.h"
+#include "config/settings.h"
 
 namespace {
 }  // namespace

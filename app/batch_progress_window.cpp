@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/localised_text.h"
-#include "app/localisation.h"
+#include "widgets/localised_text.h"
+#include "config/localisation.h"
 #include "app/private_messages.h"
 #include "batch/batch_runner.h"
 

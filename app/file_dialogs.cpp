@@ -3,9 +3,9 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
-#include "app/localised_text.h"
+#include "widgets/localised_text.h"
 #include "app/jpeg_quality_row.h"
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "app/save_name.h"
 
 namespace fs = std::filesystem;

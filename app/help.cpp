@@ -4,7 +4,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "platform/paths.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "app/view_renderer.h"
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 #include "picture/photo_document.h"
 
 class PreviewMouseClient;

@@ -5,8 +5,8 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "app/localised_text.h"
-#include "app/localisation.h"
+#include "widgets/localised_text.h"
+#include "config/localisation.h"
 
 namespace {
 constexpr int32_t kLowestQuality = 10;

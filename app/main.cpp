@@ -8,7 +8,7 @@
 #include <QThread>
 #include <filesystem>
 
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "app/main_window.h"
 #include "app/termination_signals.h"
 #include "platform/notice.h"

@@ -11,7 +11,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
-#include "app/localised_text.h"
+#include "widgets/localised_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
 #include "app/batch_run.h"
@@ -20,11 +20,11 @@
 #include "app/full_denoise_run.h"
 #include "app/help.h"
 #include "app/image_view.h"
-#include "app/localisation.h"
-#include "app/message_boxes.h"
+#include "config/localisation.h"
+#include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
 #include "app/private_messages.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "app/shell_state.h"
 #include "app/zoom_box.h"
 #include "batch/folder_listing.h"

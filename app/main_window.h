@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "app/folder_stepping.h"
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 #include "app/worker_thread.h"
 #include "engine/run_control.h"
 #include "panel/panel_host.h"

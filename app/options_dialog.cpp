@@ -7,10 +7,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/dialog_buttons.h"
-#include "app/localisation.h"
-#include "app/message_boxes.h"
-#include "app/settings.h"
+#include "widgets/dialog_buttons.h"
+#include "config/localisation.h"
+#include "widgets/message_boxes.h"
+#include "config/settings.h"
 #include "theme/application_theme.h"
 #include "theme/colour_scheme.h"
 

@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 #include "picture/pic_buf.h"
 
 // Which copy a render draws.

@@ -5,7 +5,7 @@
 #include <QWheelEvent>
 #include <array>
 
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_runner.h"
 #include "batch/folder_listing.h"
@@ -16,7 +16,7 @@
 #include "cli/interrupt.h"
 #include "cli/profile_options.h"
 #include "picture/photo_saving.h"
-#include "app/settings.h"
+#include "config/settings.h"
 
 namespace cli {
 

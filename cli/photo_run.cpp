@@ -8,8 +8,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/localisation.h"
-#include "app/settings.h"
+#include "config/localisation.h"
+#include "config/settings.h"
 #include "cli/interrupt.h"
 #include "picture/image_errors.h"
 #include "picture/library_messages.h"

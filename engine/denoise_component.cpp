@@ -5,7 +5,7 @@
 #include "engine/denoise.h"
 #include "engine/non_local_means.h"
 #include "engine/split_rows.h"
-#include "gpu/gpu_denoise.h"
+#include "engine/gpu_denoise.h"
 
 namespace {
 

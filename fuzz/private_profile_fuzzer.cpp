@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "fuzz/fuzz_input_file.h"
 #include "platform/private_profile.h"
 #include "platform/utf8.h"

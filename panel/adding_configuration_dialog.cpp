@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/dialog_buttons.h"
-#include "app/localisation.h"
+#include "widgets/dialog_buttons.h"
+#include "config/localisation.h"
 #include "panel/profile_selection.h"
 #include "platform/utf8.h"
 

@@ -2,9 +2,9 @@
 
 #include <QMessageBox>
 
-#include "app/localised_text.h"
-#include "app/localisation.h"
-#include "app/message_boxes.h"
+#include "widgets/localised_text.h"
+#include "config/localisation.h"
+#include "widgets/message_boxes.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/localised_text.h"
+#include "widgets/localised_text.h"
 #include "app/full_denoise_run.h"
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "app/private_messages.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "app/shell_state.h"
 #include "engine/sharpen_picture.h"
 #include "panel/adding_configuration_dialog.h"

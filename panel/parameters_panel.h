@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 #include "engine/denoise.h"
 #include "panel/delete_profile_dialog.h"
 #include "panel/panel_host.h"

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/localisation.h"
+#include "config/localisation.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 #include "picture/pic_map.h"
 
 // Side of a newly placed preview, in picture pixels, and the margin processed around it.

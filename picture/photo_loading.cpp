@@ -3,8 +3,8 @@
 #include <memory>
 #include <utility>
 
-#include "app/localisation.h"
-#include "app/settings.h"
+#include "config/localisation.h"
+#include "config/settings.h"
 #include "picture/allocation_failures.h"
 #include "picture/bitmap_pixels.h"
 #include "picture/exif_summary.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "picture/bitmap_pixels.h"
 #include "picture/metadata_copy.h"
 #include "picture/source_metadata.h"

@@ -17,13 +17,13 @@
 #include <functional>
 #include <random>
 
-#include "app/localised_text.h"
+#include "widgets/localised_text.h"
 #include "app/batch_progress_window.h"
 #include "app/file_dialogs.h"
 #include "app/image_view.h"
-#include "app/localisation.h"
+#include "config/localisation.h"
 #include "app/main_window.h"
-#include "app/message_boxes.h"
+#include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
 #include "app/private_messages.h"
 #include "panel/adding_configuration_dialog.h"

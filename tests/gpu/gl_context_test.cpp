@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "gpu/gpu_denoise.h"
+#include "engine/gpu_denoise.h"
 #include "gpu/gpu_session.h"
 #include "support/test_pictures.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/localisation.h"
-#include "app/settings.h"
+#include "config/localisation.h"
+#include "config/settings.h"
 #include "batch/batch_runner.h"
 #include "batch/folder_listing.h"
 #include "picture/photo_loading.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "picture/library_messages.h"
 #include "picture/photo_loading.h"
 #include "picture/source_metadata.h"

@@ -11,7 +11,7 @@
 #include "app/batch_progress_window.h"
 #include "app/jpeg_quality_row.h"
 #include "app/private_messages.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "batch/batch_runner.h"
 #include "support/scoped_config_home.h"
 

@@ -16,10 +16,10 @@
 #include <csignal>
 #include <vector>
 
-#include "app/localisation.h"
-#include "app/localised_text.h"
-#include "app/message_boxes.h"
-#include "app/settings.h"
+#include "config/localisation.h"
+#include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
+#include "config/settings.h"
 #include "app/termination_signals.h"
 #include "app/zoom_box.h"
 #include "engine/denoise.h"

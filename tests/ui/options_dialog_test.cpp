@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "app/help.h"
-#include "app/localisation.h"
-#include "app/message_boxes.h"
-#include "app/settings.h"
+#include "config/localisation.h"
+#include "widgets/message_boxes.h"
+#include "config/settings.h"
 #include "platform/private_profile.h"
 #include "support/scoped_config_home.h"
 #include "theme/application_theme.h"

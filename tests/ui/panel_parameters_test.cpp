@@ -9,10 +9,10 @@
 #include <QSvgRenderer>
 #include <QTest>
 
-#include "app/localisation.h"
-#include "app/message_boxes.h"
+#include "config/localisation.h"
+#include "widgets/message_boxes.h"
 #include "app/private_messages.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "panel/parameters_panel.h"
 #include "support/scoped_config_home.h"
 #include "support/test_pictures.h"

@@ -1,5 +1,5 @@
 // The view's zoom and pan arithmetic and the zoom box's text.
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/localisation.h"
+#include "config/localisation.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <optional>
 
-#include "app/settings.h"
+#include "config/settings.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "gpu/gpu_denoise.h"
+#include "engine/gpu_denoise.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 
-#include "app/localised_text.h"
+#include "widgets/localised_text.h"
 
 inline QDialogButtonBox* AddOkCancelButtons(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(dialog);

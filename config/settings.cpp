@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "config/settings.h"
 
 #include "engine/gpu_self_test.h"
 #include "platform/paths.h"

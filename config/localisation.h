@@ -50,7 +50,7 @@ std::filesystem::path LocalisationFilePath();
 
 // Reads every string of the current language (English defaults where the file has none) and
 // "HW Accel" and "GPUCPUFusion" of the settings file into hardwareAcceleration and cpuGpuFusion
-// (app/settings.h). Called first thing at process start; until then every string is its English
+// (config/settings.h). Called first thing at process start; until then every string is its English
 // default.
 void LoadLocalisation();
 

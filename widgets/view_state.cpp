@@ -1,4 +1,4 @@
-#include "app/view_state.h"
+#include "widgets/view_state.h"
 
 #include <algorithm>
 #include <cmath>

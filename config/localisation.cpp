@@ -1,9 +1,9 @@
-#include "app/localisation.h"
+#include "config/localisation.h"
 
 #include <algorithm>
 #include <array>
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "platform/paths.h"
 #include "platform/private_profile.h"
 #include "platform/utf8.h"

@@ -3,6 +3,6 @@
 
 #include <QString>
 
-#include "app/localisation.h"
+#include "config/localisation.h"
 
 inline QString Localised(int32_t number) { return QString::fromStdString(LocalisedString(number)); }
