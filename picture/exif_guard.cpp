@@ -52,6 +52,15 @@ uint64_t TypeSize(uint32_t type) {
   return type < sizeof kSizes ? kSizes[type] : 0;
 }
 
+// Whether libjpeg reads a length after this marker. It reads none after a restart marker, TEM or a
+// stuffed zero, and none after an unknown marker either: libjpeg calls that an error, but
+// FreeImage's error handler lets it go on, so the marker is passed over as two bytes and the next
+// segment is read right after it.
+bool HasLength(uint8_t marker) {
+  return (marker >= 0xC0 && marker <= 0xCF) || (marker >= 0xDB && marker <= 0xDD) ||
+         (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+}
+
 bool IsSubDirectory(uint32_t tag) {
   return tag == kExifIfdTag || tag == kGpsIfdTag || tag == kInteropIfdTag;
 }
@@ -144,7 +153,7 @@ size_t VisitJpegSegments(std::string_view jpeg, const JpegSegmentVisitor& visit)
     if (at == std::string_view::npos || at + 4 > jpeg.size()) return std::string_view::npos;
     const auto marker = static_cast<uint8_t>(jpeg[at + 1]);
     if (marker == 0xDA) return at;
-    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+    if (!HasLength(marker)) {
       at += 2;
       continue;
     }

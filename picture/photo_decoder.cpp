@@ -121,8 +121,8 @@ class PhotoStream {
   bool overBudget_ = false;
 };
 
-// Unsound EXIF records taken out of the segments before the scan. Nothing is replaced when the scan
-// is not found within the header budget; the decoder then meets the file as it is.
+// Unsound EXIF records taken out of the segments before the scan (or, when no scan is found, of
+// every whole segment within the header budget).
 PhotoStream JpegStream(const PhotoFile& file) {
   std::string head = ReadJpegHead(file);
   if (head.empty()) return PhotoStream(file, {}, 0);
@@ -217,7 +217,9 @@ std::string ReadJpegHead(const PhotoFile& file) {
     std::string head = file.ReadString(0, length);
     const size_t scan = VisitJpegSegments(head, [](size_t, uint8_t, std::string_view) {});
     if (scan != std::string_view::npos) return head.substr(0, scan);
-    if (head.size() < length || length >= kHeaderBudget) return {};
+    // No scan where the segments say it should be: libjpeg may still find one its own way, so
+    // every whole segment read so far goes through the guard.
+    if (head.size() < length || length >= kHeaderBudget) return head;
   }
 }
 

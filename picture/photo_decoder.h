@@ -37,7 +37,8 @@ struct DecodedPhoto {
 FREE_IMAGE_FORMAT PhotoFormat(const PhotoFile& file, const std::filesystem::path& name);
 
 // The segments of a JPEG before its scan, read in growing steps (they may hold megabytes of
-// profiles and previews); empty when the file is no JPEG or the scan is not found within 64 MiB.
+// profiles and previews); when the scan is not found, all that was read (the file, or its first
+// 64 MiB). Empty when the file is no JPEG.
 std::string ReadJpegHead(const PhotoFile& file);
 
 // Whether a bitmap of that size and depth stays within `maxPixels` and within what a picture buffer

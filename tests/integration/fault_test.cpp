@@ -291,7 +291,8 @@ TEST(FaultTest, AJpegWithADamagedExifRecordOpensWithoutItsSummary) {
 }
 
 // Inputs on which the fuzzers crashed FreeImage's EXIF reader: a maker note that its parser read
-// past, and a record after stray bytes that a strict segment walk missed.
+// past, a record after stray bytes that a strict segment walk missed, and a record before an
+// unknown marker that FreeImage passes over (the walk had stopped there and guarded nothing).
 TEST(FaultTest, FuzzerFindingsOpenWithoutHarm) {
   const fs::path findings = fs::path(STILLGRAIN_SOURCE_DIR) / "tests" / "fuzz_regressions";
   TempFolder folder;
@@ -310,6 +311,8 @@ TEST(FaultTest, FuzzerFindingsOpenWithoutHarm) {
   EXPECT_EQ(OpenPhotoFile(document, folder / "maker-note.jpg", MaxPhotoPixels()),
             OpenFailure::kNone);
   OpenPhotoFile(document, folder / "stray.jpg", MaxPhotoPixels());  // must only return
+  fs::copy_file(findings / "exif-before-unknown-marker.jpg", folder / "unknown-marker.jpg");
+  OpenPhotoFile(document, folder / "unknown-marker.jpg", MaxPhotoPixels());
   ReleasePhotoDocument(document);
 }
 

@@ -62,6 +62,10 @@ TEST(ExifGuardTest, OnlyUnsoundExifSegmentsAreRemovedFromAJpeg) {
   renamed[4 + 6 + 10] = '\xFE';
   renamed[4 + 6 + 11] = '\xFF';
   EXPECT_EQ(WithoutUnsoundExif(start + note + scan), start + renamed + scan);
+  // An unknown marker is two bytes that FreeImage's decoder passes over, not a segment.
+  const std::string unknown("\xFF\x0E", 2);
+  EXPECT_EQ(WithoutUnsoundExif(start + unknown + unsound + sound + scan),
+            start + unknown + sound + scan);
   // A segment length past the end stops the walk and changes nothing.
   const std::string cut = start + unsound.substr(0, 6);
   EXPECT_EQ(WithoutUnsoundExif(cut), cut);
