@@ -2,7 +2,8 @@
 #
 #   make demo    set everything up and denoise a real camera photo with stillgrain-cli
 #   make test    set everything up, run every test, then every test again under the sanitizers
-#   make fuzz    build the fuzz targets with clang and run each for FUZZ_SECONDS (fuzz/README.md)
+#   make fuzz    build the fuzz targets with clang and run each for FUZZ_SECONDS, or for FUZZ_RUNS
+#                inputs from a fixed seed (fuzz/README.md)
 #   make photos  fetch the public camera photos that some tests read (into build/test-photos)
 #   make bench   build and run the benchmark against OpenCV
 #   make screenshots  render the documentation's screenshots of the application (docs/screenshots)
@@ -17,6 +18,8 @@ BUILD_DIR  := build
 ASAN_DIR   := build-asan
 FUZZ_DIR   := build-fuzz
 FUZZ_SECONDS ?= 30
+# Set, each fuzz target runs exactly this many inputs from a fixed seed instead (what CI does).
+FUZZ_RUNS ?=
 PHOTOS_DIR := $(BUILD_DIR)/test-photos
 CTEST_JOBS ?= 2
 DEMO_ARGS  ?=
@@ -92,7 +95,8 @@ test: build photos $(ASAN_DIR)/build.ninja
 # The seed corpora need the fetched photos; the corpora grow in $(FUZZ_DIR)/work from run to run.
 fuzz: photos $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) --target fuzzers
-	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_DIR)/work
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(if $(FUZZ_RUNS),runs=$(FUZZ_RUNS),$(FUZZ_SECONDS)) \
+	    $(FUZZ_DIR)/work
 
 # Real photos, rendered on Qt's off-screen platform: no display needed.
 SCREENSHOTS_DIR := docs/screenshots
