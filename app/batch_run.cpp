@@ -30,7 +30,7 @@ std::function<void()> BatchJob(const std::filesystem::path& root, const BatchOpt
     SendPrivateMessage(mainWindow, UM_WORKER_GL, 1);
     BatchSummary summary;
     {
-      const WorkerGpuContext context(options.engine.useGpu);
+      const WorkerGpuContext context(options.gpu, options.engine.useGpu);
       ProgressWindowObserver observer(progressWindow);
       summary = BatchThread(root, options, &observer, &stop);
     }

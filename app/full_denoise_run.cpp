@@ -24,7 +24,7 @@ std::function<void()> FullDenoiseJob(PhotoDocument& document, const FullDenoiseR
   return [&document, request, beforeRun = std::move(beforeRun), afterRun = std::move(afterRun)] {
     beforeRun();
     {
-      const WorkerGpuContext context(request.useGpu);
+      const WorkerGpuContext context(request.run.gpu, request.useGpu);
       IsoProfile values{};
       values.m_dStrength = request.values.strength;
       values.m_dStrengthChroma = request.values.strengthChroma;

@@ -62,8 +62,9 @@ MainWindow::MainWindow() {
 
   // The graphics card first: the settings admit acceleration only when it is usable and the
   // engine's self-test passes. The crash flag read here decides about the warning.
-  if (!CGPGPU::Instance()) InitGpu(*new CGPGPU);
-  LoadSettingsAndAdmitAcceleration();
+  gpu_ = std::make_unique<CGPGPU>();
+  InitGpu(*gpu_);
+  acceleration_ = AdmitAcceleration(LoadSettings(), gpu_.get());
   if (MarkRunStarted() != 0) {
     ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
   }
@@ -304,8 +305,9 @@ void MainWindow::CommandClose() {
 }
 
 void MainWindow::CommandOptions() {
-  LoadSettingsAndAdmitAcceleration();
-  ShowOptionsDialog(this, [] { return GpuIsUsable() && RunGpuSelfTest(); });
+  acceleration_ = AdmitAcceleration(LoadSettings(), gpu_.get());
+  const auto chosen = ShowOptionsDialog(this, [this] { return RunGpuSelfTest(gpu_.get()); });
+  if (chosen) acceleration_ = *chosen;
   view_->SetBackgroundGrey(ViewBackgroundGrey());  // the dialog may have switched the scheme
   view_->RefreshCaches();
 }
@@ -386,7 +388,8 @@ void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
   SetDocumentCommandsEnabled(false);
   setCursor(Qt::WaitCursor);
   BatchOptions options;
-  options.engine = {qualityLevel, hardwareAcceleration != 0, cpuGpuFusion != 0, {-1, -1, -1}};
+  options.engine = {qualityLevel, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
+  options.gpu = gpu_.get();
   batchStop_.Clear();
   batch_.Start(BatchJob(root, options, batchStop_, this, batchWindow_));
 }
@@ -413,10 +416,10 @@ void MainWindow::StartFullDenoise(uintptr_t wParam, intptr_t lParam) {
   request.values = UnpackFullDenoiseMessage(wParam, lParam);
   request.quality = qualityLevel;
   request.medianMode = panel_->MedianMode();
-  request.useGpu = hardwareAcceleration != 0;
-  request.fusion = cpuGpuFusion != 0;
+  request.useGpu = acceleration_.useGpu;
+  request.fusion = acceleration_.fusion;
   runStop_.Clear();
-  request.run = RunControl(&panel_->RunProgress(), &runStop_);
+  request.run = RunControl(&panel_->RunProgress(), &runStop_, gpu_.get());
   run_.Start(FullDenoiseJob(
       document_, request, [this] { SendPrivateMessage(this, UM_WORKER_GL, 1); },
       [this] {
@@ -435,12 +438,11 @@ void MainWindow::FullDenoiseFinished() {
 // The worker asks for the graphics context (1: the user interface gives it up) and gives it back
 // (0: the user interface takes it again). Failures are reported by the context functions.
 void MainWindow::HandWorkerGl(uintptr_t wParam) {
-  if (hardwareAcceleration == 0 || !GpuIsUsable()) return;
-  CGPGPU& gpu = *CGPGPU::Instance();
+  if (!acceleration_.useGpu || !gpu_->usable) return;
   if (wParam == 1) {
-    ReleaseGpuContext(gpu);
+    ReleaseGpuContext(*gpu_);
   } else {
-    AcquireGpuContext(gpu);
+    AcquireGpuContext(*gpu_);
   }
 }
 
@@ -510,7 +512,7 @@ void MainWindow::ShutDown() {
   WaitForWorkers();
   QCoreApplication::removePostedEvents(this);
   panel_->Close(true);
-  delete CGPGPU::Instance();
+  gpu_.reset();
   MarkOrderlyExit();
 }
 

@@ -72,6 +72,8 @@ class MainWindow : public QMainWindow, public PanelHost {
   void SetStatusText(const QString& text) override;
   void SetSaveAsEnabled(bool enabled) override;
   void StopFullRun() override;
+  AccelerationChoice Acceleration() const override { return acceleration_; }
+  CGPGPU* Gpu() override { return gpu_.get(); }
 
  protected:
   bool event(QEvent* event) override;
@@ -101,6 +103,9 @@ class MainWindow : public QMainWindow, public PanelHost {
 
   PhotoDocument document_;
   ViewState viewState_;
+  // The card, its context current on this thread between runs, and the acceleration runs use.
+  std::unique_ptr<CGPGPU> gpu_;
+  AccelerationChoice acceleration_;
 
   QToolBar* toolbar_ = nullptr;
   QAction* openAction_ = nullptr;

@@ -8,14 +8,14 @@
 
 class WorkerGpuContext {
  public:
-  explicit WorkerGpuContext(bool useGpu)
-      : held_(useGpu && GpuIsUsable() && AcquireGpuContext(*CGPGPU::Instance())) {}
+  WorkerGpuContext(CGPGPU* gpu, bool useGpu)
+      : gpu_(useGpu && gpu != nullptr && gpu->usable && AcquireGpuContext(*gpu) ? gpu : nullptr) {}
   ~WorkerGpuContext() {
-    if (held_ && CGPGPU::Instance()) ReleaseGpuContext(*CGPGPU::Instance());
+    if (gpu_ != nullptr) ReleaseGpuContext(*gpu_);
   }
   WorkerGpuContext(const WorkerGpuContext&) = delete;
   WorkerGpuContext& operator=(const WorkerGpuContext&) = delete;
 
  private:
-  const bool held_;
+  CGPGPU* const gpu_;  // null when the context was not taken
 };

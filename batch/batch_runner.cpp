@@ -37,7 +37,7 @@ bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
   const AllocationWatch allocations;
   try {
     DenoisePicture(document.denoisedPicture, document.sourcePicture,
-                   RequestForProfile(profile, options.engine), RunControl(nullptr, stop));
+                   RequestForProfile(profile, options.engine), RunControl(nullptr, stop, options.gpu));
     // Sharpening and saving a large photo need the memory of the photo as loaded, which is not
     // needed any more.
     CBxPicBufAPI::DoneHeap(document.sourcePicture);

@@ -44,6 +44,7 @@ class BatchObserver {
 // (the command line's built-in profile and single-value overrides).
 struct BatchOptions {
   EngineChoice engine;
+  CGPGPU* gpu = nullptr;  // the card engine.useGpu refers to, current on the batch's thread
   bool acceptDamaged = false;  // denoise what a damaged photo holds instead of counting it failed
   std::function<void(IsoProfile&)> adjustProfile;
   // The JPEG quality of every result; unset, each save reads it from the settings file and stores

@@ -168,6 +168,7 @@ int RunBatch(Arguments args) {
   const GpuUse gpu(options.gpu, options.quiet);
   BatchOptions batch;
   batch.engine = {options.quality, gpu.active(), options.fusion, NoiseLevels{-1, -1, -1}};
+  batch.gpu = gpu.gpu();
   batch.acceptDamaged = options.acceptDamaged;
   batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
   batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());

@@ -61,12 +61,11 @@ void Finish(CGPGPU& gpu, SBxPicBuf& destination, const SBxPicBuf& source, const 
   if (!run.StopRequested()) gpu.ResolveAndRead(destination.data);
 }
 
-CGPGPU* UsableGpu() {
-  CGPGPU* gpu = CGPGPU::Instance();
-  return gpu != nullptr && gpu->usable ? gpu : nullptr;
-}
-
 }  // namespace
+
+CGPGPU* UsableGpu(const RunControl& run) {
+  return run.gpu != nullptr && run.gpu->usable ? run.gpu : nullptr;
+}
 
 int32_t GpuPadRadius(int32_t width, int32_t height) {
   const int32_t m = std::min(width, height);
@@ -76,7 +75,7 @@ int32_t GpuPadRadius(int32_t width, int32_t height) {
 bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
                            double strength, int32_t quality, double dynamics,
                            const RunControl& run, double /*noiseLevel*/) {
-  CGPGPU* gpu = UsableGpu();
+  CGPGPU* gpu = UsableGpu(run);
   const int32_t r = GpuPadRadius(destination.width, destination.height);
   const int32_t pad = r + 3;
   ScopedPicBuf padded;
@@ -106,7 +105,7 @@ bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf&
 bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
                    double chromaStrength, int32_t quality, double dynamics, const RunControl& run,
                    double /*noiseLevelY*/, double /*noiseLevelUV*/) {
-  CGPGPU* gpu = UsableGpu();
+  CGPGPU* gpu = UsableGpu(run);
   const int32_t r = GpuPadRadius(destination.width, destination.height);
   const int32_t pad = r + 3;
   ScopedPicBuf padded;

@@ -1,9 +1,9 @@
-// Non-local-means denoising of one tile on the graphics card, through the process-wide CGPGPU
+// Non-local-means denoising of one tile on the graphics card, through the run's CGPGPU
 // (gpu/gpgpu.h). The engine calls these instead of its CPU filter when it runs with the GPU.
 //
 // Both functions:
 // - run on the thread on which the GPU context is current (gpu/gl_context.h), and only while
-//   `CGPGPU::Instance()` exists and is `usable`; without it the destination receives a copy of the
+//   the run's `gpu` exists and is `usable`; without it the destination receives a copy of the
 //   source;
 // - take the tile size from the destination (before re-creating it), pad the picture by R + 3 with
 //   mirrored borders and visit ⌊N²/2⌋ + 1 offsets of the N × N search window (N = 7, 13 or 21 for
@@ -19,6 +19,9 @@
 
 #include "engine/run_control.h"
 #include "picture/pic_buf.h"
+
+// The run's graphics card when it has one that is usable, else null.
+CGPGPU* UsableGpu(const RunControl& run);
 
 // The pad radius R for a destination of width × height: (min(2⌊min/2⌋ − 1, 71)) / 2, toward zero.
 int32_t GpuPadRadius(int32_t width, int32_t height);

@@ -6,6 +6,10 @@
 #include <QSize>
 #include <QString>
 
+#include "engine/gpu_self_test.h"
+
+class CGPGPU;
+
 class PanelHost {
  public:
   virtual ~PanelHost() = default;
@@ -17,4 +21,7 @@ class PanelHost {
   virtual void SetSaveAsEnabled(bool enabled) = 0;
   // Asks the full-size run in progress to stop (Abort, or the panel closing with Cancel).
   virtual void StopFullRun() = 0;
+  // The acceleration runs use now, and the card it refers to (null when there is none).
+  virtual AccelerationChoice Acceleration() const = 0;
+  virtual CGPGPU* Gpu() = 0;
 };

@@ -561,8 +561,8 @@ bool ParametersPanel::PreviewShown() const {
 }
 
 PreviewEngineSettings ParametersPanel::EngineSettings() const {
-  return {qualityLevel, hardwareAcceleration.load() != 0, cpuGpuFusion.load() != 0,
-          measuredNoise_};
+  const AccelerationChoice acceleration = host_.Acceleration();
+  return {qualityLevel, acceleration.useGpu, acceleration.fusion, host_.Gpu(), measuredNoise_};
 }
 
 void ParametersPanel::UpdatePreview(bool forced) {

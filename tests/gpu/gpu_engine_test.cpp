@@ -28,17 +28,18 @@ Difference Compare(const Picture& a, const Picture& b) {
 Picture Denoised(const Picture& in, bool gpu, bool fusion, double large, int32_t quality) {
   Picture out(in.buf().width, in.buf().height, in.buf().components, in.buf().bitsPerComponent);
   DenoisePicture(out, in, 20, 20, large, quality, 0.5, nullptr, NoiseLevels{-1, -1, -1},
-                 in.buf().components == 3, gpu, fusion, kMedianNone);
+                 in.buf().components == 3, gpu, fusion, kMedianNone,
+                 gpu ? gputest::SharedGpu() : nullptr);
   return out;
 }
 
 TEST(GpuEngine, SelfTestPassesAndAdmitsAcceleration) {
   SKIP_WITHOUT_GPU(gpu);
-  const GpuSelfTestResult result = RunGpuSelfTestDetailed();
+  const GpuSelfTestResult result = RunGpuSelfTestDetailed(gpu);
   EXPECT_TRUE(result.passed) << "largest |G - C| " << result.largestDifference;
   EXPECT_LT(result.largestDifference, 6);
-  EXPECT_EQ(AdmitHardwareAcceleration(1), 1);
-  EXPECT_EQ(AdmitHardwareAcceleration(0), 0);
+  EXPECT_EQ(AdmitHardwareAcceleration(1, gpu), 1);
+  EXPECT_EQ(AdmitHardwareAcceleration(0, gpu), 0);
 }
 
 TEST(GpuEngine, WholePicturesAgreeWithTheCpuWithinAFewLevels) {

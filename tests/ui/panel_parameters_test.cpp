@@ -44,6 +44,8 @@ class RecordingHost : public QObject, public PanelHost {
   void SetStatusText(const QString& text) override { status = text; }
   void SetSaveAsEnabled(bool) override {}
   void StopFullRun() override { ++stops; }
+  AccelerationChoice Acceleration() const override { return {}; }
+  CGPGPU* Gpu() override { return nullptr; }
   int stops = 0;
 };
 
