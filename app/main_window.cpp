@@ -266,20 +266,15 @@ void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
 
 void MainWindow::CommandSaveAs() {
   if (!document_.denoisedPicture.data || run_.Active()) return;
-  const auto choice = AskSaveTarget(this, currentPhotoPath, document_.denoisedPicture.bitsPerComponent,
+  const auto choice = AskSaveTarget(this, document_.path, document_.denoisedPicture.bitsPerComponent,
                                     LoadJpegQuality());
   if (!choice) return;
-  bool failed = true;
   std::vector<std::string> warnings;
-  try {
-    failed = SavePhotoAtQuality(document_, choice->path, choice->jpegQuality, &warnings);
-  } catch (const std::exception&) {
-    // UnsupportedImageFormat: the photo stays open with its changes.
+  const SaveFailure failure = SavePhoto(document_, choice->path, choice->jpegQuality, &warnings);
+  // Whatever failed, the photo stays open with its changes.
+  if (failure == SaveFailure::kUnsupportedFormat) {
     ShowMessage(this, MessageKind::kWarning, QString(), Localised(kStringImageFormatNotSupported));
-    update();
-    return;
-  }
-  if (failed) {
+  } else if (failure != SaveFailure::kNone) {
     ShowMessage(this, MessageKind::kWarning, QString(),
                 Localised(kStringOutputNotWritten) + QStringLiteral("\n") + PathText(choice->path));
   } else {
@@ -323,8 +318,8 @@ void MainWindow::CommandAbout() {
 }
 
 void MainWindow::StepPhoto(StepDirection direction) {
-  if (!HasPhoto() || currentPhotoPath.empty()) return;
-  const auto target = NeighbourPhoto(currentPhotoPath, direction);
+  if (!HasPhoto() || document_.path.empty()) return;
+  const auto target = NeighbourPhoto(document_.path, direction);
   if (target) OpenPhotoFile(*target, false);
 }
 
@@ -390,6 +385,7 @@ void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
   BatchOptions options;
   options.engine = {qualityLevel, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
   options.gpu = gpu_.get();
+  options.jpegQuality = LoadJpegQuality();
   batchStop_.Clear();
   batch_.Start(BatchJob(root, options, batchStop_, this, batchWindow_));
 }

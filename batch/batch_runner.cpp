@@ -9,7 +9,6 @@
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
 #include "picture/allocation_failures.h"
-#include "picture/image_errors.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "profiles/profile_choice.h"
@@ -63,13 +62,10 @@ bool EnsureOutputFolder(const fs::path& folder) {
 // metadata joins `notes`.
 std::string SaveResult(PhotoDocument& document, const fs::path& output,
                        const BatchOptions& options, std::vector<std::string>& notes) {
-  try {
-    const bool failed = options.jpegQuality
-                            ? SavePhotoAtQuality(document, output, *options.jpegQuality, &notes)
-                            : SavePhoto(document, output, &notes) != 0;
-    return failed ? "the file could not be written" : std::string();
-  } catch (const UnsupportedImageFormat&) {
-    return "the format cannot be written";
+  switch (SavePhoto(document, output, options.jpegQuality, &notes)) {
+    case SaveFailure::kNone: return {};
+    case SaveFailure::kUnsupportedFormat: return "the format cannot be written";
+    default: return "the file could not be written";
   }
 }
 

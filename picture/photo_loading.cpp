@@ -142,7 +142,7 @@ OpenOutcome OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& 
     return outcome;
   }
   TakeOver(document, loaded);
-  currentPhotoPath = path;
+  document.path = path;
   return outcome;
 }
 

@@ -82,9 +82,9 @@ bool WriteNoisyCrop(const fs::path& photo, const fs::path& output) {
     }
   }
   CBxPicBufAPI::DoneHeap(document.alphaPlane);
-  const bool failed = SavePhotoAtQuality(document, output, 95);
+  const SaveFailure failure = SavePhoto(document, output, 95);
   ReleasePhotoDocument(document);
-  return !failed;
+  return failure == SaveFailure::kNone;
 }
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {

@@ -182,13 +182,13 @@ TEST(HostileFiles, SavesTakeLongNamesClearLeftoversAndRollBackWhenAskedToEnd) {
   testphotos::WriteBytes(folder / ".notes.part", "someone else's");
 
   const std::string longName = std::string(251, 'n') + ".png";
-  ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / longName, 90));
+  ASSERT_EQ(SavePhoto(document.doc, folder / longName, 90), SaveFailure::kNone);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{".notes.part", longName, "photo.png"}));
 
   const std::vector<uint8_t> earlier = testphotos::ReadBytes(folder / longName);
   RecordTerminationSignal(SIGTERM);
   CBxPicBufAPI::SetConst(document.doc.denoisedPicture, 0.5);
-  EXPECT_TRUE(SavePhotoAtQuality(document.doc, folder / longName, 90));
+  EXPECT_NE(SavePhoto(document.doc, folder / longName, 90), SaveFailure::kNone);
   ClearTerminationSignal();
   EXPECT_EQ(testphotos::ReadBytes(folder / longName), earlier);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{".notes.part", longName, "photo.png"}));

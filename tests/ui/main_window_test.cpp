@@ -97,17 +97,17 @@ TEST_F(MainWindowTest, ADropOpensOnlyTheFirstFileAndPageDownWrapsThroughTheFolde
   QCoreApplication::sendEvent(&window, &enter);
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&window, &drop);
-  EXPECT_EQ(currentPhotoPath, b);
+  EXPECT_EQ(window.Document().path, b);
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Stillgrain - %1").arg(QString::fromStdString(b.string())));
   EXPECT_TRUE(window.SaveAsAction()->isEnabled());
   EXPECT_TRUE(window.ZoomBoxWidget()->isEnabled());
 
   window.StepPhoto(StepDirection::kNext);
-  EXPECT_EQ(currentPhotoPath, c);
+  EXPECT_EQ(window.Document().path, c);
   window.StepPhoto(StepDirection::kNext);
-  EXPECT_EQ(currentPhotoPath, a);
+  EXPECT_EQ(window.Document().path, a);
   window.StepPhoto(StepDirection::kPrevious);
-  EXPECT_EQ(currentPhotoPath, c);
+  EXPECT_EQ(window.Document().path, c);
   window.close();
 }
 
