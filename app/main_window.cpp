@@ -54,7 +54,6 @@ constexpr int32_t kStringViewHelp = 18;
 }  // namespace
 
 MainWindow::MainWindow() {
-  InitPhotoDocument(document_);
   setWindowTitle(QStringLiteral("Stillgrain"));
   setFocusPolicy(Qt::StrongFocus);
   setWindowIcon(QIcon(QStringLiteral(":/images/STILLGRAIN.svg")));
@@ -289,7 +288,6 @@ void MainWindow::CommandClose() {
   SetStatusText(Localised(kStringPressCtrlO));
   setWindowTitle(QStringLiteral("Stillgrain"));
   ReleasePhotoDocument(document_);
-  InitPhotoDocument(document_);
   viewState_.interpolation = ViewInterpolation::Nearest;
   view_->Clear();
   unsetCursor();

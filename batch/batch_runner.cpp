@@ -183,7 +183,6 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
   CameraProfileStore store;
   LoadProfiles(store);
   PhotoDocument document;
-  InitPhotoDocument(document);
   CountingObserver counting(observer);
   BatchFolderJob job;
   job.folderPath = root;

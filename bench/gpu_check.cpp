@@ -59,7 +59,6 @@ int main(int argc, char** argv) {
               selfTest.largestDifference);
 
   PhotoDocument document;
-  InitPhotoDocument(document);
   if (OpenPhoto(document, argv[1], true)) {
     std::fprintf(stderr, "gpu_check: cannot open %s\n", argv[1]);
     return 2;

@@ -105,8 +105,7 @@ int RunDenoise(Arguments args) {
   InstallInterruptHandler();
 
   if (OutputUnwritableOrReport(request.output)) return kExitFileError;
-  OpenedPhoto photo;
-  PhotoDocument& document = photo.document();
+  PhotoDocument document;
   if (OpenPhotoOrReport(document, request.input, request.options.acceptDamaged)) {
     return Interrupted() ? InterruptedExitStatus() : kExitFileError;
   }

@@ -114,8 +114,7 @@ int RunInfo(Arguments args) {
   int status = kExitSuccess;
   if (!ParseJsonCommand(args, kInfoSynopsis, kInfoHelp, 1, parsed, status)) return status;
   const std::filesystem::path input(parsed.operands[0]);
-  OpenedPhoto photo;
-  PhotoDocument& document = photo.document();
+  PhotoDocument document;
   if (OpenPhotoOrReport(document, input, false)) return kExitFileError;
 
   const SBxPicBuf& source = document.sourcePicture;

@@ -32,10 +32,12 @@ struct SourceMetadata;  // picture/source_metadata.h
 // Paths of photos are never longer than this (UTF-8 bytes).
 inline constexpr std::size_t kMaxPhotoPathBytes = 1023;
 
+// The document owns its pictures: it starts empty and releases them when it goes; it moves and
+// does not copy.
 struct PhotoDocument {
-  SBxPicBuf sourcePicture;    // the photo as loaded: 1 or 3 components (B, G, R), 8 or 16 bits
-  SBxPicBuf denoisedPicture;  // what is shown and saved; same geometry and depth as sourcePicture
-  SBxPicBuf alphaPlane;       // 1 component, geometry and depth of sourcePicture; empty if none
+  PicBuf sourcePicture;    // the photo as loaded: 1 or 3 components (B, G, R), 8 or 16 bits
+  PicBuf denoisedPicture;  // what is shown and saved; same geometry and depth as sourcePicture
+  PicBuf alphaPlane;       // 1 component, geometry and depth of sourcePicture; empty if none
   ExifSummary exif;
   // The file the photo was opened from (the default output name); empty for a picture that was not
   // opened from a file.
@@ -45,23 +47,5 @@ struct PhotoDocument {
   std::shared_ptr<const SourceMetadata> metadata;
 };
 
-// Puts every buffer of the document into the empty state and clears its texts. Called once before
-// any other use.
-inline void InitPhotoDocument(PhotoDocument& document) {
-  CBxPicBufAPI::Init(document.sourcePicture);
-  CBxPicBufAPI::Init(document.denoisedPicture);
-  CBxPicBufAPI::Init(document.alphaPlane);
-  document.exif = ExifSummary{};
-  document.path.clear();
-  document.metadata.reset();
-}
-
-// Releases every buffer of the document and clears its texts; it may be opened again afterwards.
-inline void ReleasePhotoDocument(PhotoDocument& document) {
-  CBxPicBufAPI::DoneHeap(document.sourcePicture);
-  CBxPicBufAPI::DoneHeap(document.denoisedPicture);
-  CBxPicBufAPI::DoneHeap(document.alphaPlane);
-  document.exif = ExifSummary{};
-  document.path.clear();
-  document.metadata.reset();
-}
+// Empties the document (Close): its pictures are released and its texts cleared.
+inline void ReleasePhotoDocument(PhotoDocument& document) { document = PhotoDocument{}; }

@@ -63,7 +63,6 @@ void SaveWidget(QWidget& widget, const char* name) {
 // written as JPEG with the photo's metadata.
 bool WriteNoisyCrop(const fs::path& photo, const fs::path& output) {
   PhotoDocument document;
-  InitPhotoDocument(document);
   if (OpenPhoto(document, photo, true)) return false;
   const SBxPicBuf& source = document.sourcePicture;
   const int32_t width = std::min(source.width, 1800), height = std::min(source.height, 1200);

@@ -66,7 +66,6 @@ TEST(GpuEngine, CameraPhotoAgreesWithTheCpuAtBothDepthsGreyAndColour) {
   const std::filesystem::path photo = testphotos::TestPhoto(testphotos::kSonyPhoto);
   if (photo.empty()) GTEST_SKIP() << "fetched test photos are missing (make photos)";
   PhotoDocument document;
-  InitPhotoDocument(document);
   ASSERT_FALSE(OpenPhoto(document, photo, true));
   Picture crop(160, 120, 3, 8);
   CBxPicBufAPI::CopyRect(crop, document.sourcePicture, {0, 0}, {2900, 1900}, {160, 120});

@@ -171,8 +171,6 @@ TEST_F(BatchRunnerTest, AdjustedProfileIsWhatTheEngineGets) {
   // With every weight but the centre's zero, only the Y, U, V round trip (±1) remains.
   PhotoDocument original;
   PhotoDocument result;
-  InitPhotoDocument(original);
-  InitPhotoDocument(result);
   ASSERT_FALSE(OpenPhoto(original, root_ / "a.png", true));
   ASSERT_FALSE(OpenPhoto(result, root_ / "denoised/a.png", true));
   EXPECT_LE(testpics::MaxAbsDifference(original.sourcePicture, result.sourcePicture), 1.0);

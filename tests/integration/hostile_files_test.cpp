@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 using testphotos::TempFolder;
 
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
   PhotoDocument doc;
 };

@@ -21,7 +21,6 @@ constexpr int32_t kWidth = 37;
 constexpr int32_t kHeight = 23;
 
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
   // Opens `path` with its result the photo as loaded, ready to be saved.
   bool Open(const fs::path& path) {

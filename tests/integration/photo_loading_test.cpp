@@ -23,7 +23,6 @@ constexpr int32_t kHeight = 23;
 
 // A document that releases its buffers at the end of the test.
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
   PhotoDocument doc;
 };

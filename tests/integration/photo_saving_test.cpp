@@ -24,7 +24,6 @@ using testpics::Picture;
 
 // A document that releases its buffers at the end of the test.
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
 
   // Puts a copy of `picture` (and `alpha`) into the denoised picture (and the alpha plane).

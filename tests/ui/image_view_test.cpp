@@ -42,9 +42,10 @@ struct Document {
   testpics::Picture denoised = testpics::Constant(60, 40, 3, 16, 200 * 257);
   PhotoDocument document;
   Document() {
-    InitPhotoDocument(document);
-    document.sourcePicture = source.buf();
-    document.denoisedPicture = denoised.buf();
+    CBxPicBufAPI::ReinitHeap(document.sourcePicture, source.buf());
+    CBxPicBufAPI::Copy(document.sourcePicture, source.buf());
+    CBxPicBufAPI::ReinitHeap(document.denoisedPicture, denoised.buf());
+    CBxPicBufAPI::Copy(document.denoisedPicture, denoised.buf());
   }
 };
 

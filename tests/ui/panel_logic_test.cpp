@@ -135,7 +135,6 @@ TEST(PreviewGeometry, HitTestIncludesLeftAndTopOnlyAndDragMovesByZoom) {
 class LivePreviewTest : public ::testing::Test {
  protected:
   LivePreviewTest() : photo_(testpics::AddNoise(testpics::SmoothScene(400, 300, 3, 8), 12.0, 7)) {
-    InitPhotoDocument(document_);
     testpics::OpenInDocument(document_, photo_);
   }
   ~LivePreviewTest() override { ReleasePhotoDocument(document_); }

@@ -53,7 +53,6 @@ class PanelTest : public ::testing::Test {
  protected:
   // A 150 × 120 noisy photo fitted into the 300 × 240 view at 200 %.
   PanelTest() : photo_(testpics::AddNoise(testpics::SmoothScene(150, 120, 3, 8), 10.0, 3)) {
-    InitPhotoDocument(document_);
     testpics::OpenInDocument(document_, photo_);
     view_.zoom = 2.0;
     view_.viewCenterX = 150;

@@ -200,7 +200,6 @@ std::optional<Picture> CameraLuma() {
   const std::filesystem::path path = testphotos::TestPhoto(testphotos::kSonyPhoto);
   if (path.empty()) return std::nullopt;
   PhotoDocument document;
-  InitPhotoDocument(document);
   if (OpenPhotoFile(document, path, MaxPhotoPixels()) != OpenFailure::kNone) {
     ReleasePhotoDocument(document);
     return std::nullopt;
