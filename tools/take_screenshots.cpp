@@ -25,7 +25,6 @@
 #include "app/main_window.h"
 #include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
-#include "app/private_messages.h"
 #include "panel/adding_configuration_dialog.h"
 #include "panel/parameters_panel.h"
 #include "picture/photo_loading.h"
@@ -162,7 +161,7 @@ int main(int argc, char** argv) {
   // The noisy crop: the panel with its information, the preview rectangle at 100 %.
   window.OpenPhotoFile(noisy, true);
   window.ImageViewWidget()->Zoom100();
-  SendPrivateMessage(window.Panel(), UM_PHOTO_OPENED, window.ImageViewWidget()->width(), 1);
+  window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
   SaveWidget(window, "preview-rectangle.png");
   SaveWidget(*window.Panel(), "panel-manual-tuning.png");
 
@@ -177,12 +176,11 @@ int main(int argc, char** argv) {
   auto* bar = window.Panel()->findChild<QProgressBar*>();
   WaitFor([&] { return bar && bar->maximum() > 0 && bar->value() > bar->maximum() / 3; }, 60);
   SaveWidget(window, "full-run-in-progress.png");
-  WaitFor([&] { return !window.RunActive() && window.Panel()->PanelState() == 20; }, 120);
+  WaitFor([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; }, 120);
   window.ImageViewWidget()->Zoom100();
   SaveWidget(window, "result-shown.png");
 
-  StopFlag stop;
-  BatchProgressWindow batch(&window, 12, stop);
+  BatchProgressWindow batch(&window, 12, [] {});
   batch.show();
   for (int second = 0; second < 30; ++second) batch.AdvanceOneSecond();
   for (int photo = 0; photo < 3; ++photo) batch.PhotoDone();

@@ -139,8 +139,8 @@ TEST_F(MainWindowTest, AFullSizeRunDenoisesThePhotoOnTheWorkerAndReportsToThePan
   auto* denoise = window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"));
   ASSERT_NE(denoise, nullptr);
   denoise->click();
-  WaitUntil([&] { return !window.RunActive() && window.Panel()->PanelState() == 20; });
-  EXPECT_EQ(window.Panel()->PanelState(), 20);
+  WaitUntil([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; });
+  EXPECT_EQ(window.Panel()->State(), PanelState::kResultShown);
   EXPECT_TRUE(window.ToolBar()->isEnabled());
   const size_t bytes = static_cast<size_t>(document.sourcePicture.stride) * document.sourcePicture.height;
   EXPECT_NE(std::memcmp(document.sourcePicture.data, document.denoisedPicture.data, bytes), 0);

@@ -1,6 +1,6 @@
 // The graphics context on a worker thread for the length of one job: taken when the job uses the
-// GPU and the card is usable, given back at the end of the scope. The user-interface thread must
-// have released it before (UM_WORKER_GL with wParam 1) and takes it back after (wParam 0).
+// card and the card is usable, given back at the end of the scope. The owner's thread must have
+// released it before and takes it back after (gpu/gl_context.h).
 #pragma once
 
 #include "gpu/gl_context.h"
@@ -15,6 +15,9 @@ class WorkerGpuContext {
   }
   WorkerGpuContext(const WorkerGpuContext&) = delete;
   WorkerGpuContext& operator=(const WorkerGpuContext&) = delete;
+
+  // The card whose context this thread holds now, or null: what the job may run on.
+  CGPGPU* Card() const { return gpu_; }
 
  private:
   CGPGPU* const gpu_;  // null when the context was not taken

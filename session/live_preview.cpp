@@ -1,4 +1,4 @@
-#include "panel/preview_update.h"
+#include "session/live_preview.h"
 
 #include "engine/sharpen_picture.h"
 #include "profiles/profile_request.h"

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "engine/denoise.h"
-#include "panel/preview_geometry.h"
+#include "session/preview_geometry.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
 
