@@ -67,15 +67,17 @@ int main(int argc, char** argv) {
   const SBxPicBuf& source = document.sourcePicture;
   const int32_t w = cropWidth > 0 ? std::min(cropWidth, source.width) : source.width;
   const int32_t h = cropHeight > 0 ? std::min(cropHeight, source.height) : source.height;
-  CBxPicBufAPI::ReinitHeap(*photo, w, h, source.components, source.bitsPerComponent);
-  CBxPicBufAPI::CopyRect(*photo, source, {0, 0}, {0, 0}, {w, h});
-  ReleasePhotoDocument(document);
   ScopedPicBuf cpu;
   ScopedPicBuf onGpu;
   ScopedPicBuf fused;
-  CBxPicBufAPI::ReinitHeap(*cpu, *photo);
-  CBxPicBufAPI::ReinitHeap(*onGpu, *photo);
-  CBxPicBufAPI::ReinitHeap(*fused, *photo);
+  if (CBxPicBufAPI::ReinitHeap(*photo, w, h, source.components, source.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*cpu, *photo) || CBxPicBufAPI::ReinitHeap(*onGpu, *photo) ||
+      CBxPicBufAPI::ReinitHeap(*fused, *photo)) {
+    std::fprintf(stderr, "gpu_check: not enough memory\n");
+    return 2;
+  }
+  CBxPicBufAPI::CopyRect(*photo, source, {0, 0}, {0, 0}, {w, h});
+  ReleasePhotoDocument(document);
   const double mp = w * double(h) / 1e6;
   const double cpuSeconds = Denoise(*cpu, *photo, nullptr, false);
   std::printf("CPU             %d x %d: %7.2f s  %6.3f MP/s (%u threads)\n", w, h, cpuSeconds,

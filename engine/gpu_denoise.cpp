@@ -72,7 +72,7 @@ int32_t GpuPadRadius(int32_t width, int32_t height) {
   return std::min(m / 2 * 2 - 1, 71) / 2;
 }
 
-bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
+void GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
                            double strength, int32_t quality, double dynamics,
                            const RunControl& run, double /*noiseLevel*/) {
   CGPGPU* gpu = UsableGpu(run);
@@ -82,7 +82,7 @@ bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf&
   ScopedPicBuf scratch;
   if (gpu == nullptr || PadInto(*padded, *scratch, source, pad)) {
     PassThrough(destination, source);
-    return false;
+    return;
   }
   const int32_t w = source.width;
   const int32_t h = source.height;
@@ -99,10 +99,9 @@ bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf&
   CBxPicBufAPI::DoneHeap(*scratch);
   RestoreSource(source, *padded, pad, w, h);
   Finish(*gpu, destination, source, run);
-  return false;
 }
 
-bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
+void GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
                    double chromaStrength, int32_t quality, double dynamics, const RunControl& run,
                    double /*noiseLevelY*/, double /*noiseLevelUV*/) {
   CGPGPU* gpu = UsableGpu(run);
@@ -114,7 +113,7 @@ bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, 
   if (gpu == nullptr || PadInto(*padded, *scratch, source, pad) ||
       PadInto(*paddedGuide, *scratch, guide, pad)) {
     PassThrough(destination, source);
-    return false;
+    return;
   }
   const int32_t w = source.width;
   const int32_t h = source.height;
@@ -131,5 +130,4 @@ bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, 
   CBxPicBufAPI::DoneHeap(*paddedGuide);
   RestoreSource(source, *padded, pad, w, h);
   Finish(*gpu, destination, source, run);
-  return false;
 }

@@ -12,7 +12,7 @@
 //   re-create the destination with the source's geometry: filled with the result, or unfilled when
 //   the run was cancelled (the caller then copies the source into it);
 // - accept tiles of 8- or 16-bit samples with sides up to `maxTileEdge`;
-// - ignore the noise levels, and return false.
+// - ignore the noise levels.
 #pragma once
 
 #include <cstdint>
@@ -29,12 +29,12 @@ int32_t GpuPadRadius(int32_t width, int32_t height);
 // A tile of 1 or 3 components with distances from its last component; every component is averaged
 // with the same weights. `guide` is the engine's 8-bit copy and is released unread. variance =
 // strength^3.5; `dynamics` is the value the engine hands its filters (twice the user's).
-bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
+void GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
                            double strength, int32_t quality, double dynamics,
                            const RunControl& run, double noiseLevel);
 
 // A three-component YUV tile with distances per channel from `guide` (same geometry as the source,
 // released after use): luma strength for Y, chroma strength for U and V.
-bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
+void GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
                    double chromaStrength, int32_t quality, double dynamics, const RunControl& run,
                    double noiseLevelY, double noiseLevelUV);

@@ -145,7 +145,8 @@ uint32_t SystemTickCount() {
 
 bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                         int32_t threadCount, const RunControl& run) {
-  return DenoiseTile(out, in, params, run, threadCount);
+  DenoiseTile(out, in, params, run, threadCount);
+  return false;
 }
 
 TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,

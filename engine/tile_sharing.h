@@ -33,7 +33,8 @@ using TileFunction =
     std::function<bool(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                        int32_t threadCount, const RunControl& run)>;
 
-// `DenoiseTile` in the order of a TileFunction.
+// `DenoiseTile` in the order of a TileFunction; the pipeline itself never fails a tile (only a
+// replaced pipeline, as in tests, does).
 bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                         int32_t threadCount, const RunControl& run);
 

@@ -75,10 +75,10 @@ class CBxPicBufAPI {
   // Puts the record into the empty state (no storage).
   static void Init(SBxPicBuf& buf);
   // (Re)allocates storage for the geometry; contents undefined. True on failure (data empty).
-  static bool ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uint32_t components,
+  [[nodiscard]] static bool ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uint32_t components,
                          uint32_t bits);
   // Allocates the geometry of `like` without copying pixels. True on failure.
-  static bool ReinitHeap(SBxPicBuf& buf, const SBxPicBuf& like);
+  [[nodiscard]] static bool ReinitHeap(SBxPicBuf& buf, const SBxPicBuf& like);
   // Releases the storage; the record is empty afterwards.
   static void DoneHeap(SBxPicBuf& buf);
 
@@ -94,7 +94,7 @@ class CBxPicBufAPI {
   static void InsertComponent(SBxPicBuf& dst, uint32_t index, const SBxPicBuf& src);
   // Converts in place to the given depth and component count. True on allocation failure, in which
   // case the buffer is unchanged.
-  static bool ConvertBpcComp(SBxPicBuf& buf, uint32_t bits, uint32_t components);
+  [[nodiscard]] static bool ConvertBpcComp(SBxPicBuf& buf, uint32_t bits, uint32_t components);
 
   // Colour-space conversions between 3-component buffers of equal geometry and depth. `dst` may be
   // `src` itself.

@@ -151,7 +151,7 @@ void DenoiseSession::StopJobAndWait() {
 // no card, so the engine stays on the CPU.
 void DenoiseSession::StartJob(bool useGpu, std::function<void(CGPGPU* card)> work,
                               std::function<void()> ending) {
-  jobHoldsGpu_ = useGpu && gpu_ != nullptr && gpu_->usable && ReleaseGpuContext(*gpu_);
+  jobHoldsGpu_ = useGpu && gpu_ != nullptr && gpu_->usable && !ReleaseGpuContext(*gpu_);
   jobEnding_ = std::move(ending);
   const uint64_t number = ++jobNumber_;
   job_.Start([this, work = std::move(work), number, alive = std::weak_ptr<int>(lifetime_)] {

@@ -9,7 +9,7 @@
 class WorkerGpuContext {
  public:
   WorkerGpuContext(CGPGPU* gpu, bool useGpu)
-      : gpu_(useGpu && gpu != nullptr && gpu->usable && AcquireGpuContext(*gpu) ? gpu : nullptr) {}
+      : gpu_(useGpu && gpu != nullptr && gpu->usable && !AcquireGpuContext(*gpu) ? gpu : nullptr) {}
   ~WorkerGpuContext() {
     if (gpu_ != nullptr) ReleaseGpuContext(*gpu_);
   }

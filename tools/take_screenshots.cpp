@@ -65,8 +65,10 @@ bool WriteNoisyCrop(const fs::path& photo, const fs::path& output) {
   if (OpenPhoto(document, photo, true)) return false;
   const SBxPicBuf& source = document.sourcePicture;
   const int32_t width = std::min(source.width, 1800), height = std::min(source.height, 1200);
-  CBxPicBufAPI::ReinitHeap(document.denoisedPicture, width, height, source.components,
-                           source.bitsPerComponent);
+  if (CBxPicBufAPI::ReinitHeap(document.denoisedPicture, width, height, source.components,
+                               source.bitsPerComponent)) {
+    return false;
+  }
   CBxPicBufAPI::CopyRect(document.denoisedPicture, source, {0, 0},
                          {(source.width - width) / 2, (source.height - height) / 2},
                          {width, height});

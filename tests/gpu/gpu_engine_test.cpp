@@ -78,7 +78,7 @@ TEST(GpuEngine, CameraPhotoAgreesWithTheCpuAtBothDepthsGreyAndColour) {
   // Largest differences stay below the self-test's tolerance of 6 levels (of 8 bits).
   for (const Case& c : {Case{3, 8, 0.3, 5}, Case{1, 8, 0.3, 3}, Case{3, 16, 60, 1280}}) {
     Picture picture(noisy);
-    CBxPicBufAPI::ConvertBpcComp(picture, c.bits, c.components);
+    ASSERT_FALSE(CBxPicBufAPI::ConvertBpcComp(picture, c.bits, c.components));
     const Difference d =
         Compare(Denoised(picture, true, false, 10, 2), Denoised(picture, false, false, 10, 2));
     EXPECT_LE(d.mean, c.meanBound) << c.components << "x" << c.bits << " largest " << d.largest;

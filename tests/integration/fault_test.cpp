@@ -59,8 +59,7 @@ class FileSizeLimit {
 class NoisyDocument {
  public:
   NoisyDocument() : noise_(testpics::RandomPicture(300, 300, 3, 8, 7)) {
-    CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, noise_);
-    CBxPicBufAPI::Copy(document_.denoisedPicture, noise_);
+    testpics::CopyPicture(document_.denoisedPicture, noise_);
   }
   ~NoisyDocument() { ReleasePhotoDocument(document_); }
   PhotoDocument& get() { return document_; }

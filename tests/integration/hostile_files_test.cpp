@@ -15,6 +15,7 @@
 #include "picture/photo_saving.h"
 #include "platform/termination.h"
 #include "support/photo_files.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -172,8 +173,7 @@ TEST(HostileFiles, SavesTakeLongNamesClearLeftoversAndRollBackWhenAskedToEnd) {
   testphotos::WritePatternPhoto(folder / "photo.png", 40, 30);
   Document document;
   ASSERT_EQ(Open(document, folder / "photo.png").failure, OpenFailure::kNone);
-  CBxPicBufAPI::ReinitHeap(document.doc.denoisedPicture, document.doc.sourcePicture);
-  CBxPicBufAPI::Copy(document.doc.denoisedPicture, document.doc.sourcePicture);
+  testpics::CopyPicture(document.doc.denoisedPicture, document.doc.sourcePicture);
   // Process ids beyond the kernel's limit belong to no running process.
   const std::vector<std::string> leftovers = {".stillgrain-999999999-0.part",
                                               ".out.png.999999998-3.part"};

@@ -11,6 +11,7 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "support/photo_files.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -25,8 +26,7 @@ struct Document {
   // Opens `path` with its result the photo as loaded, ready to be saved.
   bool Open(const fs::path& path) {
     if (OpenPhoto(doc, path, true)) return false;
-    CBxPicBufAPI::ReinitHeap(doc.denoisedPicture, doc.sourcePicture);
-    CBxPicBufAPI::Copy(doc.denoisedPicture, doc.sourcePicture);
+    testpics::CopyPicture(doc.denoisedPicture, doc.sourcePicture);
     return true;
   }
   PhotoDocument doc;

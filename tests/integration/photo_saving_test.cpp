@@ -459,8 +459,7 @@ TEST(LibraryMessages, StaySilentUnlessVerbose) {
     Document document;
     EXPECT_TRUE(OpenPhoto(document.doc, folder / "broken.png", true));
     EXPECT_FALSE(OpenPhoto(document.doc, folder / "photo.tif", true));
-    CBxPicBufAPI::ReinitHeap(document.doc.denoisedPicture, document.doc.sourcePicture);
-    CBxPicBufAPI::Copy(document.doc.denoisedPicture, document.doc.sourcePicture);
+    testpics::CopyPicture(document.doc.denoisedPicture, document.doc.sourcePicture);
     EXPECT_EQ(SavePhoto(document.doc, folder / "out.tif", 90), SaveFailure::kNone);
     EXPECT_EQ(SavePhoto(document.doc, folder / "missing" / "out.tif", 90), SaveFailure::kNotWritten);
   };

@@ -42,10 +42,8 @@ struct Document {
   testpics::Picture denoised = testpics::Constant(60, 40, 3, 16, 200 * 257);
   PhotoDocument document;
   Document() {
-    CBxPicBufAPI::ReinitHeap(document.sourcePicture, source.buf());
-    CBxPicBufAPI::Copy(document.sourcePicture, source.buf());
-    CBxPicBufAPI::ReinitHeap(document.denoisedPicture, denoised.buf());
-    CBxPicBufAPI::Copy(document.denoisedPicture, denoised.buf());
+    testpics::CopyPicture(document.sourcePicture, source.buf());
+    testpics::CopyPicture(document.denoisedPicture, denoised.buf());
   }
 };
 
