@@ -42,6 +42,8 @@ class DenoiseSession {
   DenoiseSession(const DenoiseSession&) = delete;
   DenoiseSession& operator=(const DenoiseSession&) = delete;
 
+  // An observer hears of every job that ends after it was added; one that goes away first stops the
+  // job in hand (StopJobAndWait) before it goes.
   void AddObserver(SessionObserver* observer);
 
   // How runs use the graphics card; the engine's quality (always 3, the 21 × 21 search window, in

@@ -59,7 +59,10 @@ class PanelTest : public ::testing::Test {
     QObject::connect(panel_.get(), &ParametersPanel::previewRectChanged,
                      [this] { ++host_.rectangleChanges; });
   }
-  ~PanelTest() override { panel_.reset(); }
+  ~PanelTest() override {
+    session_.StopJobAndWait();
+    panel_.reset();
+  }
 
   // A profile whose stored noise levels lie `offset` above the photo's measured ones.
   IsoProfile Profile(double strength, double offset) const {
