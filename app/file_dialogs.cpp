@@ -103,8 +103,7 @@ void SaveDialog::accept() {
 }
 
 bool SaveDialog::ConfirmReplacing(const fs::path& file) {
-  const QString question =
-      QString("%1 already exists.\nDo you want to replace it?").arg(ToText(file.filename()));
+  const QString question = Localised(kStringReplaceFile).arg(ToText(file.filename()));
   return QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) ==
          QMessageBox::Yes;
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -31,6 +30,7 @@
 #include "theme/application_theme.h"
 #include "widgets/localised_text.h"
 #include "widgets/message_boxes.h"
+#include "widgets/url_opener.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ MainWindow::MainWindow()
 
   // The graphics card first: the settings admit acceleration only when it is usable and the
   // engine's self-test passes. The crash flag read here decides about the warning.
-  session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
+  ReloadSettings();
   if (MarkRunStarted() != 0) {
     ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
   }
@@ -300,22 +300,39 @@ void MainWindow::CommandClose() {
   panel_->SetDenoiseEnabled(false);
 }
 
-void MainWindow::CommandOptions() {
+// The settings as the Options dialog and the runs use them: the language list (for the dialog and
+// the help file's name) and the admitted acceleration.
+void MainWindow::ReloadSettings() {
+  LoadLanguageList();
   session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
+}
+
+void MainWindow::CommandOptions() {
+  ReloadSettings();
   const auto chosen = ShowOptionsDialog(this, [this] { return RunGpuSelfTest(session_.Gpu()); });
   if (chosen) session_.SetAcceleration(*chosen);
   view_->SetBackgroundGrey(ViewBackgroundGrey());  // the dialog may have switched the scheme
   view_->RefreshCaches();
 }
 
-void MainWindow::CommandHelp() { ShowHelpContents(); }
+// Help and the web site say where they looked when nothing opened, instead of doing nothing.
+void MainWindow::CommandHelp() {
+  if (ShowHelpContents()) return;
+  ShowMessage(this, MessageKind::kWarning, Localised(4),
+              Localised(kStringHelpNotOpened) + QStringLiteral("\n") +
+                  PathText(InstalledHelpFile(LanguageAcronym(CurrentLanguage()))));
+}
 
-void MainWindow::CommandVisitWebSite() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); }
+void MainWindow::CommandVisitWebSite() {
+  const QUrl address(QString::fromLatin1(kWebSite));
+  if (OpenWithDesktop(address)) return;
+  ShowMessage(this, MessageKind::kWarning, Localised(13),
+              Localised(kStringWebSiteNotOpened) + QStringLiteral("\n") + address.toString());
+}
 
 void MainWindow::CommandAbout() {
   ShowMessage(this, MessageKind::kInformation, Localised(31),
-              QStringLiteral("Stillgrain %1\n\nNoise reduction for digital photographs.")
-                  .arg(QStringLiteral(STILLGRAIN_VERSION)));
+              Localised(kStringAboutText).arg(QStringLiteral(STILLGRAIN_VERSION)));
 }
 
 void MainWindow::StepPhoto(StepDirection direction) {
@@ -340,6 +357,7 @@ std::unique_ptr<QMenu> MainWindow::BuildPopupMenu() {
   denoise->addAction(Localised(11), this, &MainWindow::CommandBatchDenoising)
       ->setEnabled(batchAction_->isEnabled());
   QMenu* help = menu->addMenu(Localised(4));
+  help->addAction(Localised(12) + QStringLiteral("\tF1"), this, &MainWindow::CommandHelp);
   help->addAction(Localised(13), this, &MainWindow::CommandVisitWebSite);
   help->addAction(Localised(16), this, &MainWindow::CommandAbout);
   return menu;

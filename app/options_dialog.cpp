@@ -100,7 +100,7 @@ void OptionsDialog::accept() {
   const bool accelerated = acceleration_->isChecked();
   const bool fused = fusion_->isChecked();
   const int32_t language = ChosenLanguage();
-  StoreCurrentLanguageIn(localisationFile_, language);
+  StoreCurrentLanguage(language);
   StoreAccelerationSettings(accelerated ? 1 : 0, fused ? 1 : 0);
   chosen_ = {accelerated && accelerationAdmissible_(), fused};
   if (language != oldLanguage_) TellOfLanguageChange(language);

@@ -19,8 +19,8 @@ class OptionsDialog : public QDialog {
 
  public:
   // `accelerationAdmissible` says whether the graphics card can be used now (a usable context and
-  // a passed self-test); it is asked on opening and again on OK. The language is stored in
-  // `localisationFile`.
+  // a passed self-test); it is asked on opening and again on OK. The language is stored in the
+  // user's settings; `localisationFile` holds the languages' texts.
   OptionsDialog(QWidget* owner, std::function<bool()> accelerationAdmissible,
                 std::filesystem::path localisationFile);
 

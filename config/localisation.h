@@ -1,10 +1,13 @@
-// Localised user-visible texts: string numbers 1 … 160, read from Stillgrain_loc.ini beside the
-// executable in the current language, each with a built-in English default.
+// Localised user-visible texts: string numbers 1 … kLocalisedStringCount, read from
+// Stillgrain_loc.ini beside the executable in the current language, each with a built-in English
+// default.
 //
-// The file's section "General" holds "Languages No" (at most 100 are used) and "Language Current";
-// section "N" (the decimal language index) holds "Language", "Acronym" and "string1" … "string160".
-// A missing file, section or key gives the English default (empty for numbers without one). The
-// tables are filled on the user-interface thread before any other thread reads them.
+// The file's section "General" holds "Languages No" (at most 100 are used) and the shipped default
+// of "Language Current"; section "N" (the decimal language index) holds "Language", "Acronym" and
+// "string1" … "stringN". The user's own choice of language lives in the settings file (key
+// "Language Current" there), so that the shipped file is only ever read. A missing file, section or
+// key gives the English default (empty for numbers without one). The tables are filled on the
+// user-interface thread before any other thread reads them.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +16,6 @@
 #include <string>
 #include <vector>
 
-inline constexpr int32_t kLocalisedStringCount = 160;
 inline constexpr int32_t kMaxLanguages = 100;
 // Limits of a text and of a language acronym, in characters (UTF-8 sequences).
 inline constexpr std::size_t kMaxLocalisedStringLength = 1024;
@@ -36,14 +38,20 @@ inline constexpr int32_t kStringWarning = 81;                  // "Warning"
 inline constexpr int32_t kStringCrashedLastTime = 85;          // "The application crashed last…"
 inline constexpr int32_t kStringBatchFinished = 88;  // "Batch denoising was successfully…"
 inline constexpr int32_t kStringBatchProfileFallback = 143;  // "The application will use existing…"
-// Texts of our own, on free numbers above the last one of the original table (153); 160 is still
-// free.
+// Texts of our own, on free numbers above the last one of the original table (153).
 inline constexpr int32_t kStringBatchCancelled = 154;    // "Batch denoising was cancelled."
 inline constexpr int32_t kStringOutputNotWritten = 155;  // "The output file could not be written:"
 inline constexpr int32_t kStringPhotoTooLarge = 156;     // "The photo is too large to open…"
 inline constexpr int32_t kStringOutOfMemory = 157;       // "There is not enough memory…"
 inline constexpr int32_t kStringPhotoDamaged = 158;      // "The photo is damaged:"
 inline constexpr int32_t kStringOpenDamagedPhoto = 159;  // "Open what can be read of it?"
+inline constexpr int32_t kStringReplaceFile = 160;       // "%1 already exists.…"
+inline constexpr int32_t kStringAboutText = 161;         // "Stillgrain %1…"
+inline constexpr int32_t kStringHelpNotOpened = 162;     // "The help could not be opened.…"
+inline constexpr int32_t kStringWebSiteNotOpened = 163;  // "No web browser could be started.…"
+
+// The highest string number.
+inline constexpr int32_t kLocalisedStringCount = 163;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();
@@ -52,26 +60,29 @@ std::filesystem::path LocalisationFilePath();
 // first thing at process start; until then every string is its English default.
 void LoadLocalisation();
 
-// Reads the language list and the current language index.
+// Reads the language list and the current language index (the user's choice, else the file's).
 void LoadLanguageList();
 
 // The two steps above on a given localisation file.
 void LoadLocalisationFrom(const std::filesystem::path& file);
 void LoadLanguageListFrom(const std::filesystem::path& file);
 
-// Stores the chosen language in "Language Current" of the localisation file; it takes effect at
-// the next start. True on failure.
+// Stores the user's choice of language in the settings file; it takes effect at the next start.
+// True on failure.
 bool StoreCurrentLanguage(int32_t language);
 
-// The same on a given localisation file, and string N (1 … 160) of `language` as that file holds
-// it (its English default where the file has none): the Options dialog tells of a language change
-// in the new language.
-bool StoreCurrentLanguageIn(const std::filesystem::path& file, int32_t language);
+// String N of `language` as a localisation file holds it (its English default where the file has
+// none): the Options dialog tells of a language change in the new language.
 std::string LanguageStringFrom(const std::filesystem::path& file, int32_t language, int32_t number);
 
-// The text of string N (1 … 160); empty for numbers outside the table.
+// The English default of string N; empty for numbers without one.
+const std::string& EnglishString(int32_t number);
+
+// The text of string N (1 … kLocalisedStringCount); empty for numbers outside the table.
 const std::string& LocalisedString(int32_t number);
 
 const std::vector<std::string>& LanguageNames();
 const std::vector<std::string>& LanguageAcronyms();
 int32_t CurrentLanguage();
+// The short code of a listed language ("de"); empty for one the list does not hold.
+std::string LanguageAcronym(int32_t language);

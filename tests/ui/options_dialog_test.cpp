@@ -63,8 +63,10 @@ class OptionsDialogTest : public ::testing::Test {
     return dialog;
   }
 
+  // The user's choice; the shipped file keeps its own default.
   int32_t StoredLanguage() const {
-    return GetPrivateProfileInt("General", "Language Current", -1, localisation_);
+    EXPECT_EQ(GetPrivateProfileInt("General", "Language Current", -1, localisation_), 0);
+    return ReadSettingInt(kKeyLanguageCurrent, -1);
   }
 
   ScopedConfigHome config_;
@@ -140,10 +142,12 @@ TEST_F(OptionsDialogTest, OnlyAChangedLanguageBringsTheRestartNoticeInTheNewLang
   } cases[] = {
       {0, nullptr, nullptr},
       {1, "Hinweis", "Bitte neu starten"},
-      {2, "Information", "You have to restart application to affect the language change!"},
+      {2, "Information",
+       "You have to restart the application for the language change to take effect."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.chosen);
+    StoreCurrentLanguage(0);
     WriteLocalisation(0);
     messages_.clear();
     const auto dialog = Open(false);
