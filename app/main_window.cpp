@@ -226,7 +226,7 @@ void MainWindow::SetTitleForPath(const std::filesystem::path& path) {
 void MainWindow::ShowZoom() { zoomBox_->ShowZoom(viewState_.zoom); }
 
 void MainWindow::CommandOpen() {
-  const auto path = AskPhotoToOpen(this);
+  const auto path = AskPhotoToOpen(this, session_.Document().path.parent_path());
   if (path) OpenPhotoFile(*path, true);
 }
 

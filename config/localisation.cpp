@@ -178,6 +178,8 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringAboutText, "Stillgrain %1\n\nNoise reduction for digital photographs."},
     {kStringHelpNotOpened, "The help could not be opened. It is looked for here:"},
     {kStringWebSiteNotOpened, "No web browser could be started. The web site's address is:"},
+    {kStringPhotosFilter, "Photos"},
+    {kStringAllFilesFilter, "All files"},
 };
 
 // One text per string number; index 0 is unused.

@@ -49,9 +49,11 @@ inline constexpr int32_t kStringReplaceFile = 160;       // "%1 already exists.�
 inline constexpr int32_t kStringAboutText = 161;         // "Stillgrain %1…"
 inline constexpr int32_t kStringHelpNotOpened = 162;     // "The help could not be opened.…"
 inline constexpr int32_t kStringWebSiteNotOpened = 163;  // "No web browser could be started.…"
+inline constexpr int32_t kStringPhotosFilter = 164;      // "Photos"
+inline constexpr int32_t kStringAllFilesFilter = 165;    // "All files"
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 163;
+inline constexpr int32_t kLocalisedStringCount = 165;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();
