@@ -49,6 +49,6 @@ int main(int argc, char** argv) {
   CloseOnTerminationSignals(&window);
   window.show();
   const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1) window.OpenPhotoFile(arguments.at(1).toStdString(), true);
+  if (arguments.size() > 1) window.OpenPhotoFile(arguments.at(1).toStdString());
   return QApplication::exec();
 }

@@ -227,10 +227,10 @@ void MainWindow::ShowZoom() { zoomBox_->ShowZoom(viewState_.zoom); }
 
 void MainWindow::CommandOpen() {
   const auto path = AskPhotoToOpen(this, session_.Document().path.parent_path());
-  if (path) OpenPhotoFile(*path, true);
+  if (path) OpenPhotoFile(*path);
 }
 
-bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel) {
+bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool keepProfile) {
   if (session_.JobRunning() || path.empty()) return false;
   OpenOutcome outcome = session_.Open(path, false);
   const QString notice = QString::fromStdString(OpenFailureNotice(outcome, path));
@@ -247,13 +247,13 @@ bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel
                 QString::fromStdString(OpenFailureNotice(outcome, path)));
     return false;
   }
-  AfterOpen(path, tellPanel);
+  AfterOpen(path, keepProfile);
   // What the open photo lacks (further pages, accepted damage) is said where the view's help is.
   if (!outcome.notes.empty()) SetStatusText(QString::fromStdString(outcome.notes.front()));
   return true;
 }
 
-void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
+void MainWindow::AfterOpen(const std::filesystem::path& path, bool keepProfile) {
   SetTitleForPath(path);
   SetStatusText(Localised(kStringViewHelp));
   viewState_.panning = false;
@@ -262,7 +262,7 @@ void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
   ShowZoom();
   zoomBox_->setEnabled(true);
   saveAction_->setEnabled(true);
-  if (tellPanel) panel_->PhotoOpened(view_->width(), false);
+  panel_->PhotoOpened(view_->width(), keepProfile);
 }
 
 void MainWindow::CommandSaveAs() {
@@ -339,7 +339,7 @@ void MainWindow::StepPhoto(StepDirection direction) {
   const std::filesystem::path& current = session_.Document().path;
   if (!HasPhoto() || current.empty()) return;
   const auto target = NeighbourPhoto(current, direction);
-  if (target) OpenPhotoFile(*target, false);
+  if (target) OpenPhotoFile(*target, true);
 }
 
 std::unique_ptr<QMenu> MainWindow::BuildPopupMenu() {
@@ -435,7 +435,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   const std::string path = urls.first().toLocalFile().toStdString();
   if (path.size() > kMaxPhotoPathBytes) return;
-  if (OpenPhotoFile(path, true)) {
+  if (OpenPhotoFile(path)) {
     raise();
     activateWindow();
     setFocus();

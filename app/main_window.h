@@ -34,8 +34,10 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
 
   // The commands, in the order of the toolbar and the menu.
   void CommandOpen();
-  // Opens `path` and runs the after-open steps; `tellPanel` for Open and drop, not for stepping.
-  bool OpenPhotoFile(const std::filesystem::path& path, bool tellPanel);
+  // Opens `path` and runs the after-open steps. The panel chooses the profile by the photo's camera
+  // and ISO (Open, drop), or with `keepProfile` keeps the values being tuned (stepping through the
+  // folder).
+  bool OpenPhotoFile(const std::filesystem::path& path, bool keepProfile = false);
   void CommandSaveAs();
   void CommandClose();
   void CommandBatchDenoising();
@@ -88,7 +90,7 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   void CreateKeys();
   void CreateViewAndDocker();
   void LayoutViewArea();
-  void AfterOpen(const std::filesystem::path& path, bool tellPanel);
+  void AfterOpen(const std::filesystem::path& path, bool keepProfile);
   void ShowZoom();
   void SetDocumentCommandsEnabled(bool enabled);
   void SetToolBarEnabled(bool enabled);

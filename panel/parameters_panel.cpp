@@ -465,8 +465,9 @@ void ParametersPanel::ResetProgress() {
 
 void ParametersPanel::ShowInformation() {
   const ExifSummary& exif = session_.Document().exif;
-  const bool shown = HasPhotoInformation(exif);
-  infoText_->setText(QString::fromStdString(PhotoInformationText(exif)));
+  const std::string text = PhotoInformationText(exif, Photo().width, Photo().height);
+  const bool shown = !text.empty();
+  infoText_->setText(QString::fromStdString(text));
   infoTitle_->setVisible(shown);
   infoText_->setVisible(shown);
 }

@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   MainWindow window;
   window.resize(1280, 880);
   window.show();
-  window.OpenPhotoFile(photo, true);
+  window.OpenPhotoFile(photo);
   SaveWidget(window, "main-window.png");
 
   const std::unique_ptr<QMenu> menu = window.BuildPopupMenu();
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
   save.hide();
 
   // The noisy crop: the panel with its information, the preview rectangle at 100 %.
-  window.OpenPhotoFile(noisy, true);
+  window.OpenPhotoFile(noisy);
   window.ImageViewWidget()->Zoom100();
   window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
   SaveWidget(window, "preview-rectangle.png");

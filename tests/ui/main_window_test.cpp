@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -111,12 +112,37 @@ TEST_F(MainWindowTest, ADropOpensOnlyTheFirstFileAndPageDownWrapsThroughTheFolde
   window.close();
 }
 
+// Image Info follows the photo on screen, also when Page Down brought it, and names its own size.
+TEST_F(MainWindowTest, ImageInfoDescribesTheOpenPhotoWhicheverWayItCame) {
+  const fs::path camera = Photo("a.jpg", 240, 160);
+  testphotos::WriteExif(camera, {{"Exif.Image.Make", "Acme"},
+                                 {"Exif.Image.Model", "One"},
+                                 {"Exif.Photo.ISOSpeedRatings", "800"},
+                                 {"Exif.Photo.PixelXDimension", "6000"},
+                                 {"Exif.Photo.PixelYDimension", "4000"}});
+  Photo("b.png", 64, 48);
+  const fs::path scan = Photo("c.tif", 80, 60);
+  testphotos::WriteExif(scan, {{"Exif.Photo.ISOSpeedRatings", "400"}});
+  MainWindow window;
+  const auto info = [&] {
+    return window.Panel()->findChild<QLabel*>("infoText")->text().toStdString();
+  };
+  ASSERT_TRUE(window.OpenPhotoFile(camera));
+  EXPECT_EQ(info(), "Maker:  Acme\nType:  One\nResolution:  240 \u00d7 160\nISO:  800");
+  window.StepPhoto(StepDirection::kNext);
+  ASSERT_EQ(window.Document().path.filename(), "b.png");
+  EXPECT_EQ(info(), "Resolution:  64 \u00d7 48");
+  window.StepPhoto(StepDirection::kNext);
+  EXPECT_EQ(info(), "Resolution:  80 \u00d7 60\nISO:  400");
+  window.close();
+}
+
 TEST_F(MainWindowTest, PlusFiveTimesMultipliesTheZoomWithoutLimitAndCloseEmptiesTheWindow) {
   MainWindow window;
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  ASSERT_TRUE(window.OpenPhotoFile(Photo("small.png", 40, 30), true));
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("small.png", 40, 30)));
   const double fitted = window.View().zoom;
   EXPECT_LE(fitted, 8.0);
   for (int i = 0; i < 5; ++i) QTest::keyClick(&window, Qt::Key_Plus);
@@ -134,7 +160,7 @@ TEST_F(MainWindowTest, PlusFiveTimesMultipliesTheZoomWithoutLimitAndCloseEmpties
 
 TEST_F(MainWindowTest, AFullSizeRunDenoisesThePhotoOnTheWorkerAndReportsToThePanel) {
   MainWindow window;
-  ASSERT_TRUE(window.OpenPhotoFile(Photo("run.png", 96, 80), true));
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("run.png", 96, 80)));
   const PhotoDocument& document = window.Document();
   auto* denoise = window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"));
   ASSERT_NE(denoise, nullptr);
@@ -149,7 +175,7 @@ TEST_F(MainWindowTest, AFullSizeRunDenoisesThePhotoOnTheWorkerAndReportsToThePan
 
 TEST_F(MainWindowTest, ClosingDuringAFullSizeRunStopsItAndEndsInOrder) {
   MainWindow window;
-  ASSERT_TRUE(window.OpenPhotoFile(Photo("big.png", 1600, 1200), true));
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("big.png", 1600, 1200)));
   window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"))->click();
   WaitUntil([&] { return window.RunActive(); });
   window.close();
@@ -169,10 +195,10 @@ TEST_F(MainWindowTest, ADamagedPhotoOpensOnlyWhenTheUserSaysSo) {
     return answer;
   });
   MainWindow window;
-  EXPECT_FALSE(window.OpenPhotoFile(photos_ / "cut.jpg", true));
+  EXPECT_FALSE(window.OpenPhotoFile(photos_ / "cut.jpg"));
   EXPECT_EQ(window.Document().sourcePicture.data, nullptr);
   answer = true;
-  EXPECT_TRUE(window.OpenPhotoFile(photos_ / "cut.jpg", true));
+  EXPECT_TRUE(window.OpenPhotoFile(photos_ / "cut.jpg"));
   EXPECT_EQ(window.Document().sourcePicture.width, 200);
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_TRUE(questions[0].contains(Localised(kStringOpenDamagedPhoto)));
@@ -186,7 +212,7 @@ TEST_F(MainWindowTest, ADamagedPhotoOpensOnlyWhenTheUserSaysSo) {
 TEST_F(MainWindowTest, SigtermEndsTheApplicationInOrder) {
   auto* window = new MainWindow;
   window->setAttribute(Qt::WA_DeleteOnClose);
-  ASSERT_TRUE(window->OpenPhotoFile(Photo("big.png", 1600, 1200), true));
+  ASSERT_TRUE(window->OpenPhotoFile(Photo("big.png", 1600, 1200)));
   CloseOnTerminationSignals(window);
   window->Panel()->findChild<QPushButton*>(QStringLiteral("denoise"))->click();
   ASSERT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 1);
@@ -198,7 +224,7 @@ TEST_F(MainWindowTest, SigtermEndsTheApplicationInOrder) {
 
 TEST_F(MainWindowTest, ABatchRunWritesTheDenoisedFoldersAndGivesTheWindowBack) {
   MainWindow window;
-  ASSERT_TRUE(window.OpenPhotoFile(Photo("open.png"), true));
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("open.png")));
   fs::create_directories(photos_ / "s");
   Photo("s/c.png", 48, 40);
   window.StartBatch(photos_, 2);

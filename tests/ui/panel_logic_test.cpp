@@ -64,20 +64,30 @@ TEST(SliderScale, AStoredStrengthOf12_34RunsTheFullSizeDenoisingWith12_35) {
   EXPECT_DOUBLE_EQ(run.m_dSharp1, 1.23);  // the sharpening gains are used as they are
 }
 
-TEST(PhotoInformation, FullAndPartlyEmptySummaries) {
-  ExifSummary full{"f/2.8", "1/125 sec.", "6000x4000",          "100",
-                   "SONY",  "ILCE-6000",  "2014:04:18 20:33:53"};
-  EXPECT_TRUE(HasPhotoInformation(full));
-  EXPECT_EQ(PhotoInformationText(full),
-            "Maker:  SONY\nType:  ILCE-6000\nResolution:  6000x4000\nISO:  100, FNumber:  f/2.8\n"
-            "Exposure:  1/125 sec.\nCaptured:  2014:04:18 20:33:53");
-
-  ExifSummary partial;
-  partial.model = "X100";
-  partial.fNumber = "f/8";
-  EXPECT_TRUE(HasPhotoInformation(partial));
-  EXPECT_EQ(PhotoInformationText(partial), "  Type:  X100\n    FNumber:  f/8\n    ");
-  EXPECT_FALSE(HasPhotoInformation(ExifSummary{}));
+TEST(PhotoInformation, EveryLineStartsWithItsLabelAndTheResolutionIsThePhotosOwn) {
+  const ExifSummary full{"f/2.8", "1/125 sec.", "6000x4000",          "100",
+                         "SONY",  "ILCE-6000",  "2014:04:18 20:33:53"};
+  ExifSummary noAperture;
+  noAperture.iso = "400";
+  ExifSummary noIso;
+  noIso.model = "X100";
+  noIso.fNumber = "f/8";
+  const struct {
+    ExifSummary exif;
+    int32_t width, height;
+    const char* text;
+  } cases[] = {
+      {full, 2400, 1600,
+       "Maker:  SONY\nType:  ILCE-6000\nResolution:  2400 \u00d7 1600\nISO:  100, FNumber:  f/2.8\n"
+       "Exposure:  1/125 sec.\nCaptured:  2014:04:18 20:33:53"},
+      {noAperture, 64, 48, "Resolution:  64 \u00d7 48\nISO:  400"},
+      {noIso, 64, 48, "Type:  X100\nResolution:  64 \u00d7 48\nFNumber:  f/8"},
+      {ExifSummary{}, 64, 48, "Resolution:  64 \u00d7 48"},
+      {ExifSummary{}, 0, 0, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PhotoInformationText(c.exif, c.width, c.height), c.text);
+  }
 }
 
 CBxPicMap FitMapping(double zoom, double viewX, double viewY, double imageX, double imageY) {
