@@ -63,7 +63,6 @@ MainWindow::MainWindow()
           OpenGraphicsCard()) {
   session_.AddObserver(this);
   setWindowTitle(QStringLiteral("Stillgrain"));
-  setFocusPolicy(Qt::StrongFocus);
   setWindowIcon(QIcon(QStringLiteral(":/images/STILLGRAIN.svg")));
   setAcceptDrops(true);
 
@@ -84,6 +83,7 @@ MainWindow::MainWindow()
   zoomBox_->setEnabled(false);
   viewState_.zoom = 1.0;
   resize(1280, 860);
+  view_->setFocus();
 }
 
 MainWindow::~MainWindow() { session_.StopJobAndWait(); }
@@ -156,21 +156,21 @@ void MainWindow::CreateViewAndDocker() {
           [this](Qt::CursorShape shape) { view_->setCursor(shape); });
 
   connect(view_, &ImageView::zoomChanged, this, [this] { ShowZoom(); });
-  connect(zoomBox_, &ZoomBox::zoomChosen, this, [this](double zoom) {
-    view_->SetZoom(zoom);
-    setFocus();
-  });
+  connect(view_, &ImageView::stepRequested, this, &MainWindow::StepPhoto);
+  connect(zoomBox_, &ZoomBox::zoomChosen, view_, &ImageView::SetZoom);
+  // The keyboard given to the window goes to the view (at start, and when the zoom box is done).
+  setFocusProxy(view_);
   connect(zoomInAction_, &QAction::triggered, this, [this] { view_->ZoomBy(kZoomInFactor); });
   connect(zoomOutAction_, &QAction::triggered, this, [this] { view_->ZoomBy(kZoomOutFactor); });
   connect(zoom100Action_, &QAction::triggered, this, [this] { view_->Zoom100(); });
   connect(zoomFitAction_, &QAction::triggered, this, [this] { view_->ZoomToFit(); });
 }
 
+// The window's own keys act wherever the focus is; the view's (arrows, "+", "-", Page Up, Page
+// Down) are the view's own, so that a focused control keeps those keys.
 void MainWindow::CreateKeys() {
   openAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   saveAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  zoomInAction_->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::KeypadModifier | Qt::Key_Plus)});
-  zoomOutAction_->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus)});
   const auto key = [this](QList<QKeySequence> keys, auto handler) {
     auto* action = new QAction(this);
     action->setShortcuts(keys);
@@ -180,17 +180,6 @@ void MainWindow::CreateKeys() {
   key({QKeySequence(Qt::Key_F1)}, [this] { CommandHelp(); });
   key({QKeySequence(Qt::ALT | Qt::Key_Slash), QKeySequence(Qt::ALT | Qt::Key_Question)},
       [this] { CommandAbout(); });
-  key({QKeySequence(Qt::Key_PageUp)}, [this] { StepPhoto(StepDirection::kPrevious); });
-  key({QKeySequence(Qt::Key_PageDown)}, [this] { StepPhoto(StepDirection::kNext); });
-  const auto pan = [this](int dx, int dy) {
-    return [this, dx, dy] {
-      if (!RunActive()) view_->PanByKeys(dx, dy);
-    };
-  };
-  key({QKeySequence(Qt::Key_Left)}, pan(-1, 0));
-  key({QKeySequence(Qt::Key_Right)}, pan(1, 0));
-  key({QKeySequence(Qt::Key_Up)}, pan(0, -1));
-  key({QKeySequence(Qt::Key_Down)}, pan(0, 1));
 }
 
 // The docker stands at the right edge of the area below the toolbar; the view takes the rest.
@@ -262,6 +251,7 @@ void MainWindow::AfterOpen(const std::filesystem::path& path, bool keepProfile) 
   ShowZoom();
   zoomBox_->setEnabled(true);
   saveAction_->setEnabled(true);
+  view_->setFocus();
   panel_->PhotoOpened(view_->width(), keepProfile);
 }
 

@@ -7,7 +7,9 @@
 
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QApplication>
 #include <QLabel>
+#include <QSlider>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -22,6 +24,7 @@
 #include "widgets/message_boxes.h"
 #include "config/settings.h"
 #include "app/termination_signals.h"
+#include "app/image_view.h"
 #include "app/zoom_box.h"
 #include "engine/denoise.h"
 #include "panel/parameters_panel.h"
@@ -112,6 +115,43 @@ TEST_F(MainWindowTest, ADropOpensOnlyTheFirstFileAndPageDownWrapsThroughTheFolde
   window.close();
 }
 
+// The view's keys act where the view has the focus, which it has at start and after an open; a
+// focused control keeps its own keys.
+TEST_F(MainWindowTest, KeysGoWhereTheFocusIs) {
+  MainWindow window;
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  ImageView* view = window.ImageViewWidget();
+  EXPECT_EQ(QApplication::focusWidget(), view);
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("a.png")));
+  Photo("b.png");
+  EXPECT_EQ(QApplication::focusWidget(), view);
+  const QString zoomText = window.ZoomBoxWidget()->currentText();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Minus);
+  EXPECT_NE(window.ZoomBoxWidget()->currentText(), zoomText);  // zoomed, not typed into the box
+  EXPECT_FALSE(window.ZoomBoxWidget()->currentText().contains('-'));
+  window.ImageViewWidget()->ZoomToFit();
+
+  auto* slider = window.Panel()->findChild<QSlider*>("slider0");
+  slider->setFocus();
+  const int position = slider->value();
+  const double centreX = window.View().viewCenterX;
+  QTest::keyClick(slider, Qt::Key_PageUp);
+  QTest::keyClick(slider, Qt::Key_Left);
+  EXPECT_EQ(window.Document().path.filename(), "a.png");
+  EXPECT_EQ(window.View().viewCenterX, centreX);
+  EXPECT_EQ(slider->value(), position);  // one step up, one step down
+
+  view->setFocus();
+  QTest::keyClick(view, Qt::Key_Right);
+  EXPECT_EQ(window.View().viewCenterX, centreX + kKeyPanStep);
+  QTest::keyClick(view, Qt::Key_PageDown);
+  EXPECT_EQ(window.Document().path.filename(), "b.png");
+  EXPECT_EQ(window.View().viewCenterX, view->width() / 2.0);  // the pan stayed with a.png
+  window.close();
+}
+
 // Image Info follows the photo on screen, also when Page Down brought it, and names its own size.
 TEST_F(MainWindowTest, ImageInfoDescribesTheOpenPhotoWhicheverWayItCame) {
   const fs::path camera = Photo("a.jpg", 240, 160);
@@ -145,7 +185,7 @@ TEST_F(MainWindowTest, PlusFiveTimesMultipliesTheZoomWithoutLimitAndCloseEmpties
   ASSERT_TRUE(window.OpenPhotoFile(Photo("small.png", 40, 30)));
   const double fitted = window.View().zoom;
   EXPECT_LE(fitted, 8.0);
-  for (int i = 0; i < 5; ++i) QTest::keyClick(&window, Qt::Key_Plus);
+  for (int i = 0; i < 5; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus);
   EXPECT_NEAR(window.View().zoom, fitted * std::pow(1.2, 5), 1e-9);
   EXPECT_GT(window.View().zoom, 8.0);
 
