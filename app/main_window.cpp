@@ -96,7 +96,7 @@ void MainWindow::CreateToolBar() {
   toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
   toolbar_->setContentsMargins(7, 0, 0, 0);
 
-  const auto add = [this](const char* image, int32_t tooltip, void (MainWindow::*command)()) {
+  const auto add = [this](const char* image, int32_t tooltip, auto command) {
     QAction* action = toolbar_->addAction(ToolIcon(image), Localised(tooltip));
     action->setToolTip(Localised(tooltip));
     connect(action, &QAction::triggered, this, command);
@@ -170,13 +170,14 @@ void MainWindow::CreateViewAndDocker() {
 // Down) are the view's own, so that a focused control keeps those keys.
 void MainWindow::CreateKeys() {
   openAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  saveAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   const auto key = [this](QList<QKeySequence> keys, auto handler) {
     auto* action = new QAction(this);
     action->setShortcuts(keys);
     connect(action, &QAction::triggered, this, handler);
     addAction(action);
   };
+  // Ctrl+S works also while Save As is disabled, to say why there is nothing to save yet.
+  key({QKeySequence(Qt::CTRL | Qt::Key_S)}, [this] { CommandSaveAs(); });
   key({QKeySequence(Qt::Key_F1)}, [this] { CommandHelp(); });
   key({QKeySequence(Qt::ALT | Qt::Key_Slash), QKeySequence(Qt::ALT | Qt::Key_Question)},
       [this] { CommandAbout(); });
@@ -220,7 +221,7 @@ void MainWindow::CommandOpen() {
 }
 
 bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool keepProfile) {
-  if (session_.JobRunning() || path.empty()) return false;
+  if (session_.JobRunning() || path.empty() || !ResultMayBeDiscarded()) return false;
   OpenOutcome outcome = session_.Open(path, false);
   const QString notice = QString::fromStdString(OpenFailureNotice(outcome, path));
   // A damaged photo is opened only when the user asks for what can be read of it, once per open.
@@ -250,17 +251,22 @@ void MainWindow::AfterOpen(const std::filesystem::path& path, bool keepProfile) 
   view_->ZoomToFit();
   ShowZoom();
   zoomBox_->setEnabled(true);
-  saveAction_->setEnabled(true);
   view_->setFocus();
   panel_->PhotoOpened(view_->width(), keepProfile);
 }
 
-void MainWindow::CommandSaveAs() {
+// Only a finished result is saved: before a full-size run the shown picture is the photo as
+// loaded with the preview's square pasted into it, which nobody wants as a file.
+bool MainWindow::CommandSaveAs() {
+  if (session_.JobRunning()) return false;
+  if (!session_.HasResult()) {
+    if (HasPhoto()) SetStatusText(Localised(kStringNothingToSave));
+    return false;
+  }
   const PhotoDocument& document = session_.Document();
-  if (!document.denoisedPicture.data || session_.JobRunning()) return;
   const auto choice = AskSaveTarget(this, document.path, document.denoisedPicture.bitsPerComponent,
                                     LoadJpegQuality());
-  if (!choice) return;
+  if (!choice) return false;
   std::vector<std::string> warnings;
   const SaveFailure failure = session_.Save(choice->path, choice->jpegQuality, &warnings);
   // Whatever failed, the photo stays open with its changes.
@@ -272,12 +278,32 @@ void MainWindow::CommandSaveAs() {
   } else {
     StoreJpegQuality(choice->jpegQuality);
     SetTitleForPath(choice->path);
-    if (!warnings.empty()) SetStatusText(QString::fromStdString(warnings.front()));
+    SetStatusText(warnings.empty() ? Localised(kStringSavedAs).arg(PathText(choice->path))
+                                   : QString::fromStdString(warnings.front()));
   }
   update();
+  return failure == SaveFailure::kNone;
+}
+
+bool MainWindow::ResultMayBeDiscarded() {
+  if (!session_.HasUnsavedResult()) return true;
+  const QString name = PathText(session_.Document().path.filename());
+  switch (AskSaveDiscardCancel(this, windowTitle(), Localised(kStringUnsavedResult).arg(name))) {
+    case SaveAnswer::kSave:
+      return CommandSaveAs();
+    case SaveAnswer::kDiscard:
+      return true;
+    case SaveAnswer::kCancel:
+      return false;
+  }
+  return false;
 }
 
 void MainWindow::CommandClose() {
+  if (ResultMayBeDiscarded()) ClosePhoto();
+}
+
+void MainWindow::ClosePhoto() {
   SetStatusText(Localised(kStringPressCtrlO));
   setWindowTitle(QStringLiteral("Stillgrain"));
   session_.Close();
@@ -363,7 +389,7 @@ void MainWindow::SetDocumentCommandsEnabled(bool enabled) {
                           zoomBoxAction_}) {
     action->setEnabled(enabled);
   }
-  saveAction_->setEnabled(enabled && HasPhoto());
+  saveAction_->setEnabled(enabled && session_.HasResult());
   batchAction_->setEnabled(enabled);
 }
 
@@ -373,7 +399,7 @@ void MainWindow::SetToolBarEnabled(bool enabled) {
 }
 
 void MainWindow::CommandBatchDenoising() {
-  if (session_.JobRunning()) return;
+  if (session_.JobRunning() || !ResultMayBeDiscarded()) return;
   const QString chosen = QFileDialog::getExistingDirectory(this, Localised(kStringSelectBatchFolder),
                                                            PathText(LoadLatestFolder()));
   if (chosen.isEmpty()) return;
@@ -386,7 +412,7 @@ void MainWindow::CommandBatchDenoising() {
 
 void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
   if (session_.JobRunning()) return;
-  CommandClose();
+  ClosePhoto();
   batchWindow_ = new BatchProgressWindow(this, total, [this] { session_.CancelBatch(); });
   batchWindow_->show();
   SetDocumentCommandsEnabled(false);
@@ -399,7 +425,7 @@ void MainWindow::BatchEnded(const BatchSummary& summary) {
   delete batchWindow_;
   batchWindow_ = nullptr;
   unsetCursor();
-  CommandClose();
+  ClosePhoto();
   if (shutDown_) return;
   QString text = Localised(summary.cancelled ? kStringBatchCancelled : kStringBatchFinished);
   if (summary.failed > 0) {
@@ -412,7 +438,11 @@ void MainWindow::PictureChanged() { view_->RefreshDenoised(); }
 
 void MainWindow::FullRunStarted() { SetToolBarEnabled(false); }
 
-void MainWindow::FullRunEnded(bool) { SetToolBarEnabled(true); }
+void MainWindow::FullRunEnded(bool aborted) {
+  SetToolBarEnabled(true);
+  saveAction_->setEnabled(session_.HasResult());
+  if (aborted) SetStatusText(Localised(kStringRunAborted));
+}
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
@@ -444,6 +474,15 @@ void MainWindow::ShutDown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closingWithoutQuestions_ && !shutDown_ && !ResultMayBeDiscarded()) {
+    event->ignore();
+    return;
+  }
   ShutDown();
   event->accept();
+}
+
+void MainWindow::CloseWithoutQuestions() {
+  closingWithoutQuestions_ = true;
+  close();
 }

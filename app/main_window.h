@@ -38,7 +38,8 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   // and ISO (Open, drop), or with `keepProfile` keeps the values being tuned (stepping through the
   // folder).
   bool OpenPhotoFile(const std::filesystem::path& path, bool keepProfile = false);
-  void CommandSaveAs();
+  // Saves the finished result; false when there is none, or the user cancelled, or it failed.
+  bool CommandSaveAs();
   void CommandClose();
   void CommandBatchDenoising();
   // The batch command after its dialogs: closes the photo, shows the progress window and starts
@@ -67,10 +68,16 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   QAction* SaveAsAction() { return saveAction_; }
   QAction* OpenAction() { return openAction_; }
 
+  // Closes the window without asking about an unsaved result (a termination signal).
+  void CloseWithoutQuestions();
+
   // PanelHost
   QSize ViewSize() const override;
   void SetStatusText(const QString& text) override;
   void SetSaveAsEnabled(bool enabled) override;
+  // Save / Discard / Cancel before an unsaved result goes: true when it may go (saved or
+  // discarded).
+  bool ResultMayBeDiscarded() override;
 
   // SessionObserver
   void PictureChanged() override;
@@ -91,6 +98,7 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   void CreateViewAndDocker();
   void LayoutViewArea();
   void AfterOpen(const std::filesystem::path& path, bool keepProfile);
+  void ClosePhoto();
   void ShowZoom();
   void SetDocumentCommandsEnabled(bool enabled);
   void SetToolBarEnabled(bool enabled);
@@ -120,4 +128,5 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   ParametersPanel* panel_ = nullptr;
   BatchProgressWindow* batchWindow_ = nullptr;
   bool shutDown_ = false;
+  bool closingWithoutQuestions_ = false;
 };

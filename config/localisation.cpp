@@ -180,6 +180,11 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringWebSiteNotOpened, "No web browser could be started. The web site's address is:"},
     {kStringPhotosFilter, "Photos"},
     {kStringAllFilesFilter, "All files"},
+    {kStringUnsavedResult, "%1 has been denoised but not saved.\nDo you want to save the result?"},
+    {kStringNothingToSave,
+     "There is nothing to save yet: press Denoise first. Save As writes the denoised photo."},
+    {kStringSavedAs, "Saved as %1"},
+    {kStringRunAborted, "Denoising was aborted; the photo is shown as it was loaded."},
 };
 
 // One text per string number; index 0 is unused.

@@ -51,9 +51,13 @@ inline constexpr int32_t kStringHelpNotOpened = 162;     // "The help could not 
 inline constexpr int32_t kStringWebSiteNotOpened = 163;  // "No web browser could be started.…"
 inline constexpr int32_t kStringPhotosFilter = 164;      // "Photos"
 inline constexpr int32_t kStringAllFilesFilter = 165;    // "All files"
+inline constexpr int32_t kStringUnsavedResult = 166;     // "%1 has been denoised but not saved.…"
+inline constexpr int32_t kStringNothingToSave = 167;     // "There is nothing to save yet…"
+inline constexpr int32_t kStringSavedAs = 168;           // "Saved as %1"
+inline constexpr int32_t kStringRunAborted = 169;        // "Denoising was aborted…"
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 165;
+inline constexpr int32_t kLocalisedStringCount = 169;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

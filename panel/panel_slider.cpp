@@ -1,5 +1,6 @@
 #include "panel/panel_slider.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionSlider>
 
@@ -70,4 +71,13 @@ void PanelSlider::paintEvent(QPaintEvent*) {
     focus.initFrom(this);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
   }
+}
+
+void PanelSlider::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QSlider::mouseDoubleClickEvent(event);
+    return;
+  }
+  event->accept();
+  emit resetRequested();
 }

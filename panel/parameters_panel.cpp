@@ -1,11 +1,13 @@
 #include "panel/parameters_panel.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -82,6 +84,7 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
   }
   SetManualTuningShown(manualTuningShown_);
 
+  CreateUndoKeys();
   session_.Panel().LoadStore();
   ShowChosenProfile();
   session_.AddObserver(this);
@@ -92,6 +95,19 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
 }
 
 ParametersPanel::~ParametersPanel() = default;
+
+// Ctrl+Z and Ctrl+Shift+Z anywhere in the window; a focused text field keeps them for its text.
+void ParametersPanel::CreateUndoKeys() {
+  const auto key = [this](QKeySequence sequence, void (ParametersPanel::*step)()) {
+    auto* action = new QAction(this);
+    action->setShortcut(sequence);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, step);
+    addAction(action);
+  };
+  key(QKeySequence(Qt::CTRL | Qt::Key_Z), &ParametersPanel::Undo);
+  key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &ParametersPanel::Redo);
+}
 
 QWidget* ParametersPanel::BuildRunControls() {
   auto* box = new QWidget(this);
@@ -170,19 +186,26 @@ QGroupBox* ParametersPanel::BuildSliderGroup(int32_t titleString,
     controls.label = new QLabel(Localised(range.labelString), group);
     controls.slider = new PanelSlider(group);
     controls.slider->setRange(range.minPosition, range.maxPosition);
-    controls.value = new QLabel(group);
+    controls.value = new QLineEdit(group);
     controls.slider->setObjectName(QString("slider%1").arg(static_cast<int>(scale)));
     controls.value->setObjectName(QString("value%1").arg(static_cast<int>(scale)));
-    controls.value->setMinimumWidth(controls.value->fontMetrics().horizontalAdvance("-2.00 "));
+    controls.value->setAlignment(Qt::AlignRight);
+    controls.value->setFixedWidth(controls.value->fontMetrics().horizontalAdvance("-2.000") + 12);
     connect(controls.slider, &QSlider::valueChanged, this,
             [this, scale](int position) { SliderChanged(scale, position); });
     // Dragging only updates the numbers; the picture follows when the thumb is let go.
-    connect(controls.slider, &QSlider::sliderReleased, this, [this] { UpdatePreview(true); });
+    connect(controls.slider, &QSlider::sliderReleased, this, [this] {
+      session_.Panel().FinishValueChange();
+      UpdatePreview(true);
+    });
+    connect(controls.slider, &PanelSlider::resetRequested, this,
+            [this, scale] { ResetToProfileValue(scale); });
+    connect(controls.value, &QLineEdit::editingFinished, this, [this, scale] { ValueTyped(scale); });
     layout->addWidget(controls.label, row, 0, 1, 2);
     layout->addWidget(controls.slider, row + 1, 0);
     layout->addWidget(controls.value, row + 1, 1);
     row += 2;
-    parameterControls_.push_back(controls.slider);
+    parameterControls_.insert(parameterControls_.end(), {controls.slider, controls.value});
   }
   return group;
 }
@@ -242,6 +265,7 @@ void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
   ShowChosenProfile();
   UpdatePreview(true);
   denoise_->setEnabled(session_.HasPhoto());
+  host_.SetSaveAsEnabled(session_.HasResult());
   unsetCursor();
 }
 
@@ -381,12 +405,45 @@ void ParametersPanel::ApplyDeleteAnswer(DeleteAnswer answer) {
 void ParametersPanel::SliderChanged(PanelScale scale, int position) {
   if (!Idle()) return;
   const SliderScale& range = ScaleOf(scale);
-  session_.Panel().SetSliderPosition(scale, position);
-  const double value = CurrentProfile().*range.field;
   const SliderRow& controls = sliders_[static_cast<std::size_t>(scale)];
-  controls.value->setText(QString::fromStdString(ValueText(range, value)));
   // Keys, clicks on the channel and the wheel end their change at once; a drag ends on release.
-  if (!controls.slider->isSliderDown()) UpdatePreview(true);
+  const bool finished = !controls.slider->isSliderDown();
+  session_.Panel().SetSliderPosition(scale, position, finished);
+  const double value = CurrentProfile().*range.field;
+  controls.value->setText(QString::fromStdString(ValueText(range, value)));
+  if (finished) UpdatePreview(true);
+}
+
+// A value typed into the field beside a slider, with a point or a comma; what cannot be read
+// gives way to the value as it was.
+void ParametersPanel::ValueTyped(PanelScale scale) {
+  QLineEdit* field = sliders_[static_cast<std::size_t>(scale)].value;
+  const SliderScale& range = ScaleOf(scale);
+  const QString shown = QString::fromStdString(ValueText(range, CurrentProfile().*range.field));
+  if (!Idle() || field->text() == shown) return;
+  bool read = false;
+  const double value = QString(field->text()).replace(',', '.').trimmed().toDouble(&read);
+  if (read) session_.Panel().SetValue(scale, value);
+  DisplayProfile();
+  if (read) UpdatePreview(true);
+}
+
+void ParametersPanel::ResetToProfileValue(PanelScale scale) {
+  if (!Idle()) return;
+  session_.Panel().ResetToProfileValue(scale);
+  ShowProfile();
+}
+
+void ParametersPanel::Undo() {
+  if (!session_.Panel().Undo()) return;
+  ShowChosenProfile();
+  UpdatePreview(true);
+}
+
+void ParametersPanel::Redo() {
+  if (!session_.Panel().Redo()) return;
+  ShowChosenProfile();
+  UpdatePreview(true);
 }
 
 void ParametersPanel::MedianChosen(int mode) {
@@ -431,6 +488,7 @@ void ParametersPanel::DenoiseClicked() {
       session_.AbortFullRun();
       break;
     case PanelState::kResultShown:
+      if (!host_.ResultMayBeDiscarded()) break;
       session_.Panel().Redefine();
       PhotoOpened(host_.ViewSize().width(), true);
       break;

@@ -24,6 +24,7 @@ class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
@@ -67,6 +68,10 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   // The answer to "Delete Current Setting...".
   void ApplyDeleteAnswer(DeleteAnswer answer);
 
+  // Ctrl+Z and Ctrl+Shift+Z: the values (and profile choice) before and after the last change.
+  void Undo();
+  void Redo();
+
  signals:
   // The preview rectangle moved, appeared or went away: the view draws its frame again.
   void previewRectChanged();
@@ -77,10 +82,11 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   struct SliderRow {
     QLabel* label = nullptr;
     PanelSlider* slider = nullptr;
-    QLabel* value = nullptr;
+    QLineEdit* value = nullptr;
   };
 
   // Building the controls.
+  void CreateUndoKeys();
   QWidget* BuildRunControls();
   QWidget* BuildProfileControls();
   QWidget* BuildProfileButtons();
@@ -102,6 +108,8 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
 
   // Controls.
   void SliderChanged(PanelScale scale, int position);
+  void ValueTyped(PanelScale scale);
+  void ResetToProfileValue(PanelScale scale);
   void MedianChosen(int mode);
   void SetDefault();
   void SaveManualSetting();

@@ -58,7 +58,9 @@ void DenoiseSession::Close() {
 
 SaveFailure DenoiseSession::Save(const std::filesystem::path& path, int32_t jpegQuality,
                                  std::vector<std::string>* warnings) {
-  return SavePhoto(document_, path, jpegQuality, warnings);
+  const SaveFailure failure = SavePhoto(document_, path, jpegQuality, warnings);
+  if (failure == SaveFailure::kNone) panel_.ResultSaved();
+  return failure;
 }
 
 PreviewUpdateResult DenoiseSession::UpdatePreview(const PreviewPixels& pixels, bool forced) {

@@ -65,6 +65,10 @@ class DenoiseSession {
                                  std::vector<std::string>* warnings);
   const PhotoDocument& Document() const { return document_; }
   bool HasPhoto() const;
+  // A finished full-size run's result is shown (what Save As writes), and whether no save has
+  // written it yet: closing, opening another photo or Redefine would then lose it.
+  bool HasResult() const { return HasPhoto() && panel_.State() == PanelState::kResultShown; }
+  bool HasUnsavedResult() const { return HasPhoto() && panel_.UnsavedResult(); }
 
   PanelModel& Panel() { return panel_; }
   const PanelModel& Panel() const { return panel_; }

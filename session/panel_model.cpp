@@ -1,9 +1,14 @@
 #include "session/panel_model.h"
 
+#include <algorithm>
+
 #include "profiles/camera_name.h"
 #include "session/live_preview.h"
 
-PanelModel::PanelModel() { values_ = ProfileAt(store_, selection_); }
+PanelModel::PanelModel() {
+  values_ = ProfileAt(store_, selection_);
+  RestartHistory();
+}
 
 void PanelModel::LoadStore() {
   LoadProfiles(store_);
@@ -12,6 +17,7 @@ void PanelModel::LoadStore() {
   }
   storeSaved_ = false;
   Select({});
+  RestartHistory();
 }
 
 void PanelModel::SaveStore() {
@@ -24,28 +30,52 @@ void PanelModel::PhotoOpened(const PhotoDocument& document, bool keepChoice) {
   state_ = PanelState::kIdle;
   const SBxPicBuf& source = document.sourcePicture;
   measuredNoise_ = HasRaster(source) ? MeasurePhotoNoise(source) : NoiseLevels{0, 0, 0};
-  if (!keepChoice) Select(ChooseProfileForPhoto(store_, document.exif, measuredNoise_));
+  if (keepChoice) return;
+  Select(ChooseProfileForPhoto(store_, document.exif, measuredNoise_));
+  RestartHistory();
 }
 
 void PanelModel::ChooseCamera(uint32_t camera, const ExifSummary& exif) {
   if (state_ != PanelState::kIdle) return;
   Select(ChooseIsoForCamera(store_, camera, exif, measuredNoise_));
+  Record();
 }
 
 void PanelModel::ChooseIso(uint32_t isoIndex) {
   if (state_ != PanelState::kIdle) return;
   Select({selection_.camera, isoIndex});
+  Record();
 }
 
-void PanelModel::SetSliderPosition(PanelScale scale, int32_t position) {
+void PanelModel::SetSliderPosition(PanelScale scale, int32_t position, bool finished) {
   if (state_ != PanelState::kIdle) return;
   const SliderScale& range = ScaleOf(scale);
   values_.*range.field = PositionToValue(range, position);
+  if (finished) Record();
+}
+
+void PanelModel::FinishValueChange() {
+  if (state_ == PanelState::kIdle) Record();
+}
+
+void PanelModel::SetValue(PanelScale scale, double value) {
+  if (state_ != PanelState::kIdle) return;
+  const SliderScale& range = ScaleOf(scale);
+  values_.*range.field = std::clamp(value, range.minValue, range.maxValue);
+  Record();
+}
+
+void PanelModel::ResetToProfileValue(PanelScale scale) {
+  if (state_ != PanelState::kIdle) return;
+  const SliderScale& range = ScaleOf(scale);
+  values_.*range.field = ProfileAt(store_, selection_).*range.field;
+  Record();
 }
 
 void PanelModel::SetMedianMode(int32_t mode) {
   if (state_ != PanelState::kIdle) return;
   values_.m_iUseMedian = mode;
+  Record();
 }
 
 void PanelModel::SetDefaults() {
@@ -54,6 +84,21 @@ void PanelModel::SetDefaults() {
     const SliderScale& range = ScaleOf(scale);
     values_.*range.field = range.defaultValue;
   }
+  Record();
+}
+
+bool PanelModel::Undo() {
+  if (state_ != PanelState::kIdle) return false;
+  const std::optional<PanelValues> state = history_.Undo();
+  if (state) Restore(*state);
+  return state.has_value();
+}
+
+bool PanelModel::Redo() {
+  if (state_ != PanelState::kIdle) return false;
+  const std::optional<PanelValues> state = history_.Redo();
+  if (state) Restore(*state);
+  return state.has_value();
 }
 
 bool PanelModel::StoreCurrentValues(const std::string& camera, const std::string& iso) {
@@ -66,6 +111,7 @@ bool PanelModel::StoreCurrentValues(const std::string& camera, const std::string
   const uint32_t slot = FindCamera(store_, camera);
   // An ISO text that was clamped on storing finds no exact value and selects index 0.
   Select({slot, FindIsoIndex(store_, slot, iso)});
+  RestartHistory();
   return true;
 }
 
@@ -80,6 +126,7 @@ DeleteOutcome PanelModel::DeleteSelected(DeleteAnswer answer, const ExifSummary&
   if (outcome == DeleteOutcome::kNothing || outcome == DeleteOutcome::kRefused) return outcome;
   if (outcome == DeleteOutcome::kCameraRemoved) camera = FindCamera(store_, PhotoCameraName(exif));
   Select(ChooseIsoForCamera(store_, camera, exif, measuredNoise_));
+  RestartHistory();
   return outcome;
 }
 
@@ -92,6 +139,7 @@ void PanelModel::RunStarted() {
 void PanelModel::RunEnded(bool aborted) {
   if (state_ != PanelState::kRunning) return;
   state_ = aborted ? PanelState::kIdle : PanelState::kResultShown;
+  resultSaved_ = false;
 }
 
 void PanelModel::Redefine() {
@@ -101,4 +149,14 @@ void PanelModel::Redefine() {
 void PanelModel::Select(ProfileChoice choice) {
   selection_ = choice;
   values_ = ProfileAt(store_, selection_);
+}
+
+// Every state in the history refers to the store as it is now; a changed store starts afresh.
+void PanelModel::RestartHistory() { history_.Reset({selection_, values_}); }
+
+void PanelModel::Record() { history_.Record({selection_, values_}); }
+
+void PanelModel::Restore(const PanelValues& state) {
+  selection_ = state.selection;
+  values_ = state.values;
 }

@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
   SaveWidget(batch, "batch-progress.png");
   batch.hide();
 
-  window.close();
+  window.CloseWithoutQuestions();
   fs::remove_all(configHome);
   return 0;
 }

@@ -30,45 +30,9 @@
 #include "panel/parameters_panel.h"
 #include "support/photo_files.h"
 #include "support/scoped_config_home.h"
+#include "ui/main_window_fixture.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-struct Message {
-  QString caption;
-  QString text;
-};
-
-// Every test gets its own settings folder, a folder of pattern photos, and records the message
-// boxes instead of showing them.
-class MainWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetMessageRecorder([this](MessageKind, const QString& caption, const QString& text) {
-      messages_.push_back({caption, text});
-    });
-    photos_ = config_.Folder() / "photos";
-    fs::create_directories(photos_);
-  }
-  void TearDown() override { SetMessageRecorder({}); }
-
-  fs::path Photo(const char* name, int32_t width = 64, int32_t height = 48) {
-    const fs::path path = photos_ / name;
-    testphotos::WritePatternPhoto(path, width, height);
-    return path;
-  }
-
-  static void WaitUntil(const std::function<bool()>& done) {
-    ASSERT_TRUE(QTest::qWaitFor(done, 60000));
-  }
-
-  ScopedConfigHome config_;
-  fs::path photos_;
-  std::vector<Message> messages_;
-};
-
-}  // namespace
 
 TEST_F(MainWindowTest, TheCrashWarningShowsOnceAfterARunThatDidNotEndInOrder) {
   const QString warning = QString::fromStdString(LocalisedString(kStringCrashedLastTime));
@@ -93,17 +57,10 @@ TEST_F(MainWindowTest, TheCrashWarningShowsOnceAfterARunThatDidNotEndInOrder) {
 TEST_F(MainWindowTest, ADropOpensOnlyTheFirstFileAndPageDownWrapsThroughTheFolder) {
   MainWindow window;
   const fs::path a = Photo("a.png"), b = Photo("b.png"), c = Photo("c.png");
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(b.string())),
-                QUrl::fromLocalFile(QString::fromStdString(a.string())),
-                QUrl::fromLocalFile(QString::fromStdString(c.string()))});
-  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&window, &enter);
-  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&window, &drop);
+  Drop(window, {b, a, c});
   EXPECT_EQ(window.Document().path, b);
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Stillgrain - %1").arg(QString::fromStdString(b.string())));
-  EXPECT_TRUE(window.SaveAsAction()->isEnabled());
+  EXPECT_FALSE(window.SaveAsAction()->isEnabled());  // nothing denoised yet
   EXPECT_TRUE(window.ZoomBoxWidget()->isEnabled());
 
   window.StepPhoto(StepDirection::kNext);
