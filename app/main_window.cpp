@@ -7,6 +7,9 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMimeData>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -82,7 +85,11 @@ MainWindow::MainWindow()
   saveAction_->setEnabled(false);
   zoomBox_->setEnabled(false);
   viewState_.zoom = 1.0;
-  resize(1280, 860);
+  // 1280 × 860, or less where the screen is smaller: a laptop's 768 lines hold the desktop's own
+  // panels besides the window, and the window's title bar is not known before it is shown.
+  constexpr int kTitleBarAllowance = 40;
+  resize(QSize(1280, 860).boundedTo(screen()->availableGeometry().size() -
+                                    QSize(0, kTitleBarAllowance)));
   view_->setFocus();
 }
 
@@ -124,6 +131,7 @@ void MainWindow::CreateToolBar() {
   auto* placeholder = new QWidget;
   placeholder->setToolTip(Localised(84));
   zoomBox_ = new ZoomBox(placeholder);
+  zoomBox_->setToolTip(Localised(84));
   zoomBox_->setMinimumContentsLength(7);
   const int boxWidth = std::max(85, zoomBox_->sizeHint().width());
   zoomBox_->setGeometry(5, 4, boxWidth, 26);
@@ -134,6 +142,7 @@ void MainWindow::CreateToolBar() {
   menuButton_->setText(QStringLiteral("Menu"));
   menuButton_->setIcon(ToolIcon("IDP_PICKER"));
   menuButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  menuButton_->setToolTip(Localised(kTipMenu));
   connect(menuButton_, &QToolButton::clicked, this, &MainWindow::ShowPopupMenu);
   toolbar_->addWidget(menuButton_);
 }
@@ -144,10 +153,16 @@ void MainWindow::CreateViewAndDocker() {
   setCentralWidget(viewArea_);
   view_ = new ImageView(session_.Document(), viewState_, viewArea_);
   docker_ = new DockerPanel(viewArea_);
-  panel_ = new ParametersPanel(session_, viewState_, *this, docker_);
-  panel_->adjustSize();
+  // The panel scrolls when the window is shorter than the panel, so that all of it can be reached.
+  panelScroll_ = new QScrollArea(docker_);
+  panelScroll_->setObjectName(QStringLiteral("panelScroll"));
+  panelScroll_->setFrameShape(QFrame::NoFrame);
+  panelScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  panelScroll_->setWidgetResizable(true);
+  panel_ = new ParametersPanel(session_, viewState_, *this, nullptr);
+  panelScroll_->setWidget(panel_);
   panel_->installEventFilter(this);
-  docker_->AddDockedWindow(panel_);
+  docker_->AddDockedWindow(panelScroll_);
   docker_->LayoutDocker();
   docker_->show();
   view_->SetPreviewMouseClient(panel_);
@@ -183,21 +198,25 @@ void MainWindow::CreateKeys() {
       [this] { CommandAbout(); });
 }
 
-// The docker stands at the right edge of the area below the toolbar; the view takes the rest.
+// The docker stands at the right edge of the area below the toolbar; the view takes the rest. The
+// panel's scroll area is as high as the docker and keeps room for its scroll bar. The panel keeps
+// the widest width it asked for, so that its texts do not wrap anew when a run changes a button's
+// text, and nothing in it moves.
 void MainWindow::LayoutViewArea() {
+  panelWidth_ = std::max(panelWidth_, panel_->sizeHint().width());
+  const int scrollBar = panelScroll_->verticalScrollBar()->sizeHint().width();
+  panelScroll_->resize(panelWidth_ + scrollBar, viewArea_->height());
   docker_->setGeometry(docker_->x(), 0, docker_->width(), viewArea_->height());
   docker_->LayoutDocker();
   view_->setGeometry(0, 0, std::max(docker_->x(), 0), viewArea_->height());
 }
 
 // The view area is laid out again when it changes size, and when the panel's contents change its
-// size (Show / Hide of manual tuning): the panel takes its natural size and the docker follows.
+// size (Show / Hide of manual tuning): the panel's scroll area takes its width and the docker
+// follows.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == viewArea_ && event->type() == QEvent::Resize) LayoutViewArea();
-  if (watched == panel_ && event->type() == QEvent::LayoutRequest) {
-    panel_->adjustSize();
-    LayoutViewArea();
-  }
+  if (watched == panel_ && event->type() == QEvent::LayoutRequest) LayoutViewArea();
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -23,6 +23,7 @@ class BatchProgressWindow;
 class DockerPanel;
 class ImageView;
 class ParametersPanel;
+class QScrollArea;
 class ZoomBox;
 
 class MainWindow : public QMainWindow, public PanelHost, public SessionObserver {
@@ -125,6 +126,8 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   QWidget* viewArea_ = nullptr;
   ImageView* view_ = nullptr;
   DockerPanel* docker_ = nullptr;
+  QScrollArea* panelScroll_ = nullptr;
+  int panelWidth_ = 0;
   ParametersPanel* panel_ = nullptr;
   BatchProgressWindow* batchWindow_ = nullptr;
   bool shutDown_ = false;

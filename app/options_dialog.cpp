@@ -44,12 +44,16 @@ OptionsDialog::OptionsDialog(QWidget* owner, std::function<bool()> accelerationA
   setWindowTitle(Localised(kStringOptions));
   languages_ = new QComboBox(this);
   languages_->setObjectName("languageList");
+  languages_->setToolTip(Localised(kTipLanguage));
   acceleration_ = new QCheckBox(Localised(kStringUseAcceleration), this);
   acceleration_->setObjectName("accelerationBox");
+  acceleration_->setToolTip(Localised(kTipAcceleration));
   fusion_ = new QRadioButton(Localised(kStringFusion), this);
   fusion_->setObjectName("fusionRadio");
+  fusion_->setToolTip(Localised(kTipFusion));
   pureGpu_ = new QRadioButton(Localised(kStringPureGpu), this);
   pureGpu_->setObjectName("pureGpuRadio");
+  pureGpu_->setToolTip(Localised(kTipPureGpu));
   darkScheme_ = new QCheckBox("Dark Scheme", this);
   darkScheme_->setObjectName("darkSchemeBox");
   darkScheme_->setChecked(DarkSchemeShown());

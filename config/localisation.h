@@ -55,9 +55,28 @@ inline constexpr int32_t kStringUnsavedResult = 166;     // "%1 has been denoise
 inline constexpr int32_t kStringNothingToSave = 167;     // "There is nothing to save yet…"
 inline constexpr int32_t kStringSavedAs = 168;           // "Saved as %1"
 inline constexpr int32_t kStringRunAborted = 169;        // "Denoising was aborted…"
+// Tooltips: the run button in its three states, the profile lists, the manual-tuning button, the
+// seven sliders (in the order of PanelScale) with the hint that all of them share, the value fields,
+// the three point-artefact modes, "Set Default", the Menu button and the Options dialog's controls.
+inline constexpr int32_t kTipDenoise = 170;
+inline constexpr int32_t kTipAbort = 171;
+inline constexpr int32_t kTipRedefine = 172;
+inline constexpr int32_t kTipCameras = 173;
+inline constexpr int32_t kTipIsos = 174;
+inline constexpr int32_t kTipManualTuning = 175;
+inline constexpr int32_t kTipFirstSlider = 176;  // … 182
+inline constexpr int32_t kTipSliderHint = 183;
+inline constexpr int32_t kTipValueField = 184;
+inline constexpr int32_t kTipFirstMedianMode = 185;  // … 187
+inline constexpr int32_t kTipSetDefault = 188;
+inline constexpr int32_t kTipMenu = 189;
+inline constexpr int32_t kTipLanguage = 190;
+inline constexpr int32_t kTipAcceleration = 191;
+inline constexpr int32_t kTipFusion = 192;
+inline constexpr int32_t kTipPureGpu = 193;
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 169;
+inline constexpr int32_t kLocalisedStringCount = 193;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

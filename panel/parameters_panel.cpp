@@ -71,6 +71,7 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
   for (QGroupBox* group : groups_) layout->addWidget(group);
   setDefault_ = new QPushButton(Localised(66), this);
   setDefault_->setObjectName("setDefault");
+  setDefault_->setToolTip(Localised(kTipSetDefault));
   connect(setDefault_, &QPushButton::clicked, this, &ParametersPanel::SetDefault);
   layout->addSpacing(10);
   layout->addWidget(setDefault_, 0, Qt::AlignLeft);
@@ -113,15 +114,25 @@ QWidget* ParametersPanel::BuildRunControls() {
   auto* box = new QWidget(this);
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
-  denoise_ = new QPushButton(Localised(38), box);
+  // The run button is the panel's main action: drawn in the accent colour (the style looks for
+  // "primary"), larger and bold.
+  denoise_ = new QPushButton(box);
   denoise_->setObjectName("denoise");
+  denoise_->setProperty("primary", true);
+  denoise_->setMinimumHeight(2 * denoise_->fontMetrics().height() + 4);
   QFont bold = denoise_->font();
   bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.15);
   denoise_->setFont(bold);
+  ShowRunButton(PanelState::kIdle);
   connect(denoise_, &QPushButton::clicked, this, &ParametersPanel::DenoiseClicked);
   progress_ = new QProgressBar(box);
   progress_->setObjectName("progress");
   progress_->setTextVisible(false);
+  // The bar keeps its room while hidden, so that nothing below it moves when a run starts.
+  QSizePolicy keepRoom = progress_->sizePolicy();
+  keepRoom.setRetainSizeWhenHidden(true);
+  progress_->setSizePolicy(keepRoom);
   progress_->hide();
   progressSink_ = std::make_unique<ProgressBarSink>(progress_);
   layout->addWidget(denoise_);
@@ -135,8 +146,10 @@ QWidget* ParametersPanel::BuildProfileControls() {
   layout->setContentsMargins(0, 0, 0, 0);
   cameras_ = new QComboBox(box);
   cameras_->setObjectName("cameras");
+  cameras_->setToolTip(Localised(kTipCameras));
   isos_ = new QComboBox(box);
   isos_->setObjectName("isos");
+  isos_->setToolTip(Localised(kTipIsos));
   connect(cameras_, &QComboBox::activated, this, &ParametersPanel::CameraChosen);
   connect(isos_, &QComboBox::activated, this, &ParametersPanel::IsoChosen);
   layout->addWidget(new QLabel(Localised(130), box), 0, 0);
@@ -158,6 +171,7 @@ QWidget* ParametersPanel::BuildProfileButtons() {
   delete_->setObjectName("deleteSetting");
   manualTuning_ = new QToolButton(box);
   manualTuning_->setObjectName("manualTuning");
+  manualTuning_->setToolTip(Localised(kTipManualTuning));
   manualTuning_->setCheckable(true);
   manualTuning_->setIconSize(QSize(kIconSize, kIconSize));
   connect(save_, &QToolButton::clicked, this, &ParametersPanel::SaveManualSetting);
@@ -190,6 +204,9 @@ QGroupBox* ParametersPanel::BuildSliderGroup(int32_t titleString,
     controls.slider->setObjectName(QString("slider%1").arg(static_cast<int>(scale)));
     controls.value->setObjectName(QString("value%1").arg(static_cast<int>(scale)));
     controls.value->setAlignment(Qt::AlignRight);
+    const int tip = kTipFirstSlider + static_cast<int>(scale);
+    controls.slider->setToolTip(Localised(tip) + "\n" + Localised(kTipSliderHint));
+    controls.value->setToolTip(Localised(tip) + "\n" + Localised(kTipValueField));
     controls.value->setFixedWidth(controls.value->fontMetrics().horizontalAdvance("-2.000") + 12);
     connect(controls.slider, &QSlider::valueChanged, this,
             [this, scale](int position) { SliderChanged(scale, position); });
@@ -220,6 +237,7 @@ QWidget* ParametersPanel::BuildPointArtefactControls() {
   median_ = new QButtonGroup(box);
   for (int mode : {kMedianNone, kMedianCommon, kMedianStrong}) {
     auto* radio = new QRadioButton(Localised(151 + mode), box);
+    radio->setToolTip(Localised(kTipFirstMedianMode + mode));
     radio->setObjectName(QString("median%1").arg(mode));
     median_->addButton(radio, mode);
     layout->addWidget(radio);
@@ -252,7 +270,7 @@ void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
   session_.Panel().PhotoOpened(session_.Document(), keepChoice);
   ResetProgress();
   SetParameterControlsEnabled(true);
-  denoise_->setText(Localised(38));
+  ShowRunButton(PanelState::kIdle);
   setCursor(Qt::WaitCursor);
 
   view_.previewRect = &previewPixels_;
@@ -274,14 +292,13 @@ void ParametersPanel::FullRunEnded(bool aborted) {
   if (aborted) {
     ResetProgress();
     SetParameterControlsEnabled(true);
-    denoise_->setText(Localised(38));
+    ShowRunButton(PanelState::kIdle);
     view_.previewRect = &previewPixels_;
     UpdatePreview(true);
     return;
   }
   progress_->hide();
-  setDefault_->hide();
-  denoise_->setText(Localised(144));
+  ShowRunButton(PanelState::kResultShown);
 }
 
 void ParametersPanel::PreviewMoved() {
@@ -308,6 +325,19 @@ void ParametersPanel::Close(bool ok) {
 }
 
 void ParametersPanel::SetDenoiseEnabled(bool enabled) { denoise_->setEnabled(enabled); }
+
+// "Denoise", "Abort" or "Redefine", with the tooltip that says what it does.
+void ParametersPanel::ShowRunButton(PanelState state) {
+  const auto show = [this](int32_t text, int32_t tip) {
+    denoise_->setText(Localised(text));
+    denoise_->setToolTip(Localised(tip));
+  };
+  switch (state) {
+    case PanelState::kIdle: show(38, kTipDenoise); break;
+    case PanelState::kRunning: show(43, kTipAbort); break;
+    case PanelState::kResultShown: show(144, kTipRedefine); break;
+  }
+}
 
 // --- Profiles -------------------------------------------------------------------------------
 
@@ -474,7 +504,7 @@ void ParametersPanel::SetManualTuningShown(bool shown) {
   // The groups change together; one repaint at the end instead of one per group.
   setUpdatesEnabled(false);
   for (QGroupBox* group : groups_) group->setVisible(shown);
-  setDefault_->setVisible(shown && State() != PanelState::kResultShown);
+  setDefault_->setVisible(shown);
   manualTuning_->setIcon(PanelIcon(shown ? "SETTINGS_HIDE" : "SETTINGS_SHOW"));
   setUpdatesEnabled(true);
 }
@@ -499,7 +529,7 @@ void ParametersPanel::StartFullDenoise() {
   if (!session_.HasPhoto() || session_.JobRunning()) return;
   SetParameterControlsEnabled(false);
   progress_->show();
-  denoise_->setText(Localised(43));
+  ShowRunButton(PanelState::kRunning);
   dragging_ = false;
   overPreview_ = false;
   view_.previewRect = nullptr;

@@ -118,6 +118,7 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   void DenoiseClicked();
   void StartFullDenoise();
   void SetParameterControlsEnabled(bool enabled);
+  void ShowRunButton(PanelState state);
   void ResetProgress();
   void ShowInformation();
 

@@ -20,6 +20,7 @@
 #include "panel/parameters_panel.h"
 #include "support/photo_files.h"
 #include "support/scoped_config_home.h"
+#include "theme/application_theme.h"
 #include "widgets/message_boxes.h"
 
 struct Message {
@@ -32,6 +33,7 @@ struct Message {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ApplyColourScheme(2);  // as the application's start does
     SetMessageRecorder([this](MessageKind, const QString& caption, const QString& text) {
       messages_.push_back({caption, text});
     });
