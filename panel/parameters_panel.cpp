@@ -51,6 +51,15 @@ QToolButton* ImageButton(const char* image, int32_t textString, int32_t tooltipS
   return button;
 }
 
+// The four-way arrow inside the rectangle, a two-way one on an edge or corner.
+Qt::CursorShape CursorFor(PreviewEdges edges) {
+  if ((edges.left && edges.top) || (edges.right && edges.bottom)) return Qt::SizeFDiagCursor;
+  if ((edges.right && edges.top) || (edges.left && edges.bottom)) return Qt::SizeBDiagCursor;
+  if (edges.left || edges.right) return Qt::SizeHorCursor;
+  if (edges.top || edges.bottom) return Qt::SizeVerCursor;
+  return Qt::SizeAllCursor;
+}
+
 }  // namespace
 
 ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, PanelHost& host,
@@ -267,6 +276,14 @@ QWidget* ParametersPanel::BuildInformation() {
 
 void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
   if (closed_) return;
+  const SBxPicBuf& source = Photo();
+  previewRect_ = PlacePreviewRect(view_.Mapping(), visibleRight, host_.ViewSize().height(),
+                                  source.width, source.height);
+  BeginTuning(keepChoice);
+}
+
+// Tuning (again) with the preview rectangle where it is.
+void ParametersPanel::BeginTuning(bool keepChoice) {
   session_.Panel().PhotoOpened(session_.Document(), keepChoice);
   ResetProgress();
   SetParameterControlsEnabled(true);
@@ -275,10 +292,7 @@ void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
 
   view_.previewRect = &previewPixels_;
   session_.ForgetPreviewRegion();
-  const SBxPicBuf& source = Photo();
-  previewRect_ = PlacePreviewRect(view_.Mapping(), visibleRight, host_.ViewSize().height(),
-                                  source.width, source.height);
-  previewPixels_ = PreviewPixelsOf(previewRect_, source.width, source.height);
+  previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
   ShowInformation();
   ShowChosenProfile();
   UpdatePreview(true);
@@ -520,7 +534,7 @@ void ParametersPanel::DenoiseClicked() {
     case PanelState::kResultShown:
       if (!host_.ResultMayBeDiscarded()) break;
       session_.Panel().Redefine();
-      PhotoOpened(host_.ViewSize().width(), true);
+      BeginTuning(true);
       break;
   }
 }
@@ -531,6 +545,7 @@ void ParametersPanel::StartFullDenoise() {
   progress_->show();
   ShowRunButton(PanelState::kRunning);
   dragging_ = false;
+  grabbed_ = {};
   overPreview_ = false;
   view_.previewRect = nullptr;
   emit previewRectChanged();
@@ -568,6 +583,7 @@ bool ParametersPanel::PreviewShown() const {
 
 void ParametersPanel::UpdatePreview(bool forced) {
   dragging_ = false;
+  grabbed_ = {};
   if (!Idle() || !PreviewShown()) return;
   setCursor(Qt::WaitCursor);
   emit viewCursorChanged(Qt::WaitCursor);
@@ -578,29 +594,44 @@ void ParametersPanel::UpdatePreview(bool forced) {
   SetViewCursor(Qt::ArrowCursor);
 }
 
+// A press inside the rectangle moves it, one on an edge resizes it; the view follows the rectangle
+// when it is dragged past the view's edge.
 void ParametersPanel::ViewMouseMoved(QPoint viewPos, bool leftButtonDown) {
   if (!Idle() || !PreviewShown()) {
     overPreview_ = false;
     return;
   }
-  const CBxPicMap mapping = view_.Mapping();
-  overPreview_ = dragging_ || PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y());
-  if (leftButtonDown && dragging_) {
+  const bool holding = dragging_ || grabbed_.Any();
+  if (leftButtonDown && holding) {
     const QPoint moved = viewPos - dragPos_;
-    MovePreviewRect(previewRect_, moved.x(), moved.y(), view_.zoom);
+    if (grabbed_.Any()) {
+      ResizePreviewRect(previewRect_, grabbed_, moved.x(), moved.y(), view_.zoom);
+    } else {
+      MovePreviewRect(previewRect_, moved.x(), moved.y(), view_.zoom);
+    }
     dragPos_ = viewPos;
+    const QSize viewSize = host_.ViewSize();
+    ScrollToShow(view_, previewRect_, viewSize.width(), viewSize.height());
     PreviewMoved();
   }
-  SetViewCursor(overPreview_ ? Qt::SizeAllCursor : Qt::ArrowCursor);
+  const CBxPicMap mapping = view_.Mapping();
+  const PreviewEdges edges =
+      holding ? grabbed_ : GrabbedEdges(mapping, previewRect_, viewPos.x(), viewPos.y());
+  overPreview_ = holding || edges.Any() ||
+                 PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y());
+  SetViewCursor(overPreview_ ? CursorFor(edges) : Qt::ArrowCursor);
 }
 
 void ParametersPanel::ViewMousePressed(QPoint viewPos) {
   if (!Idle() || !PreviewShown()) return;
-  if (!PreviewContains(view_.Mapping(), previewRect_, viewPos.x(), viewPos.y())) return;
-  dragging_ = true;
+  const CBxPicMap mapping = view_.Mapping();
+  const PreviewEdges edges = GrabbedEdges(mapping, previewRect_, viewPos.x(), viewPos.y());
+  if (!edges.Any() && !PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y())) return;
+  grabbed_ = edges;
+  dragging_ = !edges.Any();
   overPreview_ = true;
   dragPos_ = viewPos;
-  SetViewCursor(Qt::SizeAllCursor);
+  SetViewCursor(CursorFor(edges));
 }
 
 // The region is recomputed once, on release, and not at all when it stayed where it was.

@@ -38,9 +38,9 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   ParametersPanel(DenoiseSession& session, ViewState& view, PanelHost& host, QWidget* parent);
   ~ParametersPanel() override;
 
-  // A photo was opened (or "Redefine" returns to tuning, `keepChoice`): the noise is measured, the
-  // profile chosen, the preview placed at the centre of the view left of `visibleRight` and
-  // computed.
+  // A photo was opened: the noise is measured, the profile chosen (unless `keepChoice`: the values
+  // being tuned stay), the preview placed at the centre of the view left of `visibleRight` and
+  // computed. "Redefine" returns to tuning with the rectangle where it was.
   void PhotoOpened(int32_t visibleRight, bool keepChoice);
   // Saves the profile store (once, however often it is called) and lets go of the view. With
   // `ok` false the photo returns to its original state on screen and a run is cancelled.
@@ -95,6 +95,7 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   QWidget* BuildInformation();
 
   void PreviewMoved();
+  void BeginTuning(bool keepChoice);
 
   // Profiles.
   void FillCameraList();
@@ -139,7 +140,8 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   PreviewRect previewRect_;
   PreviewPixels previewPixels_;
   QPoint dragPos_;
-  bool dragging_ = false;
+  bool dragging_ = false;  // moving the rectangle
+  PreviewEdges grabbed_;   // resizing it by these edges
   bool overPreview_ = false;
   std::optional<Qt::CursorShape> viewCursor_;
 

@@ -187,6 +187,35 @@ TEST_F(PanelTest, DraggingMovesTheRectangleAndOffThePictureShowsTheUntouchedPhot
   EXPECT_EQ(host_.pictureChanges, updates + 1);
 }
 
+// The rectangle's right edge dragged inward resizes it, down to 100 pixels; dragged past the view's
+// edge, the rectangle carries the view along; Redefine leaves it where it was.
+TEST_F(PanelTest, TheRectangleResizesByItsEdgeCarriesTheViewAndStaysThroughRedefine) {
+  Open("Acme", "One", "100");  // the rectangle covers the photo: view 0 … 300, 0 … 240
+  panel_->ViewMouseMoved({299, 120}, false);
+  EXPECT_EQ(host_.cursors.back(), Qt::SizeHorCursor);
+  panel_->ViewMousePressed({299, 120});
+  panel_->ViewMouseMoved({199, 120}, true);  // 100 view pixels: 50 picture pixels narrower
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 100, 120}));
+  panel_->ViewMouseMoved({99, 120}, true);
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 100, 120}));  // at least 100
+  panel_->ViewMouseReleased({99, 120});
+
+  panel_->ViewMouseMoved({50, 120}, false);
+  panel_->ViewMousePressed({50, 120});
+  panel_->ViewMouseMoved({350, 120}, true);  // past the view's right edge (300)
+  EXPECT_GT(view_.imageCenterX, 75.0);
+  double right = 0, bottom = 0;
+  view_.Mapping().MapPointSrcToDst(right, bottom, panel_->ShownPreviewPixels().right, 0);
+  EXPECT_LE(right, 300.0);
+  panel_->ViewMouseReleased({350, 120});
+  const PreviewPixels placed = panel_->ShownPreviewPixels();
+
+  ClickDenoise();
+  WaitForTheRunsEnd();
+  ClickDenoise();  // Redefine
+  EXPECT_EQ(panel_->ShownPreviewPixels(), placed);
+}
+
 TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   Open("SONY", "ILCE-6000", "100");
   QTest::mouseClick(Child<QAbstractButton>("median2"), Qt::LeftButton);
