@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "app/acceleration_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
 #include "app/docker_panel.h"
@@ -69,9 +70,10 @@ MainWindow::MainWindow()
   setWindowIcon(QIcon(QStringLiteral(":/images/STILLGRAIN.svg")));
   setAcceptDrops(true);
 
-  // The graphics card first: the settings admit acceleration only when it is usable and the
-  // engine's self-test passes. The crash flag read here decides about the warning.
-  ReloadSettings();
+  // The graphics card first: the settings admit acceleration only when it is usable, the engine's
+  // self-test passes and it is faster than the CPU. The crash flag read here decides about the
+  // warning.
+  const QString accelerationNote = ReloadSettings();
   if (MarkRunStarted() != 0) {
     ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
   }
@@ -91,6 +93,7 @@ MainWindow::MainWindow()
   resize(QSize(1280, 860).boundedTo(screen()->availableGeometry().size() -
                                     QSize(0, kTitleBarAllowance)));
   view_->setFocus();
+  if (!accelerationNote.isEmpty()) SetStatusText(accelerationNote);
 }
 
 MainWindow::~MainWindow() { session_.StopJobAndWait(); }
@@ -336,15 +339,23 @@ void MainWindow::ClosePhoto() {
 }
 
 // The settings as the Options dialog and the runs use them: the language list (for the dialog and
-// the help file's name) and the admitted acceleration.
-void MainWindow::ReloadSettings() {
+// the help file's name) and the admitted acceleration. The card is only tried when the user asked
+// for it; when it is not admitted, the reason is returned.
+QString MainWindow::ReloadSettings() {
   LoadLanguageList();
-  session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
+  const StartupSettings stored = LoadSettings();
+  if (stored.hwAccel == 0) {
+    session_.SetAcceleration(AdmitAcceleration(stored, AccelerationAdmission{}));
+    return {};
+  }
+  const AccelerationAdmission& card = session_.CardAdmission();
+  session_.SetAcceleration(AdmitAcceleration(stored, card));
+  return AccelerationReason(card);
 }
 
 void MainWindow::CommandOptions() {
   ReloadSettings();
-  const auto chosen = ShowOptionsDialog(this, [this] { return RunGpuSelfTest(session_.Gpu()); });
+  const auto chosen = ShowOptionsDialog(this, [this] { return session_.CardAdmission(); });
   if (chosen) session_.SetAcceleration(*chosen);
   view_->SetBackgroundGrey(ViewBackgroundGrey());  // the dialog may have switched the scheme
   view_->RefreshCaches();

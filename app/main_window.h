@@ -93,7 +93,7 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void ReloadSettings();
+  QString ReloadSettings();
   void CreateToolBar();
   void CreateKeys();
   void CreateViewAndDocker();

@@ -210,6 +210,15 @@ constexpr EnglishText kEnglishTexts[] = {
     {kTipAcceleration, "Runs the filter on the graphics card where that is faster than the processor"},
     {kTipFusion, "The processor and the graphics card share the work"},
     {kTipPureGpu, "The graphics card does all the work"},
+    {kStringNoCard,
+     "Denoising stays on the processor: no graphics card with the OpenGL features it needs was "
+     "found."},
+    {kStringSelfTestFailed,
+     "Denoising stays on the processor: the graphics card's result differs from the processor's "
+     "by up to %1 levels."},
+    {kStringCardSlower,
+     "Denoising stays on the processor: in a timed test the graphics card took %1 s where the "
+     "processor took %2 s."},
 };
 
 // One text per string number; index 0 is unused.

@@ -74,9 +74,13 @@ inline constexpr int32_t kTipLanguage = 190;
 inline constexpr int32_t kTipAcceleration = 191;
 inline constexpr int32_t kTipFusion = 192;
 inline constexpr int32_t kTipPureGpu = 193;
+// Why denoising stays on the processor although the user asked for the graphics card.
+inline constexpr int32_t kStringNoCard = 194;           // "…no OpenGL context…"
+inline constexpr int32_t kStringSelfTestFailed = 195;   // "…differs from the processor's…"
+inline constexpr int32_t kStringCardSlower = 196;       // "…took %1 s where the processor took %2 s…"
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 193;
+inline constexpr int32_t kLocalisedStringCount = 196;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

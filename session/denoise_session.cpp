@@ -24,6 +24,11 @@ void DenoiseSession::Tell(Call call) {
 
 bool DenoiseSession::HasPhoto() const { return HasRaster(document_.sourcePicture); }
 
+const AccelerationAdmission& DenoiseSession::CardAdmission() {
+  if (!cardAdmission_) cardAdmission_ = AdmitGraphicsCard(gpu_.get(), quality_);
+  return *cardAdmission_;
+}
+
 OpenOutcome DenoiseSession::Open(const std::filesystem::path& path, bool acceptDamaged) {
   OpenOutcome outcome =
       OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), acceptDamaged});

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,10 @@ class DenoiseSession {
   // the desktop application).
   AccelerationChoice Acceleration() const { return acceleration_; }
   void SetAcceleration(AccelerationChoice acceleration) { acceleration_ = acceleration; }
+  // Whether the card may be used, and why not: its self-test and the timed probe against the CPU,
+  // run on the first call (on this thread, which holds the card's context); the card stays what it
+  // is, so later calls give the same answer at once.
+  const AccelerationAdmission& CardAdmission();
   CGPGPU* Gpu() const { return gpu_.get(); }
   int32_t Quality() const { return quality_; }
 
@@ -110,6 +115,7 @@ class DenoiseSession {
   PostToOwner postToOwner_;
   std::unique_ptr<CGPGPU> gpu_;
   AccelerationChoice acceleration_;
+  std::optional<AccelerationAdmission> cardAdmission_;
   int32_t quality_ = 3;
   std::vector<SessionObserver*> observers_;
 

@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
   const std::unique_ptr<QMenu> menu = window.BuildPopupMenu();
   Save(WithPopupMenu(window, *menu), "popup-menu.png");
 
-  OptionsDialog options(&window, [] { return false; }, LocalisationFilePath());
+  OptionsDialog options(&window, [&] { return window.Session().CardAdmission(); },
+                        LocalisationFilePath());
   options.show();
   SaveWidget(options, "options-dialog.png");
   options.hide();

@@ -3,6 +3,7 @@
 // closing the window).
 #include "app/main_window.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -23,10 +24,12 @@
 #include "widgets/localised_text.h"
 #include "widgets/message_boxes.h"
 #include "config/settings.h"
+#include "app/acceleration_text.h"
 #include "app/termination_signals.h"
 #include "app/image_view.h"
 #include "app/zoom_box.h"
 #include "engine/denoise.h"
+#include "gpu/gpgpu.h"
 #include "panel/parameters_panel.h"
 #include "support/photo_files.h"
 #include "support/scoped_config_home.h"
@@ -106,6 +109,25 @@ TEST_F(MainWindowTest, KeysGoWhereTheFocusIs) {
   QTest::keyClick(view, Qt::Key_PageDown);
   EXPECT_EQ(window.Document().path.filename(), "b.png");
   EXPECT_EQ(window.View().viewCenterX, view->width() / 2.0);  // the pan stayed with a.png
+  window.close();
+}
+
+// Asked for the graphics card, the window uses it only when it is admitted, and says why not.
+TEST_F(MainWindowTest, TheCardIsUsedOnlyWhenAdmittedAndTheWindowSaysWhyNot) {
+  StoreAccelerationSettings(1, 0);
+  MainWindow window;
+  const AccelerationAdmission& card = window.Session().CardAdmission();
+  EXPECT_EQ(window.Session().Acceleration().useGpu, card.Admitted());
+  EXPECT_EQ(window.StatusText(), AccelerationReason(card));
+  if (!card.Admitted()) {
+    EXPECT_FALSE(window.StatusText().isEmpty());
+  }
+  if (window.Session().Gpu() && window.Session().Gpu()->usable) {
+    const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (renderer.find("llvmpipe") != std::string::npos) {
+      EXPECT_EQ(card.verdict, AccelerationVerdict::kSlowerThanCpu);
+    }
+  }
   window.close();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTest>
 #include <fstream>
@@ -53,9 +54,17 @@ class OptionsDialogTest : public ::testing::Test {
     LoadLanguageListFrom(localisation_);
   }
 
+  static AccelerationAdmission Card(bool admitted) {
+    AccelerationAdmission card;
+    card.verdict = admitted ? AccelerationVerdict::kAdmitted : AccelerationVerdict::kSlowerThanCpu;
+    card.cpuSeconds = 0.25;
+    card.gpuSeconds = 3.5;
+    return card;
+  }
+
   std::unique_ptr<OptionsDialog> Open(bool admissible) {
     auto dialog = std::make_unique<OptionsDialog>(
-        nullptr, [admissible] { return admissible; }, localisation_);
+        nullptr, [admissible] { return Card(admissible); }, localisation_);
     dialog->show();
     box_ = dialog->findChild<QCheckBox*>("accelerationBox");
     fusion_ = dialog->findChild<QRadioButton*>("fusionRadio");
@@ -98,6 +107,13 @@ TEST_F(OptionsDialogTest, OpeningShowsTheStoredChoicesAsFarAsTheCardAdmitsThem) 
     EXPECT_EQ(fusion_->isChecked(), c.fusionChecked);
     EXPECT_EQ(pureGpu_->isChecked(), !c.fusionChecked);
     EXPECT_TRUE(dialog->findChild<QCheckBox*>("darkSchemeBox")->isHidden());
+    // A card that is not used says why.
+    auto* reason = dialog->findChild<QLabel*>("accelerationReason");
+    EXPECT_EQ(reason->isVisible(), !c.admissible);
+    if (!c.admissible) {
+      EXPECT_TRUE(reason->text().contains("3.50 s")) << reason->text().toStdString();
+      EXPECT_TRUE(reason->text().contains("0.25 s")) << reason->text().toStdString();
+    }
   }
 }
 
@@ -123,7 +139,7 @@ TEST_F(OptionsDialogTest, OkStoresTheBoxButAdmitsTheCardOnlyWhenItStillPassesIts
   StoreAccelerationSettings(0, 0);
   bool admissible = true;
   OptionsDialog dialog(
-      nullptr, [&admissible] { return admissible; }, localisation_);
+      nullptr, [&admissible] { return Card(admissible); }, localisation_);
   dialog.findChild<QCheckBox*>("accelerationBox")->setChecked(true);
   dialog.findChild<QRadioButton*>("fusionRadio")->setChecked(true);
   admissible = false;
