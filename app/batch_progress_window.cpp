@@ -3,12 +3,12 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <algorithm>
 #include <climits>
 
 #include "config/localisation.h"
 #include "widgets/localised_text.h"
+#include "widgets/timed_progress_bar.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount,
   progress_.totalCount = totalCount;
   estimated_ = new QLabel(MinutesSeconds(0), this);
   elapsed_ = new QLabel(MinutesSeconds(0), this);
-  bar_ = new QProgressBar(this);
+  bar_ = new TimedProgressBar(this);
+  bar_->SetElapsedSeconds(0);
   bar_->setRange(0, static_cast<int>(std::min<uint32_t>(totalCount, INT_MAX)));
   bar_->setValue(0);
 
@@ -53,6 +54,7 @@ BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount,
 void BatchProgressWindow::AdvanceOneSecond() {
   ++progress_.elapsedSeconds;
   elapsed_->setText(MinutesSeconds(progress_.elapsedSeconds));
+  bar_->SetElapsedSeconds(progress_.elapsedSeconds);
 }
 
 void BatchProgressWindow::PhotoDone() {
@@ -73,6 +75,8 @@ QString BatchProgressWindow::EstimatedText() const { return estimated_->text(); 
 QString BatchProgressWindow::ElapsedText() const { return elapsed_->text(); }
 
 int BatchProgressWindow::ProgressPosition() const { return bar_->value(); }
+
+QString BatchProgressWindow::ProgressText() const { return bar_->text(); }
 
 void BatchProgressWindow::reject() {
   clock_.stop();

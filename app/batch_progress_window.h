@@ -1,6 +1,7 @@
 // "Batch Denoising": the modeless window that follows a batch run. It counts the photos done
 // against the total of the counting pass, shows the elapsed time and the estimated total duration
-// of the run, and lets the user cancel. The main window destroys it when the run has ended.
+// of the run, the percentage done and the time left, and lets the user cancel. The main window
+// destroys it when the run has ended.
 #pragma once
 
 #include <QDialog>
@@ -12,7 +13,7 @@
 #include "batch/batch_runner.h"
 
 class QLabel;
-class QProgressBar;
+class TimedProgressBar;
 
 class BatchProgressWindow : public QDialog, public BatchObserver {
   Q_OBJECT
@@ -37,6 +38,8 @@ class BatchProgressWindow : public QDialog, public BatchObserver {
   QString EstimatedText() const;
   QString ElapsedText() const;
   int ProgressPosition() const;
+  // What the bar says: done in percent and the time left.
+  QString ProgressText() const;
 
   // Cancel, Escape and closing the window: the run stops after the photo being processed.
   void reject() override;
@@ -47,5 +50,5 @@ class BatchProgressWindow : public QDialog, public BatchObserver {
   QTimer clock_;
   QLabel* estimated_;
   QLabel* elapsed_;
-  QProgressBar* bar_;
+  TimedProgressBar* bar_;
 };

@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/acceleration_text.h"
@@ -74,9 +75,7 @@ MainWindow::MainWindow()
   // self-test passes and it is faster than the CPU. The crash flag read here decides about the
   // warning.
   const QString accelerationNote = ReloadSettings();
-  if (MarkRunStarted() != 0) {
-    ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
-  }
+  crashWarningDue_ = MarkRunStarted() != 0;
 
   status_ = new QLabel(Localised(kStringPressCtrlO));
   statusBar()->addWidget(status_, 1);
@@ -501,6 +500,18 @@ void MainWindow::ShutDown() {
   panel_->Close(true);
   session_.StopJobAndWait();
   MarkOrderlyExit();
+}
+
+// The crash warning waits until the window is on screen, so that it stands over the window rather
+// than wherever the desktop puts a box without a visible owner.
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!crashWarningDue_) return;
+  crashWarningDue_ = false;
+  QTimer::singleShot(0, this, [this] {
+    ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning),
+                Localised(kStringCrashedLastTime));
+  });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -87,6 +87,7 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   void BatchEnded(const BatchSummary& summary) override;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -132,4 +133,5 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   BatchProgressWindow* batchWindow_ = nullptr;
   bool shutDown_ = false;
   bool closingWithoutQuestions_ = false;
+  bool crashWarningDue_ = false;  // the last run did not end in order; said once shown
 };

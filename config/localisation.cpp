@@ -219,6 +219,7 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringCardSlower,
      "Denoising stays on the processor: in a timed test the graphics card took %1 s where the "
      "processor took %2 s."},
+    {kStringProgressLeft, "%1 % \u2014 %2 left"},
 };
 
 // One text per string number; index 0 is unused.

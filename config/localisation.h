@@ -78,9 +78,10 @@ inline constexpr int32_t kTipPureGpu = 193;
 inline constexpr int32_t kStringNoCard = 194;           // "…no OpenGL context…"
 inline constexpr int32_t kStringSelfTestFailed = 195;   // "…differs from the processor's…"
 inline constexpr int32_t kStringCardSlower = 196;       // "…took %1 s where the processor took %2 s…"
+inline constexpr int32_t kStringProgressLeft = 197;     // "%1 % — %2 left"
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 196;
+inline constexpr int32_t kLocalisedStringCount = 197;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

@@ -23,6 +23,7 @@
 #include "panel/panel_slider.h"
 #include "panel/photo_information.h"
 #include "panel/progress_bar_sink.h"
+#include "widgets/timed_progress_bar.h"
 #include "widgets/localised_text.h"
 
 namespace {
@@ -135,9 +136,8 @@ QWidget* ParametersPanel::BuildRunControls() {
   denoise_->setFont(bold);
   ShowRunButton(PanelState::kIdle);
   connect(denoise_, &QPushButton::clicked, this, &ParametersPanel::DenoiseClicked);
-  progress_ = new QProgressBar(box);
+  progress_ = new TimedProgressBar(box);
   progress_->setObjectName("progress");
-  progress_->setTextVisible(false);
   // The bar keeps its room while hidden, so that nothing below it moves when a run starts.
   QSizePolicy keepRoom = progress_->sizePolicy();
   keepRoom.setRetainSizeWhenHidden(true);
@@ -542,6 +542,7 @@ void ParametersPanel::DenoiseClicked() {
 void ParametersPanel::StartFullDenoise() {
   if (!session_.HasPhoto() || session_.JobRunning()) return;
   SetParameterControlsEnabled(false);
+  progress_->Restart();
   progress_->show();
   ShowRunButton(PanelState::kRunning);
   dragging_ = false;

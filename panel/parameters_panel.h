@@ -30,6 +30,7 @@ class QPushButton;
 class QToolButton;
 class PanelSlider;
 class ProgressBarSink;
+class TimedProgressBar;
 
 class ParametersPanel : public QWidget, public PreviewMouseClient, public SessionObserver {
   Q_OBJECT
@@ -146,7 +147,7 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   std::optional<Qt::CursorShape> viewCursor_;
 
   QPushButton* denoise_ = nullptr;
-  QProgressBar* progress_ = nullptr;
+  TimedProgressBar* progress_ = nullptr;
   std::unique_ptr<ProgressBarSink> progressSink_;
   QComboBox* cameras_ = nullptr;
   QComboBox* isos_ = nullptr;

@@ -33,6 +33,9 @@ TEST(BatchProgressWindow, ShowsElapsedTimeAndTheEstimatedTotalDuration) {
   EXPECT_EQ(window.ElapsedText(), "00:30");
   EXPECT_EQ(window.EstimatedText(), "02:00");
   EXPECT_EQ(window.ProgressPosition(), 3);
+  EXPECT_EQ(window.ProgressText(), "25 % \u2014 01:30 left");
+  for (int photo = 3; photo < 12; ++photo) SendPhotoDone(window);
+  EXPECT_EQ(window.ProgressText(), "100 %");
 }
 
 TEST(BatchProgressWindow, PhotosBeyondTheCountKeepTheBarFull) {

@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QSlider>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QPointer>
 #include <QUrl>
@@ -45,14 +47,27 @@ TEST_F(MainWindowTest, TheCrashWarningShowsOnceAfterARunThatDidNotEndInOrder) {
     EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 1);
   }  // destroyed without closing, as a killed process would leave it
   {
+    // The warning waits for the window to be on screen, so that it stands over it.
     MainWindow second;
+    bool ownerShown = false;
+    SetMessageRecorder([&](MessageKind, const QString& caption, const QString& text) {
+      messages_.push_back({caption, text});
+      ownerShown = second.isVisible();
+    });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(messages_.empty());
+    second.show();
+    WaitUntil([&] { return !messages_.empty(); });
     ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_TRUE(ownerShown);
     EXPECT_EQ(messages_[0].text, warning);
     EXPECT_EQ(messages_[0].caption, QString::fromStdString(LocalisedString(kStringWarning)));
     second.close();
   }
   EXPECT_EQ(ReadSettingInt(kKeyCrashedLastTime, -1), 0);
   MainWindow third;
+  third.show();
+  QCoreApplication::processEvents();
   EXPECT_EQ(messages_.size(), 1u);
   third.close();
 }
@@ -189,6 +204,25 @@ TEST_F(MainWindowTest, AFullSizeRunDenoisesThePhotoOnTheWorkerAndReportsToThePan
   EXPECT_TRUE(window.ToolBar()->isEnabled());
   const size_t bytes = static_cast<size_t>(document.sourcePicture.stride) * document.sourcePicture.height;
   EXPECT_NE(std::memcmp(document.sourcePicture.data, document.denoisedPicture.data, bytes), 0);
+  window.close();
+}
+
+// During a run the panel's bar says how far it is and how long it still needs; an abort is said
+// in the status line.
+TEST_F(MainWindowTest, ARunShowsPercentAndTimeLeftAndAnAbortIsSaid) {
+  MainWindow window;
+  window.show();
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("big.png", 1600, 1200)));
+  window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"))->click();
+  auto* bar = window.Panel()->findChild<QProgressBar*>("progress");
+  WaitUntil([&] { return bar->value() > bar->minimum() || !window.RunActive(); });
+  const QRegularExpression shape(QStringLiteral("^\\d+ % \u2014 \\d\\d:\\d\\d left$"));
+  if (window.RunActive()) {
+    EXPECT_TRUE(shape.match(bar->text()).hasMatch()) << bar->text().toStdString();
+    window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"))->click();  // Abort
+  }
+  WaitUntil([&] { return !window.RunActive(); });
+  EXPECT_EQ(window.StatusText(), Localised(kStringRunAborted));
   window.close();
 }
 
