@@ -137,7 +137,11 @@ TEST_F(CliTest, InfoAndProfilesDescribeThePhotoAndTheStore) {
   const Result info = Run("info p.png --json");
   ASSERT_EQ(info.status, 0) << info.err;
   EXPECT_NE(info.out.find("\"width\": 40"), std::string::npos) << info.out;
-  EXPECT_NE(info.out.find("\"profileCamera\": \"<<Unknown Camera>>\""), std::string::npos);
+  // No camera of its own: the automatic profile, unless the built-in default is asked for.
+  EXPECT_NE(info.out.find("\"profileRule\": \"measured\""), std::string::npos) << info.out;
+  const Result byDefault = Run("info p.png --json --profile default");
+  EXPECT_NE(byDefault.out.find("\"profileRule\": \"default\""), std::string::npos)
+      << byDefault.out;
   const Result text = Run("info p.png");
   EXPECT_NE(text.out.find("40 x 30, 3 components of 8 bits"), std::string::npos) << text.out;
   EXPECT_EQ(Run("info").status, 1);
