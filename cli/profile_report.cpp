@@ -9,12 +9,12 @@ namespace cli {
 
 namespace {
 
-std::string Levels(const PhotoNoise& noise) {
+std::string Levels(const ProfileDecision& decision) {
   char text[64];
-  if (noise.colour) {
-    std::snprintf(text, sizeof(text), "%.2f / %.2f", noise.smooth.luma, noise.smooth.chroma);
+  if (decision.noise.colour) {
+    std::snprintf(text, sizeof(text), "%.2f / %.2f", decision.read.luma, decision.read.chroma);
   } else {
-    std::snprintf(text, sizeof(text), "%.2f", noise.smooth.luma);
+    std::snprintf(text, sizeof(text), "%.2f", decision.read.luma);
   }
   return text;
 }
@@ -64,7 +64,7 @@ std::string DescribeDecision(const ProfileDecision& decision, const ProfileSourc
       return "stored profile of " + sources.store.cameras[decision.stored.camera].m_wcsCameraName +
              " at ISO " + std::to_string(decision.profile.isoValue);
     case ProfileRule::kAutomatic: {
-      const std::string automatic = "automatic from the measured noise " + Levels(decision.noise);
+      const std::string automatic = "automatic from the measured noise " + Levels(decision);
       return mode == ProfileMode::kMeasured ? automatic + " (--profile measured)"
                                             : automatic + ": " + NoStoredProfile(exif);
     }

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 namespace {
 
 constexpr double kMaxStrength = 50.0;
 constexpr double kMaxGain = 4.0;
+constexpr double kMaxWeight = 4.0;
 
 // The two points of `points` around `level` and the share of the way from the first to the second
 // (0 at or below the first point, 1 at or above the last).
@@ -97,7 +99,18 @@ CalibratedValues ValuesAt(const NoiseCalibration& table, double lumaLevel, doubl
   return values;
 }
 
+LevelsRead ReadLevels(const NoiseCalibration& table, const PhotoNoise& noise) {
+  const double luma = std::max(noise.smooth.luma, table.coarseWeight * noise.coarse.luma);
+  return {luma, std::max(noise.smooth.chroma, table.chromaFromLuma * luma)};
+}
+
 std::string CalibrationProblem(const NoiseCalibration& table) {
+  for (const auto& [name, weight] : {std::pair{"CoarseWeight", table.coarseWeight},
+                                     std::pair{"ChromaFromLuma", table.chromaFromLuma}}) {
+    if (!(weight >= 0 && weight <= kMaxWeight)) {
+      return std::string(name) + " " + Number(weight) + " is not within 0 to " + Number(kMaxWeight);
+    }
+  }
   static constexpr Check<LumaPoint> kLumaChecks[] = {
       {"strength", &LumaPoint::strength, kMaxStrength, true},
       {"tiny gain", &LumaPoint::tiny, kMaxGain, false},

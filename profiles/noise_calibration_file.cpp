@@ -58,6 +58,23 @@ bool ReadPoints(const CSimpleIniA& document, const char* section, size_t count, 
   }
 }
 
+// The number of `key` in [General]; false with the reason when it is missing or not one number.
+bool ReadWeight(const CSimpleIniA& document, const char* key, double& weight, std::string& error) {
+  const char* text = document.GetValue("General", key, nullptr);
+  if (text == nullptr) {
+    error = "it has no " + std::string(key);
+    return false;
+  }
+  const auto numbers = ParseNumbers(text, error);
+  if (numbers && numbers->size() == 1) {
+    weight = numbers->front();
+    return true;
+  }
+  if (numbers) error = "one number is needed";
+  error = "[General] " + std::string(key) + ": " + error;
+  return false;
+}
+
 std::string VersionProblem(const CSimpleIniA& document) {
   const char* text = document.GetValue("General", "version", nullptr);
   if (text == nullptr) return "it has no version";
@@ -75,7 +92,7 @@ std::string VersionProblem(const CSimpleIniA& document) {
 // The table the program falls back to should the compiled-in text ever fail to parse (the tests
 // make sure it does not): the values of the built-in default profile at every level.
 NoiseCalibration DefaultProfileTable() {
-  return NoiseCalibration{{{0, 10, 1, 1, 1}}, {{0, 10, 0}}};
+  return NoiseCalibration{0, 0, {{0, 10, 1, 1, 1}}, {{0, 10, 0}}};
 }
 
 // The whole file, or nothing with the reason in `error` ("" for a missing file).
@@ -110,6 +127,10 @@ std::optional<NoiseCalibration> ParseNoiseCalibration(std::string_view text, std
   error = VersionProblem(document);
   if (!error.empty()) return std::nullopt;
   NoiseCalibration table;
+  if (!ReadWeight(document, "CoarseWeight", table.coarseWeight, error) ||
+      !ReadWeight(document, "ChromaFromLuma", table.chromaFromLuma, error)) {
+    return std::nullopt;
+  }
   const auto luma = [](const std::vector<double>& v) { return LumaPoint{v[0], v[1], v[2], v[3], v[4]}; };
   const auto chroma = [](const std::vector<double>& v) { return ChromaPoint{v[0], v[1], v[2]}; };
   if (!ReadPoints(document, "Luma", 5, luma, table.luma, error) ||

@@ -1,7 +1,7 @@
 // The calibration file NoiseCalibration.ini, shipped with the program and found like the other
 // resource files (platform/paths.h ResourceFolderFor). An INI document:
 //
-//   [General]   version = 1
+//   [General]   version = 1, CoarseWeight = w, ChromaFromLuma = w
 //   [Luma]      Point1 = level, strength, tiny gain, medium gain, rough gain
 //               Point2 = …                    (as many points as wanted, numbered from 1)
 //   [Chroma]    Point1 = level, strength, large strength

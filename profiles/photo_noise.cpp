@@ -46,6 +46,24 @@ bool TouchesBlackOrWhite(const SBxPicBuf& block) {
   return false;
 }
 
+// `raster` (8 bits) at half its width and height, each pixel the rounded mean of four.
+bool Halved(SBxPicBuf& half, const SBxPicBuf& raster) {
+  if (CBxPicBufAPI::ReinitHeap(half, raster.width / 2, raster.height / 2, raster.components, 8)) {
+    return true;
+  }
+  const size_t n = raster.components;
+  for (int32_t y = 0; y < half.height; ++y) {
+    const uint8_t* top = PicRow<uint8_t>(raster, 2 * y);
+    const uint8_t* bottom = PicRow<uint8_t>(raster, 2 * y + 1);
+    uint8_t* out = PicRow<uint8_t>(half, y);
+    for (size_t i = 0; i < static_cast<size_t>(half.width) * n; ++i) {
+      const size_t left = (i / n) * 2 * n + i % n;
+      out[i] = static_cast<uint8_t>((top[left] + top[left + n] + bottom[left] + bottom[left + n] + 2) / 4);
+    }
+  }
+  return false;
+}
+
 // Which blocks of the 8-bit `raster` show no clipped sample, in raster order of the blocks.
 std::vector<bool> ReadableBlocks(const SBxPicBuf& raster) {
   std::vector<bool> readable;
@@ -96,17 +114,20 @@ NoiseLevels MeasurePhotoNoise(const SBxPicBuf& picture) {
 
 PhotoNoise MeasurePhotoNoiseInDetail(const SBxPicBuf& picture) {
   PhotoNoise noise;
-  const bool colour = picture.components == 3;
+  noise.colour = picture.components == 3;
   ScopedPicBuf copy;
-  if (CopyConverted(*copy, picture, colour ? 3 : 1)) return noise;
+  ScopedPicBuf half;
+  if (CopyConverted(*copy, picture, noise.colour ? 3 : 1) || Halved(*half, *copy)) return noise;
   const std::vector<bool> readable = ReadableBlocks(*copy);
-  if (colour) {
+  const std::vector<bool> readableHalf = ReadableBlocks(*half);
+  if (noise.colour) {
     CBxPicBufAPI::ConvertRGBtoYUV(*copy, *copy);
+    CBxPicBufAPI::ConvertRGBtoYUV(*half, *half);
     EstimateNoiseYUV(*copy, noise.whole);
   } else {
     noise.whole.luma = EstimateNoise(*copy);
   }
-  noise.colour = colour;
   noise.smooth = SmoothLevels(*copy, readable, noise.whole);
+  noise.coarse = SmoothLevels(*half, readableHalf, noise.smooth);
   return noise;
 }

@@ -8,6 +8,12 @@
 // photo is smoothest: the estimator runs on every block of 16 × 16 pixels and the level at the
 // tenth percentile of the blocks is taken. Blocks that touch black or white are left out, because
 // clipping hides noise there.
+//
+// JPEG compression takes the finest part of the noise away where a photo is smooth, and leaves
+// coarser blotches that the filter still removes but the estimator's 3 × 3 mask hardly sees. So the
+// smooth parts are read a second time on a copy of half the width and height (each pixel the mean
+// of four), where that coarser noise is fine again; white noise reads lower there, JPEG noise
+// higher.
 #pragma once
 
 #include "engine/denoise_request.h"
@@ -15,7 +21,8 @@
 
 struct PhotoNoise {
   NoiseLevels whole{0, 0, 0};   // over the whole photo
-  NoiseLevels smooth{0, 0, 0};  // over its smoothest blocks; never above `whole` by much
+  NoiseLevels smooth{0, 0, 0};  // over its smoothest blocks
+  NoiseLevels coarse{0, 0, 0};  // over the smoothest blocks of the half-size copy
   bool colour = false;          // chroma levels were measured (a photo of 3 components)
 };
 
@@ -24,6 +31,6 @@ struct PhotoNoise {
 // on its 8-bit copy, so its levels are on the same 8-bit scale as those of an 8-bit photo.
 NoiseLevels MeasurePhotoNoise(const SBxPicBuf& picture);
 
-// Both measurements of a photo. A photo with fewer than one block that can be read gives the whole
-// photo's levels for both.
+// All the measurements of a photo. A photo without a block that can be read gives the whole photo's
+// levels for the smooth ones, and the smooth levels for the coarse ones.
 PhotoNoise MeasurePhotoNoiseInDetail(const SBxPicBuf& picture);

@@ -1,4 +1,4 @@
-// Which stored profile a photo gets.
+// Which stored profile a photo's camera and ISO find.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +21,9 @@ struct ProfileChoice {
 ProfileChoice ChooseProfileForPhoto(const CameraProfileStore& store, const ExifSummary& exif,
                                     const NoiseLevels& measured);
 
-// As batch denoising chooses: the photo's camera and ISO when both are stored exactly (a photo
-// without a maker text has no camera), else the unknown camera's first profile.
+// The photo's camera and ISO when both are stored exactly (a photo without a maker text has no
+// camera), else the unknown camera's first profile; profiles/profile_decision.h takes the
+// automatic profile where this finds no camera of the photo's own.
 ProfileChoice ChooseBatchProfile(const CameraProfileStore& store, const ExifSummary& exif);
 
 // The photo's ISO speed, when its EXIF text is a decimal number.

@@ -34,7 +34,8 @@ std::optional<ProfileDecision> StoredDecision(const CameraProfileStore& store,
 
 IsoProfile AutomaticProfile(const NoiseCalibration& calibration, const PhotoNoise& noise,
                             uint32_t isoValue) {
-  const CalibratedValues values = ValuesAt(calibration, noise.smooth.luma, noise.smooth.chroma);
+  const LevelsRead levels = ReadLevels(calibration, noise);
+  const CalibratedValues values = ValuesAt(calibration, levels.luma, levels.chroma);
   IsoProfile profile{};
   profile.isoValue = isoValue;
   profile.m_dStrength = values.strength;
@@ -64,6 +65,7 @@ ProfileDecision DecideProfile(const CameraProfileStore& store, const ExifSummary
   } else {
     decision.rule = ProfileRule::kAutomatic;
     decision.profile = AutomaticProfile(calibration, noise, PhotoIso(exif).value_or(0));
+    decision.read = ReadLevels(calibration, noise);
   }
   return decision;
 }

@@ -43,6 +43,7 @@ struct ProfileDecision {
   IsoProfile profile{};  // the values the photo gets
   ProfileChoice stored;  // where the stored profile is (rules kStoredProfile and kNearestProfile)
   PhotoNoise noise;      // what was measured on the photo
+  LevelsRead read{0, 0};  // the levels the automatic profile read (rule kAutomatic)
 };
 
 ProfileDecision DecideProfile(const CameraProfileStore& store, const ExifSummary& exif,
@@ -50,8 +51,8 @@ ProfileDecision DecideProfile(const CameraProfileStore& store, const ExifSummary
                               ProfileMode mode, ChoiceSurface surface);
 
 // The automatic profile of a photo with `noise`: strengths and gains of the calibration at the
-// levels of the photo's smoothest parts (a grey photo has no chroma strengths), no dynamics, no
-// point-artefact pass; it carries the whole photo's levels and `isoValue` as a stored profile would.
+// levels it reads (a grey photo has no chroma strengths), no dynamics, no point-artefact pass; it
+// carries the whole photo's levels and `isoValue` as a stored profile would.
 IsoProfile AutomaticProfile(const NoiseCalibration& calibration, const PhotoNoise& noise,
                             uint32_t isoValue);
 

@@ -1,15 +1,16 @@
 // The measuring step of the noise calibration (tools/fit_noise_calibration.py drives it): denoises
 // one noisy photo of the corpus at every strength of a list and prints, as one JSON object, the
-// noise measured on the photo and the PSNR of the results against the clean photo.
+// PSNR of the results against the clean photo; or prints the noise measured on a photo.
 //
 //   calibration_sweep CLEAN NOISY STRENGTHS GAINS
 //     STRENGTHS  comma-separated strengths, e.g. 0,2,4,8,16
 //     GAINS      detail gain sets T,M,R separated by ';', e.g. "1,1,1;0.8,1,1"
+//   calibration_sweep --noise NOISY
+//     only the noise measured on the photo (MeasurePhotoNoiseInDetail), whole, smooth and coarse
 //
 // The engine denoises Y with the luma strength and U, V with the chroma strength, each on its own,
 // so one run per strength serves every pair: a pair's picture takes Y from one run and U, V from
 // another. The object holds
-//   noise       the levels of MeasurePhotoNoiseInDetail (whole photo and smoothest blocks)
 //   strengths   the strengths run (class Sweep tells which), in the order of the list
 //   split       PSNR without sharpening, [luma strength][chroma strength]
 //   sweep       PSNR with chroma 1.5 × strength (at most 50; the listed strength nearest to it),
@@ -269,9 +270,23 @@ bool Open(PhotoDocument& document, const char* path) {
 
 }  // namespace
 
+int NoiseOnly(const char* path) {
+  PhotoDocument photo;
+  if (!Open(photo, path)) return 2;
+  const PhotoNoise noise = MeasurePhotoNoiseInDetail(photo.sourcePicture);
+  std::printf("{\"luma\": %.4f, \"chroma\": %.4f, \"smoothLuma\": %.4f, \"smoothChroma\": %.4f, "
+              "\"coarseLuma\": %.4f, \"coarseChroma\": %.4f}\n",
+              noise.whole.luma, noise.whole.chroma, noise.smooth.luma, noise.smooth.chroma,
+              noise.coarse.luma, noise.coarse.chroma);
+  ReleasePhotoDocument(photo);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--noise") return NoiseOnly(argv[2]);
   if (argc != 5) {
-    std::fprintf(stderr, "usage: calibration_sweep CLEAN NOISY STRENGTHS GAINS\n");
+    std::fprintf(stderr, "usage: calibration_sweep CLEAN NOISY STRENGTHS GAINS\n"
+                         "       calibration_sweep --noise NOISY\n");
     return 1;
   }
   LimitProcessToCpus(1);
@@ -280,14 +295,10 @@ int main(int argc, char** argv) {
   if (!Open(clean, argv[1]) || !Open(noisy, argv[2])) return 2;
   const std::vector<Gains> gains = ParseGains(argv[4]);
   const Samples reference = SamplesOf(clean.sourcePicture);
-  const PhotoNoise noise = MeasurePhotoNoiseInDetail(noisy.sourcePicture);
   Sweep sweep(noisy, reference, ParseList(argv[3], ','));
   sweep.RunCoarse();
   sweep.RunNearBest();
-  std::printf("{\"noise\": {\"luma\": %.4f, \"chroma\": %.4f, \"smoothLuma\": %.4f, "
-              "\"smoothChroma\": %.4f},\n%s}\n",
-              noise.whole.luma, noise.whole.chroma, noise.smooth.luma, noise.smooth.chroma,
-              sweep.Results(gains).c_str());
+  std::printf("{%s}\n", sweep.Results(gains).c_str());
   ReleasePhotoDocument(clean);
   ReleasePhotoDocument(noisy);
   return 0;
