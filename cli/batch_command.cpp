@@ -23,10 +23,11 @@ namespace cli {
 
 const std::string_view kBatchHelp =
     "  Denoises every photo below FOLDER with the stored profile of its camera and ISO, else with\n"
-    "  the automatic profile from the noise measured on the photo (--profile default: the built-in\n"
-    "  default profile for every photo), and writes each result under its own name into a\n"
-    "  \"denoised\" subfolder of the folder that holds it. Earlier \"denoised\" folders, hidden\n"
-    "  folders and links to folders are not entered; files that are not photos are passed by.\n"
+    "  the automatic profile from the noise measured on the photo (--profile default: the\n"
+    "  built-in default profile for every photo), and writes each result under its own name\n"
+    "  into a \"denoised\" subfolder of the folder that holds it. Earlier \"denoised\" folders,\n"
+    "  hidden folders and links to folders are not entered; files that are not photos are passed\n"
+    "  by.\n"
     "  Exit status 2 when any photo was not denoised or any folder could not be read.\n";
 
 namespace {

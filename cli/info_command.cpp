@@ -17,11 +17,12 @@
 namespace cli {
 
 const std::string_view kInfoHelp =
-    "  Prints the photo's EXIF summary, its layout, the noise measured on it (over the whole photo\n"
-    "  and over its smoothest parts, which the automatic profile reads), and the profile that\n"
-    "  denoise would choose, with the rule that chose it.\n"
+    "  Prints the photo's EXIF summary, its layout, the noise measured on it (over the whole\n"
+    "  photo and over its smoothest parts, which the automatic profile reads), and the profile\n"
+    "  that denoise would choose, with the rule that chose it.\n"
     "    --json             print one JSON object instead of text\n"
-    "    --profile auto|measured|default  the choice as denoise --profile makes it (default auto)\n";
+    "    --profile P        the choice as denoise --profile P makes it: auto (the default),\n"
+    "                       measured or default\n";
 
 const std::string_view kProfilesHelp =
     "  Prints the camera profile store: every camera, its ISO values and their values.\n"
