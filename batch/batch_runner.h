@@ -1,7 +1,7 @@
 // Batch denoising: every photo of a folder tree denoised with its stored or automatic profile,
 // sharpened, and written under the same name into a "denoised" subfolder of the folder that holds
-// it. This is the worker's side, free of any window: the desktop application's progress window and the command
-// line both follow a run through a `BatchObserver`.
+// it. This is the worker's side, free of any window: the desktop application's progress window and
+// the command line both follow a run through a `BatchObserver`.
 #pragma once
 
 #include <cstdint>
@@ -42,9 +42,9 @@ class BatchObserver {
 };
 
 // How a run denoises. Each photo gets the profile that profiles/profile_decision.h decides for
-// `profileMode` (by default the profile of its camera and ISO when both are stored exactly, else the
-// automatic profile from the noise measured on it); `adjustProfile`, when set, may then change it
-// (the command line's single-value overrides).
+// `profileMode` (by default the profile of its camera and ISO when both are stored exactly, else
+// the automatic profile from the noise measured on it); `adjustProfile`, when set, may then change
+// it (the command line's single-value overrides).
 struct BatchOptions {
   EngineChoice engine;
   ProfileMode profileMode = ProfileMode::kAuto;

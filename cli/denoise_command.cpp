@@ -123,8 +123,8 @@ int RunDenoise(Arguments args) {
   if (Interrupted()) return InterruptedExitStatus();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   if (!request.options.quiet) {
-    std::printf("%s -> %s\n  %d x %d, %s:\n  %s\n  %.1f s on %u threads\n",
-                request.input.c_str(), request.output.c_str(), document.denoisedPicture.width,
+    std::printf("%s -> %s\n  %d x %d, %s:\n  %s\n  %.1f s on %u threads\n", request.input.c_str(),
+                request.output.c_str(), document.denoisedPicture.width,
                 document.denoisedPicture.height, origin.c_str(), DescribeProfile(profile).c_str(),
                 seconds.count(), EngineThreadCount());
   }

@@ -181,10 +181,10 @@ int RunInfo(Arguments args) {
   std::printf("%-12s %d x %d, %u component%s of %u bits%s\n", "layout:", source.width,
               source.height, source.components, source.components == 1 ? "" : "s",
               source.bitsPerComponent, document.alphaPlane.data != nullptr ? ", alpha" : "");
-  std::printf("%-12s luma %.2f, chroma %.2f; smoothest parts: luma %.2f, chroma %.2f\n", "noise:",
-              noise.luma, noise.chroma, smooth.luma, smooth.chroma);
-  std::printf("%-12s %s\n%-12s %s\n", "profile:", PrintableText(why).c_str(), "values:",
-              DescribeProfile(decision.profile).c_str());
+  std::printf("%-12s luma %.2f, chroma %.2f; smoothest parts: luma %.2f, chroma %.2f\n",
+              "noise:", noise.luma, noise.chroma, smooth.luma, smooth.chroma);
+  std::printf("%-12s %s\n%-12s %s\n", "profile:", PrintableText(why).c_str(),
+              "values:", DescribeProfile(decision.profile).c_str());
   return kExitSuccess;
 }
 

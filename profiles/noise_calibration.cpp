@@ -12,8 +12,7 @@ constexpr double kMaxStrength = 50.0;
 constexpr double kMaxGain = 4.0;
 constexpr double kMaxWeight = 4.0;
 
-// The two points of `points` around `level` and the share of the way from the first to the second
-// (0 at or below the first point, 1 at or above the last).
+// `field` at `level`: linear between the two points around it, the end point's beyond the ends.
 template <typename Point>
 double Interpolate(const std::vector<Point>& points, double level, double Point::*field) {
   const auto above = std::upper_bound(points.begin(), points.end(), level,
@@ -49,12 +48,14 @@ std::string Number(double value) {
 std::string ValueProblem(const char* column, size_t index, const char* name, double value,
                          const double* previous, double high, bool rising) {
   if (!(value >= 0 && value <= high)) {
-    return Describe(column, index, std::string(name) + " " + Number(value) + " is not within 0 to " +
-                                       Number(high));
+    return Describe(
+        column, index,
+        std::string(name) + " " + Number(value) + " is not within 0 to " + Number(high));
   }
   if (previous != nullptr && (rising ? value < *previous : value > *previous)) {
-    return Describe(column, index, std::string(name) + (rising ? " falls" : " rises") +
-                                       " while the noise level rises");
+    return Describe(
+        column, index,
+        std::string(name) + (rising ? " falls" : " rises") + " while the noise level rises");
   }
   return {};
 }
@@ -73,9 +74,8 @@ std::string ColumnProblem(const char* column, const std::vector<Point>& points,
       return Describe(column, i, "the level is not above the level of the point before");
     }
     for (const auto& [name, field, high, rising] : checks) {
-      const std::string problem = ValueProblem(column, i, name, point.*field,
-                                               i > 0 ? &(points[i - 1].*field) : nullptr, high,
-                                               rising);
+      const std::string problem = ValueProblem(
+          column, i, name, point.*field, i > 0 ? &(points[i - 1].*field) : nullptr, high, rising);
       if (!problem.empty()) return problem;
     }
   }

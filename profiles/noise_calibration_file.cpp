@@ -47,8 +47,7 @@ bool ReadPoints(const CSimpleIniA& document, const char* section, size_t count, 
     if (value == nullptr) return true;
     const auto numbers = ParseNumbers(value, error);
     if (numbers && numbers->size() != count) {
-      error = std::to_string(count) + " numbers are needed, not " +
-              std::to_string(numbers->size());
+      error = std::to_string(count) + " numbers are needed, not " + std::to_string(numbers->size());
     }
     if (!numbers || numbers->size() != count) {
       error = "[" + std::string(section) + "] " + key + ": " + error;
@@ -80,7 +79,8 @@ std::string VersionProblem(const CSimpleIniA& document) {
   if (text == nullptr) return "it has no version";
   const std::string_view version(text);
   int number = 0;
-  const auto [end, result] = std::from_chars(version.data(), version.data() + version.size(), number);
+  const auto [end, result] =
+      std::from_chars(version.data(), version.data() + version.size(), number);
   if (result != std::errc() || end != version.data() + version.size() ||
       number != kNoiseCalibrationVersion) {
     return "version " + std::string(version) + " is not the version this program reads (" +
@@ -131,7 +131,9 @@ std::optional<NoiseCalibration> ParseNoiseCalibration(std::string_view text, std
       !ReadWeight(document, "ChromaFromLuma", table.chromaFromLuma, error)) {
     return std::nullopt;
   }
-  const auto luma = [](const std::vector<double>& v) { return LumaPoint{v[0], v[1], v[2], v[3], v[4]}; };
+  const auto luma = [](const std::vector<double>& v) {
+    return LumaPoint{v[0], v[1], v[2], v[3], v[4]};
+  };
   const auto chroma = [](const std::vector<double>& v) { return ChromaPoint{v[0], v[1], v[2]}; };
   if (!ReadPoints(document, "Luma", 5, luma, table.luma, error) ||
       !ReadPoints(document, "Chroma", 3, chroma, table.chroma, error)) {
@@ -145,7 +147,8 @@ std::optional<NoiseCalibration> ParseNoiseCalibration(std::string_view text, std
 const NoiseCalibration& BuiltInNoiseCalibration() {
   static const NoiseCalibration table = [] {
     std::string error;
-    return ParseNoiseCalibration(kBuiltInNoiseCalibrationText, error).value_or(DefaultProfileTable());
+    return ParseNoiseCalibration(kBuiltInNoiseCalibrationText, error)
+        .value_or(DefaultProfileTable());
   }();
   return table;
 }

@@ -58,7 +58,8 @@ bool Halved(SBxPicBuf& half, const SBxPicBuf& raster) {
     uint8_t* out = PicRow<uint8_t>(half, y);
     for (size_t i = 0; i < static_cast<size_t>(half.width) * n; ++i) {
       const size_t left = (i / n) * 2 * n + i % n;
-      out[i] = static_cast<uint8_t>((top[left] + top[left + n] + bottom[left] + bottom[left + n] + 2) / 4);
+      out[i] = static_cast<uint8_t>(
+          (top[left] + top[left + n] + bottom[left] + bottom[left + n] + 2) / 4);
     }
   }
   return false;

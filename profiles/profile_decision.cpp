@@ -22,7 +22,7 @@ std::optional<ProfileDecision> StoredDecision(const CameraProfileStore& store,
   } else {
     decision.stored = ChooseProfileForPhoto(store, exif, noise.whole);
     decision.rule = StoresIsoExactly(store, decision.stored, exif) ? ProfileRule::kStoredProfile
-                                                                  : ProfileRule::kNearestProfile;
+                                                                   : ProfileRule::kNearestProfile;
   }
   if (!HasProfiles(store, decision.stored.camera)) return std::nullopt;
   decision.profile = ProfileAt(store, decision.stored);

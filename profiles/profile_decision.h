@@ -40,9 +40,9 @@ enum class ProfileRule {
 
 struct ProfileDecision {
   ProfileRule rule = ProfileRule::kBuiltInDefault;
-  IsoProfile profile{};  // the values the photo gets
-  ProfileChoice stored;  // where the stored profile is (rules kStoredProfile and kNearestProfile)
-  PhotoNoise noise;      // what was measured on the photo
+  IsoProfile profile{};   // the values the photo gets
+  ProfileChoice stored;   // where the stored profile is (rules kStoredProfile and kNearestProfile)
+  PhotoNoise noise;       // what was measured on the photo
   LevelsRead read{0, 0};  // the levels the automatic profile read (rule kAutomatic)
 };
 

@@ -18,9 +18,8 @@
 //   bestChroma  per luma strength, the chroma strength of the best split PSNR
 //   tuned       PSNR of the pair (strength, bestChroma) sharpened, [strength][gain set]
 // Sharpening is tried only where it can matter: for luma strengths whose best split PSNR is within
-// 1.5 dB of the best of all; the other rows of sweep and tuned are null. The rows and columns follow
-// `strengths`.
-// The run uses one CPU, so that two sweeps can share two cores.
+// 1.5 dB of the best of all; the other rows of sweep and tuned are null. The rows and columns
+// follow `strengths`. The run uses one CPU, so that two sweeps can share two cores.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -71,7 +70,8 @@ Samples SamplesOf(const SBxPicBuf& picture) {
   samples.reserve(static_cast<size_t>(picture.width) * picture.height * picture.components);
   for (int32_t y = 0; y < picture.height; ++y) {
     const uint8_t* row = PicRow<uint8_t>(picture, y);
-    samples.insert(samples.end(), row, row + static_cast<size_t>(picture.width) * picture.components);
+    samples.insert(samples.end(), row,
+                   row + static_cast<size_t>(picture.width) * picture.components);
   }
   return samples;
 }
@@ -174,11 +174,13 @@ class Sweep {
     const double bestOfAll = Best(split);
     for (size_t l = 0; l < done.size(); ++l) {
       const auto& row = split[l];
-      const size_t best = static_cast<size_t>(std::max_element(row.begin(), row.end()) - row.begin());
+      const size_t best =
+          static_cast<size_t>(std::max_element(row.begin(), row.end()) - row.begin());
       strengths.push_back(strengths_[done[l]]);
       bestChroma.push_back(strengths_[done[best]]);
       const bool near = row[best] >= bestOfAll - kSharpenedWithin;
-      tuned.push_back(near ? SharpenedPsnrs(Pair(done[l], done[best]), gains) : std::vector<double>());
+      tuned.push_back(near ? SharpenedPsnrs(Pair(done[l], done[best]), gains)
+                           : std::vector<double>());
       const size_t sweepChroma = NearestDone(std::min(1.5 * strengths_[done[l]], 50.0));
       sweep.push_back(near ? SharpenedPsnrs(Pair(done[l], sweepChroma), gains)
                            : std::vector<double>());
@@ -189,7 +191,7 @@ class Sweep {
   }
 
  private:
-  static constexpr double kNear = 1.23;  // two steps of the fit's list
+  static constexpr double kNear = 1.23;            // two steps of the fit's list
   static constexpr double kSharpenedWithin = 1.5;  // dB below the best split PSNR
 
   void Run(size_t i) {
@@ -274,10 +276,11 @@ int NoiseOnly(const char* path) {
   PhotoDocument photo;
   if (!Open(photo, path)) return 2;
   const PhotoNoise noise = MeasurePhotoNoiseInDetail(photo.sourcePicture);
-  std::printf("{\"luma\": %.4f, \"chroma\": %.4f, \"smoothLuma\": %.4f, \"smoothChroma\": %.4f, "
-              "\"coarseLuma\": %.4f, \"coarseChroma\": %.4f}\n",
-              noise.whole.luma, noise.whole.chroma, noise.smooth.luma, noise.smooth.chroma,
-              noise.coarse.luma, noise.coarse.chroma);
+  std::printf(
+      "{\"luma\": %.4f, \"chroma\": %.4f, \"smoothLuma\": %.4f, \"smoothChroma\": %.4f, "
+      "\"coarseLuma\": %.4f, \"coarseChroma\": %.4f}\n",
+      noise.whole.luma, noise.whole.chroma, noise.smooth.luma, noise.smooth.chroma,
+      noise.coarse.luma, noise.coarse.chroma);
   ReleasePhotoDocument(photo);
   return 0;
 }
@@ -285,8 +288,9 @@ int NoiseOnly(const char* path) {
 int main(int argc, char** argv) {
   if (argc == 3 && std::string_view(argv[1]) == "--noise") return NoiseOnly(argv[2]);
   if (argc != 5) {
-    std::fprintf(stderr, "usage: calibration_sweep CLEAN NOISY STRENGTHS GAINS\n"
-                         "       calibration_sweep --noise NOISY\n");
+    std::fprintf(stderr,
+                 "usage: calibration_sweep CLEAN NOISY STRENGTHS GAINS\n"
+                 "       calibration_sweep --noise NOISY\n");
     return 1;
   }
   LimitProcessToCpus(1);

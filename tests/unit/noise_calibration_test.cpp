@@ -32,7 +32,7 @@ TEST(NoiseCalibration, ReadsTheLargerOfTheFineAndTheWeightedLevels) {
   noise.coarse = {2.0, 9.0, 0};  // JPEG-like: more noise seen at half size
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).luma, 1.6);
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).chroma, 0.8);  // half the luma level read
-  noise.coarse = {1.0, 0, 0};  // white noise reads lower at half size
+  noise.coarse = {1.0, 0, 0};                               // white noise reads lower at half size
   noise.smooth.chroma = 1.2;
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).luma, 1.0);
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).chroma, 1.2);
@@ -80,8 +80,7 @@ TEST(NoiseCalibration, RefusesBadFilesWithTheReason) {
        "[Luma] Point1: 5 numbers are needed, not 4"},
       {Table("[Luma]\nPoint1 = 0, ten, 1, 1, 1\n") + kChroma, "'ten' is not a number"},
       {Table("[Luma]\nPoint1 = 0, 1,, 1, 1\n") + kChroma, "'' is not a number"},
-      {Table("[Luma]\nPoint1 = 0, 60, 1, 1, 1\n") + kChroma,
-       "strength 60 is not within 0 to 50"},
+      {Table("[Luma]\nPoint1 = 0, 60, 1, 1, 1\n") + kChroma, "strength 60 is not within 0 to 50"},
       {Table("[Luma]\nPoint1 = 0, 1, 1, 1, nan\n") + kChroma,
        "rough gain nan is not within 0 to 4"},
       {Table("[Luma]\nPoint1 = -1, 1, 1, 1, 1\n") + kChroma,

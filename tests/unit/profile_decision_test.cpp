@@ -94,9 +94,9 @@ TEST(ProfileDecision, StoredProfileBeatsTheAutomaticOneOnEverySurface) {
 TEST(ProfileDecision, CameraWithoutProfilesGetsTheAutomaticOne) {
   CameraProfileStore store = Store();
   store.cameras.push_back(CameraEntry{"Acme / X1", {}, {}});  // as a damaged file may leave it
-  const ProfileDecision d = DecideProfile(store, Exif("Acme", "X1", "100"), Noise(),
-                                          BuiltInNoiseCalibration(), ProfileMode::kAuto,
-                                          ChoiceSurface::kPanel);
+  const ProfileDecision d =
+      DecideProfile(store, Exif("Acme", "X1", "100"), Noise(), BuiltInNoiseCalibration(),
+                    ProfileMode::kAuto, ChoiceSurface::kPanel);
   EXPECT_EQ(d.rule, ProfileRule::kAutomatic);
 }
 
