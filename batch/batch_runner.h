@@ -90,9 +90,8 @@ struct BatchSummary {
 };
 
 // The worker's body: loads the profile store (and the calibration, unless the options hold one)
-// once and processes the tree below `root`. `stop`
-// (the progress window's Cancel, an interrupt) ends the run: the photo in hand is not written and
-// no further one is begun. The document's pictures are reused for every photo and released at the
-// end.
+// once and processes the tree below `root`. `stop` (the progress window's Cancel, an interrupt)
+// ends the run: the photo in hand is not written and no further one is begun. The document's
+// pictures are reused for every photo and released at the end.
 BatchSummary BatchThread(const std::filesystem::path& root, const BatchOptions& options,
                          BatchObserver* observer, const StopFlag* stop = nullptr);

@@ -5,10 +5,10 @@
 
 Run by `make calibrate` after `make build photos`. Steps:
 
-1. The clean corpus: the fetched camera photos (build/test-photos) shrunk four to eight times, so
+1. The clean corpus: the fetched camera photos (build/test-photos) shrunk six to twelve times, so
    that their own noise and JPEG artefacts vanish, and cut into pieces of different content.
 2. Noisy photos: every clean photo with Gaussian noise and with signal-dependent Poisson-Gaussian
-   noise, each also saved as JPEG at quality 85, 90 or 95, at noise levels σ 1 to 25 on the 8-bit
+   noise, each also saved as JPEG at quality 85, 90 or 95, at noise levels σ 1.5 to 24 on the 8-bit
    scale (fixed seeds: every run makes the same photos).
 3. The sweep: build/calibration_sweep denoises each noisy photo at every strength of a list and
    measures the PSNR of every pair of luma and chroma strengths and of detail gain sets.
@@ -17,9 +17,9 @@ Run by `make calibrate` after `make build photos`. Steps:
    and fresh settings, against the best of the sweep over strength 4 to 50 (chroma 1.5 × strength)
    and the detail gains; and the clean photos, denoised as they are, against themselves.
 
---check skips steps 3 and 4 and checks the table that resources/ holds. The results and a report
-(report.txt) are written to DIR/calibration; the sweeps are kept there and reused while the
-photos are the same.
+--check skips the fit and checks the table that resources/ holds. The photos, the results and a
+report (report.txt) are written to DIR/calibration; the sweeps are kept there and reused while the
+photos are the same (they are named by the noisy photo's content).
 """
 
 import argparse
@@ -79,8 +79,6 @@ def make_clean(photos, work):
     for name, photo, factor, crop, tone, grey in CLEAN_PHOTOS:
         path = folder / f"{name}.png"
         clean[name] = path
-        if path.exists():
-            continue
         pixels = np.asarray(Image.open(photos / photo).convert("RGB")).astype(np.float32)
         if tone == "bright":
             # A smooth curve of slope 2.5 at black and 0.3 at white, applied before shrinking so
@@ -115,7 +113,7 @@ def make_noisy(clean, work):
     folder = work / "noisy"
     folder.mkdir(parents=True, exist_ok=True)
     for name, clean_path in clean.items():
-        pixels = None
+        pixels = np.asarray(Image.open(clean_path)).astype(np.float64)
         for model in NOISE_MODELS:
             for index, sigma in enumerate(SIGMAS):
                 jpeg = model.endswith("jpeg")
@@ -124,10 +122,6 @@ def make_noisy(clean, work):
                 path = folder / (label + (".jpg" if jpeg else ".png"))
                 cases.append({"name": label, "clean": str(clean_path), "noisy": str(path),
                               "photo": name, "model": model, "sigma": sigma})
-                if path.exists():
-                    continue
-                if pixels is None:
-                    pixels = np.asarray(Image.open(clean_path)).astype(np.float64)
                 rng = np.random.default_rng(seed_of(label))
                 image = Image.fromarray(add_noise(pixels, model, sigma, rng))
                 if jpeg:
