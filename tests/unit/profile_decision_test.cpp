@@ -153,6 +153,23 @@ TEST(ProfileDecision, CleanTexturedPhotoIsLeftAloneAndANoisyOneIsNot) {
   }
 }
 
+TEST(ProfileDecision, SixteenBitPhotosAreReadOnTheEightBitScale) {
+  // The same scene and noise (σ 9 on the 8-bit scale) at both depths: a 16-bit photo is measured
+  // on its 8-bit copy, so the table gives it the strengths of the 8-bit one.
+  for (const uint32_t components : {1u, 3u}) {
+    const PhotoNoise eight = MeasurePhotoNoiseInDetail(
+        testpics::AddNoise(testpics::SmoothScene(160, 120, components, 8), 9.0, 4));
+    const PhotoNoise sixteen = MeasurePhotoNoiseInDetail(
+        testpics::AddNoise(testpics::SmoothScene(160, 120, components, 16), 9.0, 4));
+    EXPECT_NEAR(sixteen.smooth.luma, eight.smooth.luma, 0.1 * eight.smooth.luma) << components;
+    const IsoProfile a = AutomaticProfile(BuiltInNoiseCalibration(), eight, 0);
+    const IsoProfile b = AutomaticProfile(BuiltInNoiseCalibration(), sixteen, 0);
+    EXPECT_NEAR(b.m_dStrength, a.m_dStrength, 2.0) << components;
+    EXPECT_NEAR(b.m_dStrengthChroma, a.m_dStrengthChroma, 2.0) << components;
+    EXPECT_GT(b.m_dStrength, 10.0) << components;
+  }
+}
+
 TEST(ProfileDecision, ClippedPartsDoNotPassForSmoothOnes) {
   // Noise over a picture whose left half is white: the white half shows no noise, but it is not
   // read as the smooth part that tells the level.
