@@ -33,7 +33,7 @@ void BatchOptionsDialog::accept() {
   QDialog::accept();
 }
 
-int ShowBatchOptionsDialog(QWidget* owner) {
+bool ShowBatchOptionsDialog(QWidget* owner) {
   BatchOptionsDialog dialog(owner);
-  return dialog.exec() == QDialog::Accepted ? 1 : 2;
+  return dialog.exec() == QDialog::Accepted;
 }

@@ -14,12 +14,12 @@ class BatchOptionsDialog : public QDialog {
 
   JpegQualityRow* QualityRow() const { return quality_; }
 
-  // Stores the quality, then closes with 1.
+  // Stores the quality, then closes as accepted.
   void accept() override;
 
  private:
   JpegQualityRow* quality_;
 };
 
-// Modal over `owner`: 1 after OK, 2 after Cancel.
-int ShowBatchOptionsDialog(QWidget* owner);
+// Modal over `owner`: true after OK, false after Cancel.
+bool ShowBatchOptionsDialog(QWidget* owner);

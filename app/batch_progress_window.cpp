@@ -7,15 +7,12 @@
 #include <algorithm>
 #include <climits>
 
-#include "widgets/localised_text.h"
 #include "config/localisation.h"
-#include "app/private_messages.h"
-#include "batch/batch_runner.h"
+#include "widgets/localised_text.h"
 
 namespace {
 
 constexpr int kTickMilliseconds = 1000;
-
 
 QString MinutesSeconds(uint32_t seconds) {
   return QString::fromStdString(FormatMinutesSeconds(seconds));
@@ -23,8 +20,9 @@ QString MinutesSeconds(uint32_t seconds) {
 
 }  // namespace
 
-BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount, StopFlag& stop)
-    : QDialog(owner), stop_(stop) {
+BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount,
+                                         std::function<void()> cancel)
+    : QDialog(owner), cancel_(std::move(cancel)) {
   setModal(false);
   setWindowTitle(Localised(kStringBatchProgressTitle));
   progress_.totalCount = totalCount;
@@ -64,6 +62,12 @@ void BatchProgressWindow::PhotoDone() {
   bar_->setValue(static_cast<int>(std::min<uint32_t>(progress_.doneCount, bar_->maximum())));
 }
 
+void BatchProgressWindow::PhotoDone(const std::filesystem::path&, const std::filesystem::path&,
+                                    BatchOutcome, const std::string&) {
+  QMetaObject::invokeMethod(this, qOverload<>(&BatchProgressWindow::PhotoDone),
+                            Qt::QueuedConnection);
+}
+
 QString BatchProgressWindow::EstimatedText() const { return estimated_->text(); }
 
 QString BatchProgressWindow::ElapsedText() const { return elapsed_->text(); }
@@ -72,14 +76,6 @@ int BatchProgressWindow::ProgressPosition() const { return bar_->value(); }
 
 void BatchProgressWindow::reject() {
   clock_.stop();
-  stop_.Request();
+  if (cancel_) cancel_();
   QDialog::reject();
-}
-
-void BatchProgressWindow::customEvent(QEvent* event) {
-  if (event->type() == UM_BATCH_FILE_DONE) {
-    PhotoDone();
-  } else {
-    QDialog::customEvent(event);
-  }
 }

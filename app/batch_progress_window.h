@@ -1,30 +1,37 @@
-// "Batch Denoising": the modeless window that follows a batch run. It counts the photos done (one
-// UM_BATCH_FILE_DONE each) against the total of the counting pass, shows the elapsed time and the
-// estimated total duration of the run, and lets the user cancel. The main window destroys it when
-// the run has ended.
+// "Batch Denoising": the modeless window that follows a batch run. It counts the photos done
+// against the total of the counting pass, shows the elapsed time and the estimated total duration
+// of the run, and lets the user cancel. The main window destroys it when the run has ended.
 #pragma once
 
 #include <QDialog>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 
 #include "batch/batch_progress.h"
-#include "engine/run_control.h"
+#include "batch/batch_runner.h"
 
 class QLabel;
 class QProgressBar;
 
-class BatchProgressWindow : public QDialog {
+class BatchProgressWindow : public QDialog, public BatchObserver {
   Q_OBJECT
 
  public:
-  // Cancel raises `stop`, which must outlive the window.
-  BatchProgressWindow(QWidget* owner, uint32_t totalCount, StopFlag& stop);
+  // Cancel calls `cancel`.
+  BatchProgressWindow(QWidget* owner, uint32_t totalCount, std::function<void()> cancel);
 
   // One timer tick: a second more of elapsed time.
   void AdvanceOneSecond();
   // One photo done.
   void PhotoDone();
+
+  // BatchObserver, called on the batch's worker: each photo done becomes a step on this window's
+  // thread (dropped when the window is gone); files that are no photos make no step.
+  void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
+                 BatchOutcome outcome, const std::string& reason) override;
+  void FileSkipped(const std::filesystem::path&, const std::string&) override {}
+  void FolderSkipped(const std::filesystem::path&, const std::string&) override {}
 
   const BatchProgress& Progress() const { return progress_; }
   QString EstimatedText() const;
@@ -34,12 +41,9 @@ class BatchProgressWindow : public QDialog {
   // Cancel, Escape and closing the window: the run stops after the photo being processed.
   void reject() override;
 
- protected:
-  void customEvent(QEvent* event) override;
-
  private:
   BatchProgress progress_;
-  StopFlag& stop_;
+  std::function<void()> cancel_;
   QTimer clock_;
   QLabel* estimated_;
   QLabel* elapsed_;

@@ -6,7 +6,7 @@
 
 #include "panel/preview_mouse_client.h"
 
-ImageView::ImageView(PhotoDocument& document, ViewState& state, QWidget* parent)
+ImageView::ImageView(const PhotoDocument& document, ViewState& state, QWidget* parent)
     : QWidget(parent), document_(document), state_(state) {
   // Every move reaches the panel's hit test, not only those of a drag.
   setMouseTracking(true);

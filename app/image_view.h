@@ -17,7 +17,7 @@ class ImageView : public QWidget {
   Q_OBJECT
 
  public:
-  ImageView(PhotoDocument& document, ViewState& state, QWidget* parent = nullptr);
+  ImageView(const PhotoDocument& document, ViewState& state, QWidget* parent = nullptr);
 
   // After an open or a run: rebuilds every copy from the document and draws.
   void RefreshCaches();
@@ -66,7 +66,7 @@ class ImageView : public QWidget {
   void ZoomDone();
   void EndPan();
 
-  PhotoDocument& document_;
+  const PhotoDocument& document_;
   ViewState& state_;
   ViewRenderer renderer_;
   QImage surface_;

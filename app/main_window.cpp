@@ -11,24 +11,17 @@
 #include <QStatusBar>
 #include <QUrl>
 
-#include "widgets/localised_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
-#include "app/batch_run.h"
 #include "app/docker_panel.h"
 #include "app/file_dialogs.h"
-#include "app/full_denoise_run.h"
 #include "app/help.h"
 #include "app/image_view.h"
-#include "config/localisation.h"
-#include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
-#include "app/private_messages.h"
-#include "config/settings.h"
-#include "app/shell_state.h"
 #include "app/zoom_box.h"
 #include "batch/folder_listing.h"
-#include "engine/denoise.h"
+#include "config/localisation.h"
+#include "config/settings.h"
 #include "engine/gpu_self_test.h"
 #include "gpu/gl_context.h"
 #include "gpu/gpgpu.h"
@@ -36,9 +29,17 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "theme/application_theme.h"
+#include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
 
 namespace {
 
+// The graphics card, opened on this (the user-interface) thread, which then holds its context.
+std::unique_ptr<CGPGPU> OpenGraphicsCard() {
+  auto gpu = std::make_unique<CGPGPU>();
+  InitGpu(*gpu);
+  return gpu;
+}
 
 QString PathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
@@ -53,8 +54,14 @@ constexpr int32_t kStringViewHelp = 18;
 
 }  // namespace
 
-MainWindow::MainWindow() {
-  InitPhotoDocument(document_);
+// The session's jobs end on this window's thread, through its event loop.
+MainWindow::MainWindow()
+    : session_(
+          [this](std::function<void()> call) {
+            QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+          },
+          OpenGraphicsCard()) {
+  session_.AddObserver(this);
   setWindowTitle(QStringLiteral("Stillgrain"));
   setFocusPolicy(Qt::StrongFocus);
   setWindowIcon(QIcon(QStringLiteral(":/images/STILLGRAIN.svg")));
@@ -62,8 +69,7 @@ MainWindow::MainWindow() {
 
   // The graphics card first: the settings admit acceleration only when it is usable and the
   // engine's self-test passes. The crash flag read here decides about the warning.
-  if (!CGPGPU::Instance()) InitGpu(*new CGPGPU);
-  LoadSettingsAndAdmitAcceleration();
+  session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
   if (MarkRunStarted() != 0) {
     ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
   }
@@ -80,10 +86,7 @@ MainWindow::MainWindow() {
   resize(1280, 860);
 }
 
-MainWindow::~MainWindow() {
-  WaitForWorkers();
-  ReleasePhotoDocument(document_);
-}
+MainWindow::~MainWindow() { session_.StopJobAndWait(); }
 
 void MainWindow::CreateToolBar() {
   toolbar_ = addToolBar(QStringLiteral("Main"));
@@ -139,15 +142,18 @@ void MainWindow::CreateViewAndDocker() {
   viewArea_ = new QWidget;
   viewArea_->installEventFilter(this);
   setCentralWidget(viewArea_);
-  view_ = new ImageView(document_, viewState_, viewArea_);
+  view_ = new ImageView(session_.Document(), viewState_, viewArea_);
   docker_ = new DockerPanel(viewArea_);
-  panel_ = new ParametersPanel(document_, viewState_, *this, docker_);
+  panel_ = new ParametersPanel(session_, viewState_, *this, docker_);
   panel_->adjustSize();
   panel_->installEventFilter(this);
   docker_->AddDockedWindow(panel_);
   docker_->LayoutDocker();
   docker_->show();
   view_->SetPreviewMouseClient(panel_);
+  connect(panel_, &ParametersPanel::previewRectChanged, view_, &ImageView::Redraw);
+  connect(panel_, &ParametersPanel::viewCursorChanged, view_,
+          [this](Qt::CursorShape shape) { view_->setCursor(shape); });
 
   connect(view_, &ImageView::zoomChanged, this, [this] { ShowZoom(); });
   connect(zoomBox_, &ZoomBox::zoomChosen, this, [this](double zoom) {
@@ -178,7 +184,7 @@ void MainWindow::CreateKeys() {
   key({QKeySequence(Qt::Key_PageDown)}, [this] { StepPhoto(StepDirection::kNext); });
   const auto pan = [this](int dx, int dy) {
     return [this, dx, dy] {
-      if (!run_.Active()) view_->PanByKeys(dx, dy);
+      if (!RunActive()) view_->PanByKeys(dx, dy);
     };
   };
   key({QKeySequence(Qt::Key_Left)}, pan(-1, 0));
@@ -211,9 +217,7 @@ void MainWindow::SetStatusText(const QString& text) { status_->setText(text); }
 
 void MainWindow::SetSaveAsEnabled(bool enabled) { saveAction_->setEnabled(enabled); }
 
-void MainWindow::StopFullRun() { runStop_.Request(); }
-
-bool MainWindow::HasPhoto() const { return document_.sourcePicture.data != nullptr; }
+bool MainWindow::HasPhoto() const { return session_.HasPhoto(); }
 
 void MainWindow::SetTitleForPath(const std::filesystem::path& path) {
   setWindowTitle(QStringLiteral("Stillgrain - %1").arg(PathText(path)));
@@ -227,8 +231,8 @@ void MainWindow::CommandOpen() {
 }
 
 bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel) {
-  if (run_.Active() || batch_.Active() || path.empty()) return false;
-  OpenOutcome outcome = ::OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), false});
+  if (session_.JobRunning() || path.empty()) return false;
+  OpenOutcome outcome = session_.Open(path, false);
   const QString notice = QString::fromStdString(OpenFailureNotice(outcome, path));
   // A damaged photo is opened only when the user asks for what can be read of it, once per open.
   if (outcome.failure == OpenFailure::kDamaged) {
@@ -236,7 +240,7 @@ bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel
                   notice + QStringLiteral("\n\n") + Localised(kStringOpenDamagedPhoto))) {
       return false;
     }
-    outcome = ::OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), true});
+    outcome = session_.Open(path, true);
   }
   if (outcome.failure != OpenFailure::kNone) {
     ShowMessage(this, MessageKind::kWarning, QString(),
@@ -252,33 +256,27 @@ bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel
 void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
   SetTitleForPath(path);
   SetStatusText(Localised(kStringViewHelp));
-  CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, document_.sourcePicture);
-  CBxPicBufAPI::Copy(document_.denoisedPicture, document_.sourcePicture);
   viewState_.panning = false;
   view_->RefreshCaches();
   view_->ZoomToFit();
   ShowZoom();
   zoomBox_->setEnabled(true);
   saveAction_->setEnabled(true);
-  if (tellPanel) SendPrivateMessage(panel_, UM_PHOTO_OPENED, view_->width(), 0);
+  if (tellPanel) panel_->PhotoOpened(view_->width(), false);
 }
 
 void MainWindow::CommandSaveAs() {
-  if (!document_.denoisedPicture.data || run_.Active()) return;
-  const auto choice = AskSaveTarget(this, currentPhotoPath, document_.denoisedPicture.bitsPerComponent,
+  const PhotoDocument& document = session_.Document();
+  if (!document.denoisedPicture.data || session_.JobRunning()) return;
+  const auto choice = AskSaveTarget(this, document.path, document.denoisedPicture.bitsPerComponent,
                                     LoadJpegQuality());
   if (!choice) return;
-  bool failed = true;
   std::vector<std::string> warnings;
-  try {
-    failed = SavePhotoAtQuality(document_, choice->path, choice->jpegQuality, &warnings);
-  } catch (const std::exception&) {
-    // UnsupportedImageFormat: the photo stays open with its changes.
+  const SaveFailure failure = session_.Save(choice->path, choice->jpegQuality, &warnings);
+  // Whatever failed, the photo stays open with its changes.
+  if (failure == SaveFailure::kUnsupportedFormat) {
     ShowMessage(this, MessageKind::kWarning, QString(), Localised(kStringImageFormatNotSupported));
-    update();
-    return;
-  }
-  if (failed) {
+  } else if (failure != SaveFailure::kNone) {
     ShowMessage(this, MessageKind::kWarning, QString(),
                 Localised(kStringOutputNotWritten) + QStringLiteral("\n") + PathText(choice->path));
   } else {
@@ -292,8 +290,7 @@ void MainWindow::CommandSaveAs() {
 void MainWindow::CommandClose() {
   SetStatusText(Localised(kStringPressCtrlO));
   setWindowTitle(QStringLiteral("Stillgrain"));
-  ReleasePhotoDocument(document_);
-  InitPhotoDocument(document_);
+  session_.Close();
   viewState_.interpolation = ViewInterpolation::Nearest;
   view_->Clear();
   unsetCursor();
@@ -304,8 +301,9 @@ void MainWindow::CommandClose() {
 }
 
 void MainWindow::CommandOptions() {
-  LoadSettingsAndAdmitAcceleration();
-  ShowOptionsDialog(this, [] { return GpuIsUsable() && RunGpuSelfTest(); });
+  session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
+  const auto chosen = ShowOptionsDialog(this, [this] { return RunGpuSelfTest(session_.Gpu()); });
+  if (chosen) session_.SetAcceleration(*chosen);
   view_->SetBackgroundGrey(ViewBackgroundGrey());  // the dialog may have switched the scheme
   view_->RefreshCaches();
 }
@@ -321,8 +319,9 @@ void MainWindow::CommandAbout() {
 }
 
 void MainWindow::StepPhoto(StepDirection direction) {
-  if (!HasPhoto() || currentPhotoPath.empty()) return;
-  const auto target = NeighbourPhoto(currentPhotoPath, direction);
+  const std::filesystem::path& current = session_.Document().path;
+  if (!HasPhoto() || current.empty()) return;
+  const auto target = NeighbourPhoto(current, direction);
   if (target) OpenPhotoFile(*target, false);
 }
 
@@ -332,9 +331,9 @@ std::unique_ptr<QMenu> MainWindow::BuildPopupMenu() {
   file->addAction(Localised(5) + QStringLiteral("\tCtrl+O"), this, &MainWindow::CommandOpen);
   file->addAction(Localised(6) + QStringLiteral("\tCtrl+S"), this, &MainWindow::CommandSaveAs)
       ->setEnabled(saveAction_->isEnabled());
-  file->addAction(Localised(7), this, &MainWindow::CommandClose)->setEnabled(!run_.Active() && !batch_.Active());
+  file->addAction(Localised(7), this, &MainWindow::CommandClose)->setEnabled(!session_.JobRunning());
   file->addSeparator();
-  file->addAction(Localised(8), this, &MainWindow::CommandOptions)->setEnabled(!run_.Active() && !batch_.Active());
+  file->addAction(Localised(8), this, &MainWindow::CommandOptions)->setEnabled(!session_.JobRunning());
   file->addSeparator();
   file->addAction(Localised(9), this, &QWidget::close);
   QMenu* denoise = menu->addMenu(Localised(3));
@@ -366,111 +365,46 @@ void MainWindow::SetToolBarEnabled(bool enabled) {
 }
 
 void MainWindow::CommandBatchDenoising() {
-  if (run_.Active() || batch_.Active()) return;
-  qualityLevel = 3;
+  if (session_.JobRunning()) return;
   const QString chosen = QFileDialog::getExistingDirectory(this, Localised(kStringSelectBatchFolder),
                                                            PathText(LoadLatestFolder()));
   if (chosen.isEmpty()) return;
   const std::filesystem::path root = chosen.toStdString();
   const uint32_t total = CountBatchImages(root);
   StoreLatestFolder(root);
-  if (ShowBatchOptionsDialog(this) == 2) return;
+  if (!ShowBatchOptionsDialog(this)) return;
   StartBatch(root, total);
 }
 
 void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
-  if (run_.Active() || batch_.Active()) return;
+  if (session_.JobRunning()) return;
   CommandClose();
-  batchWindow_ = new BatchProgressWindow(this, total, batchStop_);
+  batchWindow_ = new BatchProgressWindow(this, total, [this] { session_.CancelBatch(); });
   batchWindow_->show();
   SetDocumentCommandsEnabled(false);
   setCursor(Qt::WaitCursor);
-  BatchOptions options;
-  options.engine = {qualityLevel, hardwareAcceleration != 0, cpuGpuFusion != 0, {-1, -1, -1}};
-  batchStop_.Clear();
-  batch_.Start(BatchJob(root, options, batchStop_, this, batchWindow_));
+  session_.StartBatch(root, LoadJpegQuality(), batchWindow_);
 }
 
-void MainWindow::BatchFinished(bool cancelled, intptr_t failed) {
-  batch_.Join();
+void MainWindow::BatchEnded(const BatchSummary& summary) {
   SetDocumentCommandsEnabled(true);
   delete batchWindow_;
   batchWindow_ = nullptr;
   unsetCursor();
   CommandClose();
   if (shutDown_) return;
-  QString text = Localised(cancelled ? kStringBatchCancelled : kStringBatchFinished);
-  if (failed > 0) {
-    text += QStringLiteral("\n\n%1 (%2)").arg(Localised(kStringOutputNotWritten)).arg(failed);
+  QString text = Localised(summary.cancelled ? kStringBatchCancelled : kStringBatchFinished);
+  if (summary.failed > 0) {
+    text += QStringLiteral("\n\n%1 (%2)").arg(Localised(kStringOutputNotWritten)).arg(summary.failed);
   }
   ShowMessage(this, MessageKind::kInformation, Localised(kStringReport), text);
 }
 
-void MainWindow::StartFullDenoise(uintptr_t wParam, intptr_t lParam) {
-  if (run_.Active() || batch_.Active() || !HasPhoto()) return;
-  SetToolBarEnabled(false);
-  FullDenoiseRequest request;
-  request.values = UnpackFullDenoiseMessage(wParam, lParam);
-  request.quality = qualityLevel;
-  request.medianMode = panel_->MedianMode();
-  request.useGpu = hardwareAcceleration != 0;
-  request.fusion = cpuGpuFusion != 0;
-  runStop_.Clear();
-  request.run = RunControl(&panel_->RunProgress(), &runStop_);
-  run_.Start(FullDenoiseJob(
-      document_, request, [this] { SendPrivateMessage(this, UM_WORKER_GL, 1); },
-      [this] {
-        SendPrivateMessage(this, UM_WORKER_GL, 0);
-        PostPrivateMessage(this, UM_SINGLE_DENOISE_FINISHED);
-      }));
-}
+void MainWindow::PictureChanged() { view_->RefreshDenoised(); }
 
-void MainWindow::FullDenoiseFinished() {
-  run_.Join();
-  SetToolBarEnabled(true);
-  if (shutDown_) return;
-  PostPrivateMessage(panel_, runStop_.Requested() ? UM_FULL_DENOISE_ABORTED : UM_FULL_DENOISE_DONE);
-}
+void MainWindow::FullRunStarted() { SetToolBarEnabled(false); }
 
-// The worker asks for the graphics context (1: the user interface gives it up) and gives it back
-// (0: the user interface takes it again). Failures are reported by the context functions.
-void MainWindow::HandWorkerGl(uintptr_t wParam) {
-  if (hardwareAcceleration == 0 || !GpuIsUsable()) return;
-  CGPGPU& gpu = *CGPGPU::Instance();
-  if (wParam == 1) {
-    ReleaseGpuContext(gpu);
-  } else {
-    AcquireGpuContext(gpu);
-  }
-}
-
-bool MainWindow::event(QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type < QEvent::User || type > QEvent::MaxUser) return QMainWindow::event(event);
-  const auto* message = static_cast<PrivateMessageEvent*>(event);
-  if (type == UM_VIEW_PICTURE_CHANGED) {
-    view_->RefreshDenoised();
-  } else if (type == UM_VIEW_PREVIEW_RECT_CHANGED) {
-    view_->Redraw();
-  } else if (type == UM_START_FULL_DENOISE) {
-    StartFullDenoise(message->wParam, message->lParam);
-  } else if (type == UM_BATCH_FINISHED) {
-    BatchFinished(message->wParam != 0, message->lParam);
-  } else if (type == UM_CURSOR_WAIT) {
-    view_->setCursor(Qt::WaitCursor);
-  } else if (type == UM_CURSOR_ARROW) {
-    view_->setCursor(Qt::ArrowCursor);
-  } else if (type == UM_CURSOR_MOVE) {
-    view_->setCursor(Qt::SizeAllCursor);
-  } else if (type == UM_SINGLE_DENOISE_FINISHED) {
-    FullDenoiseFinished();
-  } else if (type == UM_WORKER_GL) {
-    HandWorkerGl(message->wParam);
-  } else {
-    return QMainWindow::event(event);
-  }
-  return true;
-}
+void MainWindow::FullRunEnded(bool) { SetToolBarEnabled(true); }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
@@ -490,27 +424,14 @@ void MainWindow::dropEvent(QDropEvent* event) {
   }
 }
 
-// A run in progress is asked to stop and its worker waited for, so that nothing is torn down under
-// it and no half-written file is left; the batch finishes the photo it is working on.
-void MainWindow::WaitForWorkers() {
-  if (run_.Active()) runStop_.Request();
-  if (batch_.Active()) batchStop_.Request();
-  while ((run_.Active() && !run_.Finished()) || (batch_.Active() && !batch_.Finished())) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  run_.Join();
-  batch_.Join();
-}
-
-// The orderly end of a run: the panel closes (and saves the profiles), the graphics object goes,
-// and the crash flag returns to 0.
+// The orderly end of a run: the panel closes (and saves the profiles), a job in progress is
+// stopped and waited for, so that nothing is torn down under it and no half-written file is left
+// (the batch finishes the photo it is working on), and the crash flag returns to 0.
 void MainWindow::ShutDown() {
   if (shutDown_) return;
   shutDown_ = true;
-  WaitForWorkers();
-  QCoreApplication::removePostedEvents(this);
   panel_->Close(true);
-  delete CGPGPU::Instance();
+  session_.StopJobAndWait();
   MarkOrderlyExit();
 }
 

@@ -1,7 +1,7 @@
-// The main window: owns the open photo, shows it in the image view, hosts the parameters panel in
-// the docker at its right edge, and turns the toolbar, the popup menu, keys, dropped files and the
-// panel's messages into commands. The full-size run and the batch run each have a worker thread;
-// they talk to this window only through the private messages (app/private_messages.h).
+// The main window: a view of the denoising session (session/denoise_session.h). It shows the open
+// photo in the image view, hosts the parameters panel in the docker at its right edge, and turns
+// the toolbar, the popup menu, keys and dropped files into commands. The session runs the
+// full-size run and the batch on its worker and reports their ends here, on this window's thread.
 #pragma once
 
 #include <QAction>
@@ -15,11 +15,9 @@
 #include <memory>
 
 #include "app/folder_stepping.h"
-#include "widgets/view_state.h"
-#include "app/worker_thread.h"
-#include "engine/run_control.h"
 #include "panel/panel_host.h"
-#include "picture/photo_document.h"
+#include "session/denoise_session.h"
+#include "widgets/view_state.h"
 
 class BatchProgressWindow;
 class DockerPanel;
@@ -27,7 +25,7 @@ class ImageView;
 class ParametersPanel;
 class ZoomBox;
 
-class MainWindow : public QMainWindow, public PanelHost {
+class MainWindow : public QMainWindow, public PanelHost, public SessionObserver {
   Q_OBJECT
 
  public:
@@ -54,27 +52,31 @@ class MainWindow : public QMainWindow, public PanelHost {
   // The popup menu as the Menu button shows it, with its captions built afresh.
   std::unique_ptr<QMenu> BuildPopupMenu();
 
-  PhotoDocument& Document() { return document_; }
+  const PhotoDocument& Document() const { return session_.Document(); }
+  DenoiseSession& Session() { return session_; }
   ViewState& View() { return viewState_; }
   ImageView* ImageViewWidget() { return view_; }
   ParametersPanel* Panel() { return panel_; }
   ZoomBox* ZoomBoxWidget() { return zoomBox_; }
   QToolBar* ToolBar() { return toolbar_; }
   QString StatusText() const { return status_->text(); }
-  bool RunActive() const { return run_.Active(); }
-  bool BatchActive() const { return batch_.Active(); }
+  bool RunActive() const { return session_.JobRunning() && batchWindow_ == nullptr; }
+  bool BatchActive() const { return session_.JobRunning() && batchWindow_ != nullptr; }
   QAction* SaveAsAction() { return saveAction_; }
   QAction* OpenAction() { return openAction_; }
 
   // PanelHost
-  QObject* MainWindowObject() override { return this; }
   QSize ViewSize() const override;
   void SetStatusText(const QString& text) override;
   void SetSaveAsEnabled(bool enabled) override;
-  void StopFullRun() override;
+
+  // SessionObserver
+  void PictureChanged() override;
+  void FullRunStarted() override;
+  void FullRunEnded(bool aborted) override;
+  void BatchEnded(const BatchSummary& summary) override;
 
  protected:
-  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -92,14 +94,9 @@ class MainWindow : public QMainWindow, public PanelHost {
   bool HasPhoto() const;
   void SetTitleForPath(const std::filesystem::path& path);
 
-  void StartFullDenoise(uintptr_t wParam, intptr_t lParam);
-  void FullDenoiseFinished();
-  void BatchFinished(bool cancelled, intptr_t failed);
-  void HandWorkerGl(uintptr_t wParam);
-  void WaitForWorkers();
   void ShutDown();
 
-  PhotoDocument document_;
+  DenoiseSession session_;
   ViewState viewState_;
 
   QToolBar* toolbar_ = nullptr;
@@ -119,11 +116,5 @@ class MainWindow : public QMainWindow, public PanelHost {
   DockerPanel* docker_ = nullptr;
   ParametersPanel* panel_ = nullptr;
   BatchProgressWindow* batchWindow_ = nullptr;
-
-  WorkerThread run_;
-  WorkerThread batch_;
-  // The stop flags of the two jobs: Abort and closing stop the run, Cancel and closing the batch.
-  StopFlag runStop_;
-  StopFlag batchStop_;
   bool shutDown_ = false;
 };

@@ -102,8 +102,7 @@ void OptionsDialog::accept() {
   const int32_t language = ChosenLanguage();
   StoreCurrentLanguageIn(localisationFile_, language);
   StoreAccelerationSettings(accelerated ? 1 : 0, fused ? 1 : 0);
-  hardwareAcceleration = accelerated && accelerationAdmissible_() ? 1 : 0;
-  cpuGpuFusion = fused ? 1 : 0;
+  chosen_ = {accelerated && accelerationAdmissible_(), fused};
   if (language != oldLanguage_) TellOfLanguageChange(language);
   if (darkScheme_->isChecked() != DarkSchemeShown()) {
     ApplyColourScheme(darkScheme_->isChecked() ? kDarkScheme : kLightScheme);
@@ -120,7 +119,9 @@ void OptionsDialog::TellOfLanguageChange(int32_t language) {
               text(kStringRestartText));
 }
 
-int ShowOptionsDialog(QWidget* owner, std::function<bool()> accelerationAdmissible) {
+std::optional<AccelerationChoice> ShowOptionsDialog(QWidget* owner,
+                                                    std::function<bool()> accelerationAdmissible) {
   OptionsDialog dialog(owner, std::move(accelerationAdmissible), LocalisationFilePath());
-  return dialog.exec() == QDialog::Accepted ? 1 : 2;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Chosen();
 }

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
+
+#include "engine/gpu_self_test.h"
 
 class QCheckBox;
 class QComboBox;
@@ -21,8 +24,12 @@ class OptionsDialog : public QDialog {
   OptionsDialog(QWidget* owner, std::function<bool()> accelerationAdmissible,
                 std::filesystem::path localisationFile);
 
-  // Stores the choices, tells of a language change, then closes with 1.
+  // Stores the choices, tells of a language change, then closes as accepted.
   void accept() override;
+
+  // The acceleration the next runs use after OK: the card only when the box is checked and the card
+  // is still admissible.
+  AccelerationChoice Chosen() const { return chosen_; }
 
  private:
   void ShowAccelerationSettings();
@@ -38,7 +45,9 @@ class OptionsDialog : public QDialog {
   QRadioButton* fusion_;
   QRadioButton* pureGpu_;
   QCheckBox* darkScheme_;
+  AccelerationChoice chosen_;
 };
 
-// Modal over `owner`: 1 after OK, 2 after Cancel.
-int ShowOptionsDialog(QWidget* owner, std::function<bool()> accelerationAdmissible);
+// Modal over `owner`: the acceleration chosen with OK, nothing after Cancel.
+std::optional<AccelerationChoice> ShowOptionsDialog(QWidget* owner,
+                                                    std::function<bool()> accelerationAdmissible);

@@ -9,7 +9,6 @@
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
 #include "picture/allocation_failures.h"
-#include "picture/image_errors.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "profiles/noise_calibration_file.h"
@@ -38,7 +37,7 @@ bool DenoiseAndSharpen(PhotoDocument& document, const IsoProfile& profile,
   const AllocationWatch allocations;
   try {
     DenoisePicture(document.denoisedPicture, document.sourcePicture,
-                   RequestForProfile(profile, options.engine), RunControl(nullptr, stop));
+                   RequestForProfile(profile, options.engine), RunControl(nullptr, stop, options.gpu));
     // Sharpening and saving a large photo need the memory of the photo as loaded, which is not
     // needed any more.
     CBxPicBufAPI::DoneHeap(document.sourcePicture);
@@ -64,13 +63,10 @@ bool EnsureOutputFolder(const fs::path& folder) {
 // metadata joins `notes`.
 std::string SaveResult(PhotoDocument& document, const fs::path& output,
                        const BatchOptions& options, std::vector<std::string>& notes) {
-  try {
-    const bool failed = options.jpegQuality
-                            ? SavePhotoAtQuality(document, output, *options.jpegQuality, &notes)
-                            : SavePhoto(document, output, &notes) != 0;
-    return failed ? "the file could not be written" : std::string();
-  } catch (const UnsupportedImageFormat&) {
-    return "the format cannot be written";
+  switch (SavePhoto(document, output, options.jpegQuality, &notes)) {
+    case SaveFailure::kNone: return {};
+    case SaveFailure::kUnsupportedFormat: return "the format cannot be written";
+    default: return "the file could not be written";
   }
 }
 
@@ -193,7 +189,6 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
   const NoiseCalibration calibration =
       options.calibration ? *options.calibration : LoadNoiseCalibration();
   PhotoDocument document;
-  InitPhotoDocument(document);
   CountingObserver counting(observer);
   BatchFolderJob job;
   job.folderPath = root;

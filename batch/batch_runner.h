@@ -11,6 +11,7 @@
 #include <string>
 
 #include "batch/folder_listing.h"
+#include "config/settings.h"
 #include "engine/run_control.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
@@ -47,15 +48,15 @@ class BatchObserver {
 // it (the command line's single-value overrides).
 struct BatchOptions {
   EngineChoice engine;
+  CGPGPU* gpu = nullptr;  // the card engine.useGpu refers to, current on the batch's thread
   ProfileMode profileMode = ProfileMode::kAuto;
   // The calibration of the automatic profile; unset, the shipped one, read at the start of the run
   // like the profile store.
   std::optional<NoiseCalibration> calibration;
   bool acceptDamaged = false;  // denoise what a damaged photo holds instead of counting it failed
   std::function<void(IsoProfile&)> adjustProfile;
-  // The JPEG quality of every result; unset, each save reads it from the settings file and stores
-  // it back, as the desktop application's saves do.
-  std::optional<int32_t> jpegQuality;
+  // The JPEG quality of every result (the settings' "jpeg" in the desktop application).
+  int32_t jpegQuality = kDefaultJpegQuality;
 };
 
 // The state of one folder being processed; each folder level has its own.

@@ -180,7 +180,6 @@ bool UseFirstCpus(int count) {
 bool LoadPhoto(SBxPicBuf& picture, const std::string& path,
                std::optional<synthetic::PictureSize> size) {
   PhotoDocument document;
-  InitPhotoDocument(document);
   const OpenFailure failure = OpenPhotoFile(document, path, MaxPhotoPixels());
   const SBxPicBuf& photo = document.sourcePicture;
   bool usable = failure == OpenFailure::kNone;

@@ -19,10 +19,11 @@
 
 namespace {
 
-double Denoise(SBxPicBuf& out, const SBxPicBuf& in, bool gpu, bool fusion) {
+// `gpu` null: on the CPU.
+double Denoise(SBxPicBuf& out, const SBxPicBuf& in, CGPGPU* gpu, bool fusion) {
   const auto start = std::chrono::steady_clock::now();
-  DenoisePicture(out, in, 10, 10, 0, 3, 0, nullptr, NoiseLevels{-1, -1, -1}, true, gpu, fusion,
-                 kMedianNone);
+  DenoisePicture(out, in, 10, 10, 0, 3, 0, nullptr, NoiseLevels{-1, -1, -1}, true, gpu != nullptr,
+                 fusion, kMedianNone, gpu);
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -53,12 +54,11 @@ int main(int argc, char** argv) {
   auto gpu = std::make_unique<CGPGPU>();
   InitGpu(*gpu);
   std::printf("renderer        %s (%s)\n", gpu->renderer.c_str(), gpu->usable ? "usable" : "not usable");
-  const GpuSelfTestResult selfTest = RunGpuSelfTestDetailed();
+  const GpuSelfTestResult selfTest = RunGpuSelfTestDetailed(gpu.get());
   std::printf("self-test       %s, largest |G - C| %d\n", selfTest.passed ? "passed" : "failed",
               selfTest.largestDifference);
 
   PhotoDocument document;
-  InitPhotoDocument(document);
   if (OpenPhoto(document, argv[1], true)) {
     std::fprintf(stderr, "gpu_check: cannot open %s\n", argv[1]);
     return 2;
@@ -67,23 +67,25 @@ int main(int argc, char** argv) {
   const SBxPicBuf& source = document.sourcePicture;
   const int32_t w = cropWidth > 0 ? std::min(cropWidth, source.width) : source.width;
   const int32_t h = cropHeight > 0 ? std::min(cropHeight, source.height) : source.height;
-  CBxPicBufAPI::ReinitHeap(*photo, w, h, source.components, source.bitsPerComponent);
-  CBxPicBufAPI::CopyRect(*photo, source, {0, 0}, {0, 0}, {w, h});
-  ReleasePhotoDocument(document);
   ScopedPicBuf cpu;
   ScopedPicBuf onGpu;
   ScopedPicBuf fused;
-  CBxPicBufAPI::ReinitHeap(*cpu, *photo);
-  CBxPicBufAPI::ReinitHeap(*onGpu, *photo);
-  CBxPicBufAPI::ReinitHeap(*fused, *photo);
+  if (CBxPicBufAPI::ReinitHeap(*photo, w, h, source.components, source.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*cpu, *photo) || CBxPicBufAPI::ReinitHeap(*onGpu, *photo) ||
+      CBxPicBufAPI::ReinitHeap(*fused, *photo)) {
+    std::fprintf(stderr, "gpu_check: not enough memory\n");
+    return 2;
+  }
+  CBxPicBufAPI::CopyRect(*photo, source, {0, 0}, {0, 0}, {w, h});
+  ReleasePhotoDocument(document);
   const double mp = w * double(h) / 1e6;
-  const double cpuSeconds = Denoise(*cpu, *photo, false, false);
+  const double cpuSeconds = Denoise(*cpu, *photo, nullptr, false);
   std::printf("CPU             %d x %d: %7.2f s  %6.3f MP/s (%u threads)\n", w, h, cpuSeconds,
               mp / cpuSeconds, EngineThreadCount());
   if (!gpu->usable) return selfTest.passed ? 0 : 2;
-  const double gpuSeconds = Denoise(*onGpu, *photo, true, false);
+  const double gpuSeconds = Denoise(*onGpu, *photo, gpu.get(), false);
   std::printf("--gpu           %d x %d: %7.2f s  %6.3f MP/s\n", w, h, gpuSeconds, mp / gpuSeconds);
-  const double fusedSeconds = Denoise(*fused, *photo, true, true);
+  const double fusedSeconds = Denoise(*fused, *photo, gpu.get(), true);
   std::printf("--gpu --fusion  %d x %d: %7.2f s  %6.3f MP/s\n", w, h, fusedSeconds,
               mp / fusedSeconds);
   PrintDifference(*onGpu, *cpu);

@@ -171,6 +171,7 @@ int RunBatch(Arguments args) {
   const GpuUse gpu(options.gpu, options.quiet);
   BatchOptions batch;
   batch.engine = {options.quality, gpu.active(), options.fusion, NoiseLevels{-1, -1, -1}};
+  batch.gpu = gpu.gpu();
   batch.acceptDamaged = options.acceptDamaged;
   batch.profileMode = options.mode;
   batch.calibration = LoadCalibrationOrWarn(options.quiet);

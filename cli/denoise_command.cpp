@@ -64,13 +64,15 @@ IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& op
 
 // True when memory ran out on the way, which leaves the picture incomplete. Releases the photo as
 // loaded.
+// `gpu` is the admitted card, null for the CPU.
 bool Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOptions& options,
-             bool useGpu) {
+             CGPGPU* gpu) {
   const AllocationWatch allocations;
   const auto progress = options.quiet ? nullptr : MakeStderrProgress("denoising");
-  const EngineChoice engine{options.quality, useGpu, options.fusion, NoiseLevels{-1, -1, -1}};
+  const EngineChoice engine{options.quality, gpu != nullptr, options.fusion,
+                           NoiseLevels{-1, -1, -1}};
   DenoisePicture(document.denoisedPicture, document.sourcePicture,
-                 RequestForProfile(profile, engine), RunControl(progress.get(), &RunStopFlag()));
+                 RequestForProfile(profile, engine), RunControl(progress.get(), &RunStopFlag(), gpu));
   if (progress) progress->Finish();
   // The photo as loaded is not needed any more, and sharpening and saving a large photo need the
   // memory.
@@ -95,8 +97,7 @@ int RunDenoise(Arguments args) {
   InstallInterruptHandler();
 
   if (OutputUnwritableOrReport(request.output)) return kExitFileError;
-  OpenedPhoto photo;
-  PhotoDocument& document = photo.document();
+  PhotoDocument document;
   if (OpenPhotoOrReport(document, request.input, request.options.acceptDamaged)) {
     return Interrupted() ? InterruptedExitStatus() : kExitFileError;
   }
@@ -111,7 +112,7 @@ int RunDenoise(Arguments args) {
   }
   const GpuUse gpu(request.options.gpu, request.options.quiet);
   const auto start = std::chrono::steady_clock::now();
-  const bool outOfMemory = Denoise(document, profile, request.options, gpu.active());
+  const bool outOfMemory = Denoise(document, profile, request.options, gpu.active() ? gpu.gpu() : nullptr);
   if (Interrupted()) return InterruptedExitStatus();
   if (outOfMemory) {
     std::fprintf(stderr, "stillgrain-cli: not enough memory for %s\n", request.input.c_str());

@@ -17,7 +17,7 @@ std::unique_ptr<CGPGPU> OpenGpu(bool quiet) {
 GpuUse::GpuUse(bool wanted, bool quiet) {
   if (!wanted) return;
   gpu_ = OpenGpu(quiet);
-  active_ = AdmitHardwareAcceleration(1) != 0;
+  active_ = AdmitHardwareAcceleration(1, gpu_.get()) != 0;
   if (!active_) {
     std::fprintf(stderr, "stillgrain-cli: %s; denoising on the CPU\n",
                  gpu_->usable ? "the graphics card failed the self-test"

@@ -137,8 +137,7 @@ int RunInfo(Arguments args) {
     return status;
   }
   const std::filesystem::path input(parsed.operands[0]);
-  OpenedPhoto photo;
-  PhotoDocument& document = photo.document();
+  PhotoDocument document;
   if (OpenPhotoOrReport(document, input, false)) return kExitFileError;
 
   const SBxPicBuf& source = document.sourcePicture;

@@ -11,7 +11,6 @@
 #include "config/localisation.h"
 #include "config/settings.h"
 #include "cli/interrupt.h"
-#include "picture/image_errors.h"
 #include "picture/library_messages.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
@@ -97,20 +96,20 @@ bool OutputUnwritableOrReport(const std::filesystem::path& output) {
 bool SaveResultOrReport(PhotoDocument& document, const std::filesystem::path& output,
                         const ProfileOptions& options) {
   std::vector<std::string> warnings;
-  try {
-    const bool failed = SavePhotoAtQuality(
-        document, output, options.jpegQuality.value_or(LoadJpegQuality()), &warnings);
-    if (Interrupted()) return true;
-    if (!failed) {
-      ReportWarnings(output, warnings);
-      return false;
-    }
-    const std::string why = WhyUnwritable(output);
-    ReportFileError(LocalisedString(kStringOutputNotWritten), output);
-    if (!why.empty()) std::fprintf(stderr, "  (%s)\n", why.c_str());
-  } catch (const UnsupportedImageFormat&) {
+  const SaveFailure failure =
+      SavePhoto(document, output, options.jpegQuality.value_or(LoadJpegQuality()), &warnings);
+  if (failure == SaveFailure::kUnsupportedFormat) {
     ReportFileError(LocalisedString(kStringImageFormatNotSupported), output);
+    return true;
   }
+  if (Interrupted()) return true;
+  if (failure == SaveFailure::kNone) {
+    ReportWarnings(output, warnings);
+    return false;
+  }
+  const std::string why = WhyUnwritable(output);
+  ReportFileError(LocalisedString(kStringOutputNotWritten), output);
+  if (!why.empty()) std::fprintf(stderr, "  (%s)\n", why.c_str());
   return true;
 }
 

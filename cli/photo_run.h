@@ -10,20 +10,6 @@
 
 namespace cli {
 
-// A photo document that releases its pictures at the end of the scope.
-class OpenedPhoto {
- public:
-  OpenedPhoto() { InitPhotoDocument(document_); }
-  ~OpenedPhoto() { ReleasePhotoDocument(document_); }
-  OpenedPhoto(const OpenedPhoto&) = delete;
-  OpenedPhoto& operator=(const OpenedPhoto&) = delete;
-
-  PhotoDocument& document() { return document_; }
-
- private:
-  PhotoDocument document_;
-};
-
 // Opens `input`, refusing a damaged photo unless `acceptDamaged`. On failure prints why, with the
 // path ("stillgrain-cli: Image format not supported!: PATH", "stillgrain-cli: cannot open PATH:
 // permission denied", "stillgrain-cli: The photo is damaged: PATH: …") and returns true. What an

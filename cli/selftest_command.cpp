@@ -29,7 +29,7 @@ int RunSelftest(Arguments args) {
     std::printf("self-test: not run (no usable OpenGL context)\n");
     return kExitFileError;
   }
-  const GpuSelfTestResult result = RunGpuSelfTestDetailed();
+  const GpuSelfTestResult result = RunGpuSelfTestDetailed(gpu.get());
   std::printf("self-test: %s (largest |GPU - CPU| = %d, must stay below 6)\n",
               result.passed ? "passed" : "failed", result.largestDifference);
   return result.passed ? kExitSuccess : kExitFileError;

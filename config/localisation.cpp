@@ -238,12 +238,7 @@ void LoadLanguageListFrom(const fs::path& path) {
   }
 }
 
-void LoadLocalisation() {
-  LoadLocalisationFrom(LocalisationFilePath());
-  const StartupSettings settings = LoadSettings();
-  hardwareAcceleration = settings.hwAccel;
-  cpuGpuFusion = settings.gpuCpuFusion;
-}
+void LoadLocalisation() { LoadLocalisationFrom(LocalisationFilePath()); }
 
 void LoadLanguageList() { LoadLanguageListFrom(LocalisationFilePath()); }
 

@@ -48,16 +48,14 @@ inline constexpr int32_t kStringOpenDamagedPhoto = 159;  // "Open what can be re
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();
 
-// Reads every string of the current language (English defaults where the file has none) and
-// "HW Accel" and "GPUCPUFusion" of the settings file into hardwareAcceleration and cpuGpuFusion
-// (config/settings.h). Called first thing at process start; until then every string is its English
-// default.
+// Reads every string of the current language (English defaults where the file has none). Called
+// first thing at process start; until then every string is its English default.
 void LoadLocalisation();
 
 // Reads the language list and the current language index.
 void LoadLanguageList();
 
-// The two steps above on a given localisation file; LoadLocalisationFrom leaves the settings alone.
+// The two steps above on a given localisation file.
 void LoadLocalisationFrom(const std::filesystem::path& file);
 void LoadLanguageListFrom(const std::filesystem::path& file);
 

@@ -1,13 +1,9 @@
 #include "config/settings.h"
 
-#include "engine/gpu_self_test.h"
 #include "platform/paths.h"
 #include "platform/private_profile.h"
 
 namespace fs = std::filesystem;
-
-std::atomic<int32_t> hardwareAcceleration{0};
-std::atomic<int32_t> cpuGpuFusion{0};
 
 namespace {
 
@@ -45,13 +41,6 @@ StartupSettings LoadSettings() {
   return StartupSettings{.hwAccel = ReadSettingInt(kKeyHwAccel, 0),
                          .gpuCpuFusion = ReadSettingInt(kKeyGpuCpuFusion, 0),
                          .crashedLastTime = ReadCrashFlag()};
-}
-
-StartupSettings LoadSettingsAndAdmitAcceleration() {
-  const StartupSettings stored = LoadSettings();
-  hardwareAcceleration = AdmitHardwareAcceleration(stored.hwAccel);
-  cpuGpuFusion = stored.gpuCpuFusion;
-  return stored;
 }
 
 uint8_t MarkRunStarted() {

@@ -3,7 +3,6 @@
 // never by a read.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -19,13 +18,6 @@ inline constexpr const char* kKeyMaxMegapixels = "Max Megapixels";       // 400
 inline constexpr int32_t kDefaultJpegQuality = 85;
 inline constexpr int32_t kDefaultShowManualTuning = 1;
 inline constexpr int32_t kDefaultMaxMegapixels = 400;
-
-// The run's effective GPU switch and its CPU+GPU fusion choice (non-zero: CPU and GPU share the
-// tiles; 0: pure GPU). LoadLocalisation sets both from the settings file at start; the desktop
-// application clears hardwareAcceleration when the GPU cannot be admitted and updates both on
-// Options OK. Read by the worker threads.
-extern std::atomic<int32_t> hardwareAcceleration;
-extern std::atomic<int32_t> cpuGpuFusion;
 
 // The settings file's path.
 std::filesystem::path SettingsFilePath();
@@ -44,19 +36,13 @@ int32_t LoadJpegQuality();
 bool StoreJpegQuality(int32_t quality);
 
 // "HW Accel", "GPUCPUFusion" and the low byte of "Crashed Last Time" as stored, without admitting
-// the GPU and without touching the crash flag, so that the command line can read them too.
+// the GPU (engine/gpu_self_test.h does) and without touching the crash flag.
 struct StartupSettings {
   int32_t hwAccel = 0;
   int32_t gpuCpuFusion = 0;
   uint8_t crashedLastTime = 0;
 };
 StartupSettings LoadSettings();
-
-// LoadSettings, then the run-time switches: `hardwareAcceleration` is the stored "HW Accel" only
-// when a usable GPU context exists and the engine's self-test passes (else 0; the stored value is
-// not changed), `cpuGpuFusion` the stored "GPUCPUFusion". Runs on the thread that holds the GPU
-// context.
-StartupSettings LoadSettingsAndAdmitAcceleration();
 
 // The desktop application's crash flag. "Crashed Last Time" is "1" on disk for the whole of a run
 // and returns to "0" only through an orderly exit, so a run that ends any other way is noticed at

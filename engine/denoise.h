@@ -30,11 +30,12 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& r
 
 // The same with the values one by one, in the order the engine has always documented them:
 // strength, strengthChroma, strengthChromaLarge, quality, dynamics, processInYUV, useGpu, fusion and
-// medianMode as the fields of DenoiseRequest. A run of this form cannot be stopped.
+// medianMode as the fields of DenoiseRequest; `gpu` is the card that useGpu refers to. A run of
+// this form cannot be stopped.
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double strengthChroma,
                     double strengthChromaLarge, int32_t quality, double dynamics,
                     ProgressSink* progress, NoiseLevels noiseLevels, bool processInYUV, bool useGpu,
-                    bool fusion, int32_t medianMode);
+                    bool fusion, int32_t medianMode, CGPGPU* gpu = nullptr);
 
 // The number of CPU filter threads a run uses: the bit length of the process's CPU affinity mask
 // AND the mask of online CPUs (at most 255; the filters use up to 16).

@@ -70,14 +70,14 @@ void FilterWithEvenSides(SBxPicBuf& out, const SBxPicBuf& in, int32_t threads,
   CopyRectInBands(out, passThrough ? in : *z, {0, 0}, {0, 0}, {in.width, in.height}, threads);
 }
 
-bool DenoiseEachComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
+void DenoiseEachComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
                           double dynamics, const RunControl& run, double noiseLevel, bool useGpu,
                           int32_t threadCount) {
   ScopedPicBuf plane;
   ScopedPicBuf denoised;
   if (CBxPicBufAPI::ReinitHeap(*plane, in.width, in.height, 1, in.bitsPerComponent) ||
       CBxPicBufAPI::ReinitHeap(*denoised, *plane) || CBxPicBufAPI::ReinitHeap(out, in)) {
-    return false;
+    return;
   }
   for (uint32_t c = 0; c < in.components; ++c) {
     CBxPicBufAPI::ExtractComponent(*plane, c, in);
@@ -85,27 +85,26 @@ bool DenoiseEachComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, 
                      threadCount);
     CBxPicBufAPI::InsertComponent(out, c, *denoised);
   }
-  return false;
 }
 
 }  // namespace
 
-bool DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
+void DenoiseComponent(SBxPicBuf& out, const SBxPicBuf& in, double strength, int32_t quality,
                       double dynamics, const RunControl& run, double noiseLevel, bool useGpu,
                       int32_t threadCount) {
   if (in.components > 1) {
-    return DenoiseEachComponent(out, in, strength, quality, dynamics, run, noiseLevel, useGpu,
-                                threadCount);
+    DenoiseEachComponent(out, in, strength, quality, dynamics, run, noiseLevel, useGpu,
+                         threadCount);
+    return;
   }
   FilterWithEvenSides(out, in, threadCount, run, [&](SBxPicBuf& z, SBxPicBuf& p) {
     return useGpu ? FilterOnGpu(z, p, strength, quality, 2.0 * dynamics, run, noiseLevel)
                   : FilterOnCpu(z, p, strength, quality, 2.0 * dynamics, run, noiseLevel,
                                 threadCount);
   });
-  return false;
 }
 
-bool DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
+void DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
                      double chromaStrength, int32_t quality, double dynamics,
                      const RunControl& run, double lumaNoise, double chromaNoise) {
   FilterWithEvenSides(out, in, 1, run, [&](SBxPicBuf& z, SBxPicBuf& p) {
@@ -116,5 +115,4 @@ bool DenoiseYUVOnGPU(SBxPicBuf& out, const SBxPicBuf& in, double lumaStrength,
                   lumaNoise, chromaNoise);
     return false;
   });
-  return false;
 }

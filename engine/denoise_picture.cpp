@@ -2,8 +2,8 @@
 #include <cmath>
 
 #include "engine/denoise.h"
+#include "engine/gpu_denoise.h"
 #include "engine/tile_driver.h"
-#include "gpu/gpgpu.h"
 #include "platform/cpu_affinity.h"
 
 namespace {
@@ -48,14 +48,14 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& r
   DenoiseRequest tiles = request;
   // Without a usable graphics card (none, refused, or its programs did not build) the CPU runs the
   // filters instead.
-  tiles.useGpu = request.useGpu && GpuIsUsable();
+  tiles.useGpu = request.useGpu && UsableGpu(run) != nullptr;
   RunTiles(out, in, tiles, run, static_cast<int32_t>(EngineThreadCount()));
 }
 
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double strengthChroma,
                     double strengthChromaLarge, int32_t quality, double dynamics,
                     ProgressSink* progress, NoiseLevels noiseLevels, bool processInYUV, bool useGpu,
-                    bool fusion, int32_t medianMode) {
+                    bool fusion, int32_t medianMode, CGPGPU* gpu) {
   DenoiseRequest request;
   request.strength = strength;
   request.strengthChroma = strengthChroma;
@@ -67,5 +67,5 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double
   request.useGpu = useGpu;
   request.fusion = fusion;
   request.noiseLevels = noiseLevels;
-  DenoisePicture(out, in, request, RunControl(progress));
+  DenoisePicture(out, in, request, RunControl(progress, nullptr, gpu));
 }

@@ -99,7 +99,7 @@ void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const Denoi
 
 }  // namespace
 
-bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                  const RunControl& run, int32_t threadCount) {
   const SBxPicBuf* source = &in;
   ScopedPicBuf filtered;
@@ -112,5 +112,4 @@ bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& para
   } else {
     DenoiseAsOneComponent(out, *source, params, run, threadCount);
   }
-  return false;
 }

@@ -9,6 +9,7 @@
 // Denoises `in` (1 or 3 components, 8 or 16 bits) into `out` (same geometry): the point-artefact
 // pre-pass, then either Y, U and V denoised with their own strengths (pre-blurred above strength
 // 25, U and V given the coarse-scale chroma pass when strengthChromaLarge > 1) or, for a single
-// component or with processInYUV clear, the picture denoised as one component. Returns false.
-bool DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+// component or with processInYUV clear, the picture denoised as one component. Working memory that
+// cannot be had leaves the samples concerned as they were (engine/denoise.h).
+void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                  const RunControl& run, int32_t threadCount);

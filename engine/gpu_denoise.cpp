@@ -61,29 +61,28 @@ void Finish(CGPGPU& gpu, SBxPicBuf& destination, const SBxPicBuf& source, const 
   if (!run.StopRequested()) gpu.ResolveAndRead(destination.data);
 }
 
-CGPGPU* UsableGpu() {
-  CGPGPU* gpu = CGPGPU::Instance();
-  return gpu != nullptr && gpu->usable ? gpu : nullptr;
-}
-
 }  // namespace
+
+CGPGPU* UsableGpu(const RunControl& run) {
+  return run.gpu != nullptr && run.gpu->usable ? run.gpu : nullptr;
+}
 
 int32_t GpuPadRadius(int32_t width, int32_t height) {
   const int32_t m = std::min(width, height);
   return std::min(m / 2 * 2 - 1, 71) / 2;
 }
 
-bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
+void GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide,
                            double strength, int32_t quality, double dynamics,
                            const RunControl& run, double /*noiseLevel*/) {
-  CGPGPU* gpu = UsableGpu();
+  CGPGPU* gpu = UsableGpu(run);
   const int32_t r = GpuPadRadius(destination.width, destination.height);
   const int32_t pad = r + 3;
   ScopedPicBuf padded;
   ScopedPicBuf scratch;
   if (gpu == nullptr || PadInto(*padded, *scratch, source, pad)) {
     PassThrough(destination, source);
-    return false;
+    return;
   }
   const int32_t w = source.width;
   const int32_t h = source.height;
@@ -100,13 +99,12 @@ bool GpuDenoiseSingleGuide(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf&
   CBxPicBufAPI::DoneHeap(*scratch);
   RestoreSource(source, *padded, pad, w, h);
   Finish(*gpu, destination, source, run);
-  return false;
 }
 
-bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
+void GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, double lumaStrength,
                    double chromaStrength, int32_t quality, double dynamics, const RunControl& run,
                    double /*noiseLevelY*/, double /*noiseLevelUV*/) {
-  CGPGPU* gpu = UsableGpu();
+  CGPGPU* gpu = UsableGpu(run);
   const int32_t r = GpuPadRadius(destination.width, destination.height);
   const int32_t pad = r + 3;
   ScopedPicBuf padded;
@@ -115,7 +113,7 @@ bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, 
   if (gpu == nullptr || PadInto(*padded, *scratch, source, pad) ||
       PadInto(*paddedGuide, *scratch, guide, pad)) {
     PassThrough(destination, source);
-    return false;
+    return;
   }
   const int32_t w = source.width;
   const int32_t h = source.height;
@@ -132,5 +130,4 @@ bool GpuDenoiseYuv(SBxPicBuf& destination, SBxPicBuf& source, SBxPicBuf& guide, 
   CBxPicBufAPI::DoneHeap(*paddedGuide);
   RestoreSource(source, *padded, pad, w, h);
   Finish(*gpu, destination, source, run);
-  return false;
 }

@@ -22,16 +22,18 @@ void FillFromRand(SBxPicBuf& picture) {
   }
 }
 
-void Denoise(SBxPicBuf& out, const SBxPicBuf& source, bool useGpu) {
+void Denoise(SBxPicBuf& out, const SBxPicBuf& source, CGPGPU* gpu) {
   DenoisePicture(out, source, 50, 50, 0, 1, 0, nullptr, NoiseLevels{-1.0, -1.0, -1.0}, true,
-                 useGpu, false, kMedianNone);
+                 gpu != nullptr, false, kMedianNone, gpu);
 }
+
+bool IsUsable(const CGPGPU* gpu) { return gpu != nullptr && gpu->usable; }
 
 }  // namespace
 
-GpuSelfTestResult RunGpuSelfTestDetailed() {
+GpuSelfTestResult RunGpuSelfTestDetailed(CGPGPU* card) {
   GpuSelfTestResult result;
-  if (!GpuIsUsable()) return result;
+  if (!IsUsable(card)) return result;
   ScopedPicBuf source;
   ScopedPicBuf gpu;
   ScopedPicBuf cpu;
@@ -40,8 +42,8 @@ GpuSelfTestResult RunGpuSelfTestDetailed() {
     return result;
   }
   FillFromRand(*source);
-  Denoise(*gpu, *source, true);
-  Denoise(*cpu, *source, false);
+  Denoise(*gpu, *source, card);
+  Denoise(*cpu, *source, nullptr);
   for (int32_t i = 0; i < source->size; ++i) {
     result.largestDifference =
         std::max(result.largestDifference, std::abs(int32_t{gpu->data[i]} - cpu->data[i]));
@@ -50,9 +52,13 @@ GpuSelfTestResult RunGpuSelfTestDetailed() {
   return result;
 }
 
-bool RunGpuSelfTest() { return RunGpuSelfTestDetailed().passed; }
+bool RunGpuSelfTest(CGPGPU* gpu) { return RunGpuSelfTestDetailed(gpu).passed; }
 
-int32_t AdmitHardwareAcceleration(int32_t requested) {
-  if (requested == 0 || !GpuIsUsable()) return 0;
-  return RunGpuSelfTest() ? requested : 0;
+int32_t AdmitHardwareAcceleration(int32_t requested, CGPGPU* gpu) {
+  if (requested == 0 || !IsUsable(gpu)) return 0;
+  return RunGpuSelfTest(gpu) ? requested : 0;
+}
+
+AccelerationChoice AdmitAcceleration(const StartupSettings& stored, CGPGPU* gpu) {
+  return {AdmitHardwareAcceleration(stored.hwAccel, gpu) != 0, stored.gpuCpuFusion != 0};
 }

@@ -1,11 +1,13 @@
-// What travels with one run besides its values: where its progress goes and whether it has been
-// asked to stop. Each job owns its stop flag and hands the run control down; nothing about a run's
-// control is process-wide.
+// What travels with one run besides its values: where its progress goes, whether it has been
+// asked to stop, and the graphics card it may use. Each job owns its stop flag and hands the run
+// control down; nothing about a run's control is process-wide.
 #pragma once
 
 #include <atomic>
 
 #include "platform/progress_sink.h"
+
+class CGPGPU;
 
 // A request to stop one job. Set from any thread, or from a signal handler (a lock-free store);
 // read by the engine once per tile and once per filter offset (no ordering is needed: it only ends
@@ -21,14 +23,18 @@ class StopFlag {
   static_assert(std::atomic<bool>::is_always_lock_free);
 };
 
-// Both parts may be null: no progress is reported, the run cannot be stopped. Implicit from a sink,
-// so that a caller without a stop flag passes its sink (or nullptr) as before.
+// Every part may be null: no progress is reported, the run cannot be stopped, the filters run on
+// the CPU. Implicit from a sink, so that a caller without a stop flag passes its sink (or nullptr).
+// `gpu` is the card of whoever runs the job; its context must be current on the thread that calls
+// the engine (gpu/gl_context.h).
 struct RunControl {
-  RunControl(ProgressSink* progressSink = nullptr, const StopFlag* stopFlag = nullptr)
-      : progress(progressSink), stop(stopFlag) {}
+  RunControl(ProgressSink* progressSink = nullptr, const StopFlag* stopFlag = nullptr,
+             CGPGPU* card = nullptr)
+      : progress(progressSink), stop(stopFlag), gpu(card) {}
 
   bool StopRequested() const { return stop != nullptr && stop->Requested(); }
 
   ProgressSink* progress;
   const StopFlag* stop;
+  CGPGPU* gpu;
 };

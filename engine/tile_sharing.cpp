@@ -78,9 +78,10 @@ DenoiseRequest TileParams(const TileQueue& queue, bool useGpu) {
 bool DenoiseQueuedTile(TileQueue& queue, SBxPicBuf& out, const SBxPicBuf& in, bool useGpu,
                        int32_t threadCount) {
   const DenoiseRequest params = TileParams(queue, useGpu);
-  if (useGpu) return queue.services.denoiseTile(out, in, params, threadCount, queue.run.stop);
+  const RunControl quiet(nullptr, queue.run.stop, queue.run.gpu);
+  if (useGpu) return queue.services.denoiseTile(out, in, params, threadCount, quiet);
   const std::lock_guard<std::mutex> lock(queue.cpuFilter);
-  return queue.services.denoiseTile(out, in, params, threadCount, queue.run.stop);
+  return queue.services.denoiseTile(out, in, params, threadCount, quiet);
 }
 
 enum class TileOutcome { kPasted, kFailed, kCancelled };
@@ -143,8 +144,9 @@ uint32_t SystemTickCount() {
 }
 
 bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-                        int32_t threadCount, const StopFlag* stop) {
-  return DenoiseTile(out, in, params, RunControl(nullptr, stop), threadCount);
+                        int32_t threadCount, const RunControl& run) {
+  DenoiseTile(out, in, params, run, threadCount);
+  return false;
 }
 
 TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,

@@ -26,16 +26,17 @@ std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit);
 // The 32-bit millisecond tick counter of the system (steady clock).
 uint32_t SystemTickCount();
 
-// Denoises one tile raster without a progress sink (the shared run steps once per tile), on the
-// graphics card when params.useGpu is set, stopping early when `stop` is raised. True when the tile
-// could not be denoised.
+// Denoises one tile raster under `run`, which has no progress sink (the shared run steps once per
+// tile): on the run's graphics card when params.useGpu is set, stopping early when the run's stop
+// flag is raised. True when the tile could not be denoised.
 using TileFunction =
     std::function<bool(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-                       int32_t threadCount, const StopFlag* stop)>;
+                       int32_t threadCount, const RunControl& run)>;
 
-// `DenoiseTile` without a progress sink.
+// `DenoiseTile` in the order of a TileFunction; the pipeline itself never fails a tile (only a
+// replaced pipeline, as in tests, does).
 bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-                        int32_t threadCount, const StopFlag* stop);
+                        int32_t threadCount, const RunControl& run);
 
 // What a shared run works with; tests replace the clock and the per-tile pipeline.
 struct SharingServices {

@@ -15,11 +15,7 @@ constexpr uint64_t kFuzzMaxPixels = 16'000'000;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FuzzInputFile file;
-  static PhotoDocument document = [] {
-    PhotoDocument fresh;
-    InitPhotoDocument(fresh);
-    return fresh;
-  }();
+  static PhotoDocument document;
   const OpenFailure failure = OpenPhotoFile(document, file.Hold(data, size), kFuzzMaxPixels);
   if (failure == OpenFailure::kNone) {
     const SBxPicBuf& picture = document.sourcePicture;

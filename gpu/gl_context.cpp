@@ -93,12 +93,13 @@ const char* CreateSteps(CGPGPU& gpu) {
   return nullptr;
 }
 
+// True on failure, after the notice.
 bool MakeCurrent(CGPGPU& gpu, EGLSurface surface, EGLContext context) {
   if (!gpu.usable || eglMakeCurrent(gpu.display, surface, surface, context) == EGL_TRUE) {
-    return true;
+    return false;
   }
   ShowNotice("ERROR", kActivateFailed);
-  return false;
+  return true;
 }
 
 }  // namespace
@@ -123,10 +124,10 @@ bool CreateHiddenGlWindow(CGPGPU& gpu) {
   gpu.surface = EGL_NO_SURFACE;
   gpu.context = EGL_NO_CONTEXT;
   const char* failure = CreateSteps(gpu);
-  if (failure == nullptr) return true;
+  if (failure == nullptr) return false;
   DestroyHiddenGlWindow(gpu);
   ShowNotice("ERROR", failure);
-  return false;
+  return true;
 }
 
 void DestroyHiddenGlWindow(CGPGPU& gpu) {
@@ -154,7 +155,7 @@ void DestroyHiddenGlWindow(CGPGPU& gpu) {
 
 bool InitGpu(CGPGPU& gpu, bool quiet) {
   gpu.ClearNames();
-  if (!CreateHiddenGlWindow(gpu)) return false;
+  if (CreateHiddenGlWindow(gpu)) return false;
   // GLEW built for GLX loads every OpenGL entry point and then fails for want of a GLX display,
   // which under EGL is no error.
   const GLenum result = glewInit();

@@ -4,7 +4,8 @@
 // The context is a desktop OpenGL compatibility context on a 50 × 50 pbuffer, on Mesa's
 // surfaceless platform, else the EGL device platform (a card without a display server), else the
 // default display. Failures are reported through ShowNotice (platform/notice.h): "ERROR" while
-// creating, "SHUTDOWN ERROR" while tearing down.
+// creating, "SHUTDOWN ERROR" while tearing down. As everywhere in the core, a function that can
+// fail returns true on failure.
 //
 // The context is current on at most one thread. The thread that called `InitGpu` (the user
 // interface, or the command line's main thread) holds it; a worker that runs a denoising job takes
@@ -28,16 +29,16 @@
 bool InitGpu(CGPGPU& gpu, bool quiet = false);
 
 // Creates the display, pbuffer and context and makes the context current. On failure tears down
-// what was made, shows the failed step's message with the title "ERROR" and returns false.
+// what was made, shows the failed step's message with the title "ERROR" and returns true.
 bool CreateHiddenGlWindow(CGPGPU& gpu);
 
 // Releases the context, pbuffer and display that are present, each step on its own; a failed step
 // shows its message with the title "SHUTDOWN ERROR". Also run by the destructor.
 void DestroyHiddenGlWindow(CGPGPU& gpu);
 
-// Makes the context not current on the calling thread. False (after an "ERROR" notice) on failure.
+// Makes the context not current on the calling thread. True (after an "ERROR" notice) on failure.
 bool ReleaseGpuContext(CGPGPU& gpu);
-// Makes the context current on the calling thread. False (after an "ERROR" notice) on failure.
+// Makes the context current on the calling thread. True (after an "ERROR" notice) on failure.
 bool AcquireGpuContext(CGPGPU& gpu);
 
 // True when the card behind `renderer` is refused whatever it supports.

@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,8 +12,6 @@
 #include "picture/library_messages.h"
 
 namespace {
-
-std::atomic<CGPGPU*> instance{nullptr};
 
 // A screen-aligned quad from (x0, y0) to (x1, y1) with up to six coordinate sets, each given by its
 // values at the two corners.
@@ -97,7 +94,7 @@ void UnbindUnit(int32_t unit) {
 
 }  // namespace
 
-CGPGPU::CGPGPU() { instance.store(this); }
+CGPGPU::CGPGPU() = default;
 
 CGPGPU::~CGPGPU() {
   if (usable) {
@@ -111,11 +108,7 @@ CGPGPU::~CGPGPU() {
     glDeleteTextures(kTextureCount, textures_.data());
   }
   DestroyHiddenGlWindow(*this);
-  CGPGPU* self = this;
-  instance.compare_exchange_strong(self, nullptr);
 }
-
-CGPGPU* CGPGPU::Instance() { return instance.load(); }
 
 void CGPGPU::ClearNames() {
   framebuffer_ = 0;

@@ -2,9 +2,9 @@
 // eleven float textures and the sixteen fragment programs (gpu/shader_programs.h).
 //
 // Use:
-// - The application creates one object at start-up (`new CGPGPU`), calls `InitGpu` on it
-//   (gpu/gl_context.h) and deletes it at exit; `CGPGPU::Instance()` returns it meanwhile, or null.
-//   The object is not copyable and has no lock.
+// - Whoever runs jobs on the card (the desktop application's session, a command-line run) owns one
+//   object, calls `InitGpu` on it (gpu/gl_context.h) and hands it to each run through the run's
+//   control (engine/run_control.h). The object is not copyable and has no lock.
 // - `usable` is true only when the context exists, the renderer is accepted, the needed extensions
 //   are present and every program compiled and linked. When it is false the engine must not call
 //   any operation below and runs on the CPU instead.
@@ -29,14 +29,11 @@
 class CGPGPU {
  public:
   CGPGPU();
-  // Deletes the programs, framebuffer and textures (when usable), tears the context down and clears
-  // the process-wide pointer. Runs on the thread that holds the context.
+  // Deletes the programs, framebuffer and textures (when usable) and tears the context down. Runs on
+  // the thread that holds the context.
   virtual ~CGPGPU();
   CGPGPU(const CGPGPU&) = delete;
   CGPGPU& operator=(const CGPGPU&) = delete;
-
-  // The object created last and not yet deleted, or null.
-  static CGPGPU* Instance();
 
   // Generates the framebuffer and textures, compiles and links the programs, looks up their
   // uniforms. Does nothing unless `usable`; clears `usable` when a program fails to compile or link
@@ -123,10 +120,3 @@ class CGPGPU {
   bool tripleGuide_ = false;
   int32_t bits_ = 8;
 };
-
-// True when the process-wide object exists and is usable: the engine's test before it runs any
-// filter on the graphics card.
-inline bool GpuIsUsable() {
-  const CGPGPU* gpu = CGPGPU::Instance();
-  return gpu != nullptr && gpu->usable;
-}

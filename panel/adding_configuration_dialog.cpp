@@ -8,7 +8,7 @@
 
 #include "widgets/dialog_buttons.h"
 #include "config/localisation.h"
-#include "panel/profile_selection.h"
+#include "session/profile_selection.h"
 #include "platform/utf8.h"
 
 namespace {

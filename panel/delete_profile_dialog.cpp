@@ -6,11 +6,6 @@
 #include "config/localisation.h"
 #include "widgets/message_boxes.h"
 
-namespace {
-
-
-}  // namespace
-
 DeleteAnswer AskDeleteProfile(QWidget* parent) {
   const QString question = QString("%1\n\n%2\n%3\n%4")
                                .arg(Localised(137), Localised(138), Localised(139), Localised(140));
@@ -24,23 +19,4 @@ DeleteAnswer AskDeleteProfile(QWidget* parent) {
 
 void ShowCannotDelete(QWidget* parent) {
   ShowMessage(parent, MessageKind::kWarning, Localised(kStringWarning), Localised(141));
-}
-
-DeleteOutcome DeleteProfile(CameraProfileStore& store, ProfileChoice selected,
-                            DeleteAnswer answer) {
-  switch (answer) {
-    case DeleteAnswer::kYes:
-      return DeleteCamera(store, selected.camera) ? DeleteOutcome::kRefused
-                                                  : DeleteOutcome::kCameraRemoved;
-    case DeleteAnswer::kNo: {
-      const std::size_t cameras = store.cameras.size();
-      if (DeleteIsoProfile(store, selected.camera, selected.isoIndex))
-        return DeleteOutcome::kNothing;
-      return store.cameras.size() < cameras ? DeleteOutcome::kCameraRemoved
-                                            : DeleteOutcome::kIsoRemoved;
-    }
-    case DeleteAnswer::kCancel:
-      break;
-  }
-  return DeleteOutcome::kNothing;
 }

@@ -1,20 +1,15 @@
-// The main window as the parameters panel sees it: where its messages go, the size of the view the
-// preview rectangle is placed in, and the two things of the main window the panel changes directly.
+// The main window as the parameters panel sees it: the size of the view the preview rectangle is
+// placed in, and the two things of the main window the panel changes directly.
 #pragma once
 
-#include <QObject>
 #include <QSize>
 #include <QString>
 
 class PanelHost {
  public:
   virtual ~PanelHost() = default;
-  // Receiver of the UM_* messages the panel sends and posts.
-  virtual QObject* MainWindowObject() = 0;
   // The image view's size; the preview rectangle is placed at the centre of its visible part.
   virtual QSize ViewSize() const = 0;
   virtual void SetStatusText(const QString& text) = 0;
   virtual void SetSaveAsEnabled(bool enabled) = 0;
-  // Asks the full-size run in progress to stop (Abort, or the panel closing with Cancel).
-  virtual void StopFullRun() = 0;
 };

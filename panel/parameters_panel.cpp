@@ -15,19 +15,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "widgets/localised_text.h"
-#include "app/full_denoise_run.h"
 #include "config/localisation.h"
-#include "app/private_messages.h"
 #include "config/settings.h"
-#include "app/shell_state.h"
-#include "engine/sharpen_picture.h"
 #include "panel/adding_configuration_dialog.h"
 #include "panel/panel_slider.h"
 #include "panel/photo_information.h"
-#include "panel/profile_selection.h"
 #include "panel/progress_bar_sink.h"
-#include "profiles/camera_name.h"
+#include "widgets/localised_text.h"
 
 namespace {
 
@@ -57,9 +51,9 @@ QToolButton* ImageButton(const char* image, int32_t textString, int32_t tooltipS
 
 }  // namespace
 
-ParametersPanel::ParametersPanel(PhotoDocument& document, ViewState& view, PanelHost& host,
+ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, PanelHost& host,
                                  QWidget* parent)
-    : QWidget(parent), document_(document), view_(view), host_(host) {
+    : QWidget(parent), session_(session), view_(view), host_(host) {
   setWindowTitle(Localised(120));
   setAutoFillBackground(true);
 
@@ -88,8 +82,9 @@ ParametersPanel::ParametersPanel(PhotoDocument& document, ViewState& view, Panel
   }
   SetManualTuningShown(manualTuningShown_);
 
-  LoadStore();
-  SelectProfile({});
+  session_.Panel().LoadStore();
+  ShowChosenProfile();
+  session_.AddObserver(this);
   host_.SetSaveAsEnabled(false);
   host_.SetStatusText(Localised(34));
   UpdateDeleteEnabled();
@@ -227,159 +222,98 @@ QWidget* ParametersPanel::BuildInformation() {
   return box;
 }
 
-bool ParametersPanel::event(QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type < QEvent::User || type > QEvent::MaxUser) return QWidget::event(event);
-  const auto* message = static_cast<PrivateMessageEvent*>(event);
-  if (type == UM_PHOTO_OPENED) {
-    PhotoOpened(static_cast<int32_t>(message->wParam), message->lParam == 1);
-  } else if (type == UM_FULL_DENOISE_DONE) {
-    FullDenoiseDone();
-  } else if (type == UM_FULL_DENOISE_ABORTED) {
-    FullDenoiseAborted();
-  } else if (type == UM_PREVIEW_MOVED) {
-    PreviewMoved();
-  } else if (type == UM_SET_PANEL_STATE) {
-    const auto state = static_cast<State>(message->lParam);
-    if (state == kIdle || state == kRunning || state == kResultShown) state_ = state;
-  } else {
-    return QWidget::event(event);
-  }
-  return true;
-}
-
-// --- Messages -------------------------------------------------------------------------------
+// --- The photo and the run -----------------------------------------------------------------
 
 void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
   if (closed_) return;
-  state_ = kIdle;
+  session_.Panel().PhotoOpened(session_.Document(), keepChoice);
   ResetProgress();
   SetParameterControlsEnabled(true);
   denoise_->setText(Localised(38));
   setCursor(Qt::WaitCursor);
 
   view_.previewRect = &previewPixels_;
-  preview_.ForgetLastRegion();
-  const SBxPicBuf& source = document_.sourcePicture;
-  const bool hasPhoto = HasRaster(source);
-  measuredNoise_ = hasPhoto ? MeasurePhotoNoise(source) : NoiseLevels{0, 0, 0};
+  session_.ForgetPreviewRegion();
+  const SBxPicBuf& source = Photo();
   previewRect_ = PlacePreviewRect(view_.Mapping(), visibleRight, host_.ViewSize().height(),
                                   source.width, source.height);
   previewPixels_ = PreviewPixelsOf(previewRect_, source.width, source.height);
   ShowInformation();
-  if (!keepChoice) {
-    SelectProfile(ChooseProfileForPhoto(store_, document_.exif, measuredNoise_));
-  }
-
-  UpdateDeleteEnabled();
+  ShowChosenProfile();
   UpdatePreview(true);
-  denoise_->setEnabled(hasPhoto);
+  denoise_->setEnabled(session_.HasPhoto());
   unsetCursor();
 }
 
-void ParametersPanel::FullDenoiseDone() {
-  if (closed_ || state_ != kRunning) return RunEndedAfterClose();
-  setCursor(Qt::WaitCursor);
-  // Without room for the pyramid the result stays unsharpened.
-  SharpenPicture(document_.denoisedPicture, currentProfile_.m_dSharp1, currentProfile_.m_dSharp2,
-                 currentProfile_.m_dSharp3);
-  SendToMain(UM_VIEW_PICTURE_CHANGED);
-  unsetCursor();
+void ParametersPanel::FullRunEnded(bool aborted) {
+  if (closed_) return;
+  if (aborted) {
+    ResetProgress();
+    SetParameterControlsEnabled(true);
+    denoise_->setText(Localised(38));
+    view_.previewRect = &previewPixels_;
+    UpdatePreview(true);
+    return;
+  }
   progress_->hide();
   setDefault_->hide();
   denoise_->setText(Localised(144));
-  state_ = kResultShown;
-}
-
-void ParametersPanel::FullDenoiseAborted() {
-  if (closed_ || state_ != kRunning) return RunEndedAfterClose();
-  state_ = kIdle;
-  ResetProgress();
-  SetParameterControlsEnabled(true);
-  denoise_->setText(Localised(38));
-  view_.previewRect = &previewPixels_;
-  RestorePhoto();
-  UpdatePreview(true);
-}
-
-// Closing with Cancel during a run leaves the photo to be restored when the run has ended.
-void ParametersPanel::RunEndedAfterClose() {
-  if (closed_ && closedWithCancel_) RestorePhoto();
 }
 
 void ParametersPanel::PreviewMoved() {
-  if (state_ != kIdle) return;
-  previewPixels_ =
-      PreviewPixelsOf(previewRect_, document_.sourcePicture.width, document_.sourcePicture.height);
-  SendToMain(UM_VIEW_PREVIEW_RECT_CHANGED);
+  if (!Idle()) return;
+  previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
+  emit previewRectChanged();
 }
 
 void ParametersPanel::Close(bool ok) {
   if (closed_) return;
   closed_ = true;
-  closedWithCancel_ = !ok;
-  SaveProfiles(store_);
+  session_.Panel().SaveStore();
   unsetCursor();
   view_.previewRect = nullptr;
   if (ok) {
     host_.SetStatusText(Localised(44));
   } else {
-    host_.StopFullRun();
-    // A running worker still writes the shown picture; the photo is restored when its end is
-    // reported.
-    if (state_ != kRunning) RestorePhoto();
+    // A run in progress still writes the shown picture; the session brings the photo back when
+    // the run has stopped.
+    session_.AbortFullRun();
+    if (State() != PanelState::kRunning) session_.RestorePhoto();
     host_.SetStatusText(Localised(18));
   }
-  preview_.Release();
 }
-
-ProgressSink& ParametersPanel::RunProgress() { return *progressSink_; }
 
 void ParametersPanel::SetDenoiseEnabled(bool enabled) { denoise_->setEnabled(enabled); }
 
 // --- Profiles -------------------------------------------------------------------------------
 
-void ParametersPanel::LoadStore() {
-  LoadProfiles(store_);
-  // Stored names migrate to the short maker forms and are saved so.
-  for (CameraEntry& camera : store_.cameras) {
-    camera.m_wcsCameraName = NormaliseCameraName(camera.m_wcsCameraName);
-  }
-}
-
 void ParametersPanel::FillCameraList() {
   const QSignalBlocker blocker(cameras_);
   cameras_->clear();
-  for (const CameraEntry& camera : store_.cameras) {
+  for (const CameraEntry& camera : Store().cameras) {
     cameras_->addItem(QString::fromStdString(camera.m_wcsCameraName));
   }
-  cameras_->setCurrentIndex(static_cast<int>(selection_.camera));
+  cameras_->setCurrentIndex(static_cast<int>(Selection().camera));
 }
 
 void ParametersPanel::FillIsoList() {
   const QSignalBlocker blocker(isos_);
   isos_->clear();
-  if (selection_.camera < store_.cameras.size()) {
-    for (uint32_t iso : store_.cameras[selection_.camera].isoValues) {
+  const ProfileChoice selection = Selection();
+  if (selection.camera < Store().cameras.size()) {
+    for (uint32_t iso : Store().cameras[selection.camera].isoValues) {
       isos_->addItem(QString::number(iso));
     }
   }
-  isos_->setCurrentIndex(static_cast<int>(selection_.isoIndex));
+  isos_->setCurrentIndex(static_cast<int>(selection.isoIndex));
 }
 
-// Selects the profile in both lists and shows its values, without the preview.
-void ParametersPanel::SelectProfile(ProfileChoice choice) {
-  selection_ = choice;
+// The model's choice in both lists and its values, without the preview.
+void ParametersPanel::ShowChosenProfile() {
   FillCameraList();
   FillIsoList();
-  currentProfile_ = ProfileAt(store_, selection_);
   DisplayProfile();
-}
-
-void ParametersPanel::ChooseProfile(ProfileChoice choice) {
-  SelectProfile(choice);
   UpdateDeleteEnabled();
-  UpdatePreview(true);
 }
 
 // Sliders from the values; the texts from the values themselves, not from the positions, so a
@@ -388,12 +322,12 @@ void ParametersPanel::DisplayProfile() {
   for (PanelScale scale : AllPanelScales()) {
     const SliderScale& range = ScaleOf(scale);
     const SliderRow& controls = sliders_[static_cast<std::size_t>(scale)];
-    const double value = currentProfile_.*range.field;
+    const double value = CurrentProfile().*range.field;
     const QSignalBlocker blocker(controls.slider);
     controls.slider->setValue(ValueToPosition(range, value));
     controls.value->setText(QString::fromStdString(ValueText(range, value)));
   }
-  if (QAbstractButton* radio = median_->button(currentProfile_.m_iUseMedian)) {
+  if (QAbstractButton* radio = median_->button(CurrentProfile().m_iUseMedian)) {
     radio->setChecked(true);
   }
 }
@@ -404,56 +338,51 @@ void ParametersPanel::ShowProfile() {
 }
 
 void ParametersPanel::CameraChosen(int index) {
-  if (state_ != kIdle || index < 0) return;
-  ChooseProfile(
-      ChooseIsoForCamera(store_, static_cast<uint32_t>(index), document_.exif, measuredNoise_));
+  if (!Idle() || index < 0) return;
+  session_.Panel().ChooseCamera(static_cast<uint32_t>(index), session_.Document().exif);
+  ShowChosenProfile();
+  UpdatePreview(true);
 }
 
 void ParametersPanel::IsoChosen(int index) {
-  if (state_ != kIdle || index < 0) return;
-  ChooseProfile({selection_.camera, static_cast<uint32_t>(index)});
+  if (!Idle() || index < 0) return;
+  session_.Panel().ChooseIso(static_cast<uint32_t>(index));
+  ShowChosenProfile();
+  UpdatePreview(true);
 }
 
 void ParametersPanel::UpdateDeleteEnabled() {
-  delete_->setEnabled(selection_.camera != 0 || selection_.isoIndex != 0);
+  delete_->setEnabled(session_.Panel().DeletionAllowed());
 }
 
 void ParametersPanel::StoreManualSetting(const std::string& camera, const std::string& iso) {
-  // A profile without a camera name could not be told apart in the list or the file.
-  if (CleanCameraName(camera).empty()) return;
-  currentProfile_.m_dImmerkaerY = measuredNoise_.luma;
-  currentProfile_.m_dImmerkaerUV = measuredNoise_.chroma;
-  StoreProfile(store_, camera, iso, currentProfile_);
-  const uint32_t slot = FindCamera(store_, camera);
-  // An ISO text that was clamped on storing finds no exact value and selects index 0.
-  ChooseProfile({slot, FindIsoIndex(store_, slot, iso)});
+  if (!session_.Panel().StoreCurrentValues(camera, iso)) return;
+  ShowChosenProfile();
+  UpdatePreview(true);
 }
 
 void ParametersPanel::ApplyDeleteAnswer(DeleteAnswer answer) {
-  if (selection_.camera == 0 && selection_.isoIndex == 0) return;
-  uint32_t camera = selection_.camera;
-  switch (DeleteProfile(store_, selection_, answer)) {
+  switch (session_.Panel().DeleteSelected(answer, session_.Document().exif)) {
     case DeleteOutcome::kNothing:
       return;
     case DeleteOutcome::kRefused:
       ShowCannotDelete(this);
       return;
     case DeleteOutcome::kCameraRemoved:
-      camera = FindCamera(store_, PhotoCameraName(document_.exif));
-      break;
     case DeleteOutcome::kIsoRemoved:
-      break;
+      ShowChosenProfile();
+      UpdatePreview(true);
+      return;
   }
-  ChooseProfile(ChooseIsoForCamera(store_, camera, document_.exif, measuredNoise_));
 }
 
 // --- Controls -------------------------------------------------------------------------------
 
 void ParametersPanel::SliderChanged(PanelScale scale, int position) {
-  if (state_ != kIdle) return;
+  if (!Idle()) return;
   const SliderScale& range = ScaleOf(scale);
-  const double value = PositionToValue(range, position);
-  currentProfile_.*range.field = value;
+  session_.Panel().SetSliderPosition(scale, position);
+  const double value = CurrentProfile().*range.field;
   const SliderRow& controls = sliders_[static_cast<std::size_t>(scale)];
   controls.value->setText(QString::fromStdString(ValueText(range, value)));
   // Keys, clicks on the channel and the wheel end their change at once; a drag ends on release.
@@ -461,28 +390,25 @@ void ParametersPanel::SliderChanged(PanelScale scale, int position) {
 }
 
 void ParametersPanel::MedianChosen(int mode) {
-  if (state_ != kIdle) return;
-  currentProfile_.m_iUseMedian = mode;
+  if (!Idle()) return;
+  session_.Panel().SetMedianMode(mode);
   ShowProfile();
 }
 
 void ParametersPanel::SetDefault() {
-  if (state_ != kIdle) return;
-  for (PanelScale scale : AllPanelScales()) {
-    const SliderScale& range = ScaleOf(scale);
-    currentProfile_.*range.field = range.defaultValue;
-  }
+  if (!Idle()) return;
+  session_.Panel().SetDefaults();
   ShowProfile();
 }
 
 void ParametersPanel::SaveManualSetting() {
-  AddingConfigurationDialog dialog(cameras_->currentText(), isos_->currentText(), document_.exif,
-                                   this);
+  AddingConfigurationDialog dialog(cameras_->currentText(), isos_->currentText(),
+                                   session_.Document().exif, this);
   if (dialog.exec() == QDialog::Accepted) StoreManualSetting(dialog.CameraText(), dialog.IsoText());
 }
 
 void ParametersPanel::DeleteCurrentSetting() {
-  if (selection_.camera == 0 && selection_.isoIndex == 0) return;
+  if (!session_.Panel().DeletionAllowed()) return;
   ApplyDeleteAnswer(AskDeleteProfile(this));
 }
 
@@ -491,46 +417,36 @@ void ParametersPanel::SetManualTuningShown(bool shown) {
   // The groups change together; one repaint at the end instead of one per group.
   setUpdatesEnabled(false);
   for (QGroupBox* group : groups_) group->setVisible(shown);
-  setDefault_->setVisible(shown && state_ != kResultShown);
+  setDefault_->setVisible(shown && State() != PanelState::kResultShown);
   manualTuning_->setIcon(PanelIcon(shown ? "SETTINGS_HIDE" : "SETTINGS_SHOW"));
   setUpdatesEnabled(true);
 }
 
 void ParametersPanel::DenoiseClicked() {
-  switch (state_) {
-    case kIdle:
+  switch (State()) {
+    case PanelState::kIdle:
       StartFullDenoise();
       break;
-    case kRunning:
-      host_.StopFullRun();
+    case PanelState::kRunning:
+      session_.AbortFullRun();
       break;
-    case kResultShown:
-      state_ = kIdle;
-      SendPrivateMessage(this, UM_PHOTO_OPENED, static_cast<uintptr_t>(host_.ViewSize().width()),
-                         1);
+    case PanelState::kResultShown:
+      session_.Panel().Redefine();
+      PhotoOpened(host_.ViewSize().width(), true);
       break;
   }
 }
 
 void ParametersPanel::StartFullDenoise() {
-  if (!HasRaster(document_.sourcePicture)) return;
+  if (!session_.HasPhoto() || session_.JobRunning()) return;
   SetParameterControlsEnabled(false);
   progress_->show();
   denoise_->setText(Localised(43));
   dragging_ = false;
   overPreview_ = false;
   view_.previewRect = nullptr;
-  SendToMain(UM_VIEW_PREVIEW_RECT_CHANGED);
-  const auto position = [this](PanelScale scale) {
-    return static_cast<uint32_t>(sliders_[static_cast<std::size_t>(scale)].slider->value());
-  };
-  uintptr_t wParam = 0;
-  intptr_t lParam = 0;
-  PackFullDenoiseMessage(position(PanelScale::kStrength), position(PanelScale::kStrengthChroma),
-                         position(PanelScale::kStrengthChromaLarge),
-                         position(PanelScale::kDynamics), wParam, lParam);
-  state_ = kRunning;
-  PostPrivateMessage(host_.MainWindowObject(), UM_START_FULL_DENOISE, wParam, lParam);
+  emit previewRectChanged();
+  session_.StartFullRun(progressSink_.get());
 }
 
 void ParametersPanel::SetParameterControlsEnabled(bool enabled) {
@@ -548,8 +464,9 @@ void ParametersPanel::ResetProgress() {
 }
 
 void ParametersPanel::ShowInformation() {
-  const bool shown = HasPhotoInformation(document_.exif);
-  infoText_->setText(QString::fromStdString(PhotoInformationText(document_.exif)));
+  const ExifSummary& exif = session_.Document().exif;
+  const bool shown = HasPhotoInformation(exif);
+  infoText_->setText(QString::fromStdString(PhotoInformationText(exif)));
   infoTitle_->setVisible(shown);
   infoText_->setVisible(shown);
 }
@@ -557,31 +474,23 @@ void ParametersPanel::ShowInformation() {
 // --- Preview --------------------------------------------------------------------------------
 
 bool ParametersPanel::PreviewShown() const {
-  return !closed_ && view_.previewRect != nullptr && HasRaster(document_.sourcePicture);
-}
-
-PreviewEngineSettings ParametersPanel::EngineSettings() const {
-  return {qualityLevel, hardwareAcceleration.load() != 0, cpuGpuFusion.load() != 0,
-          measuredNoise_};
+  return !closed_ && view_.previewRect != nullptr && session_.HasPhoto();
 }
 
 void ParametersPanel::UpdatePreview(bool forced) {
   dragging_ = false;
-  if (state_ != kIdle || !PreviewShown()) return;
+  if (!Idle() || !PreviewShown()) return;
   setCursor(Qt::WaitCursor);
-  SendToMain(UM_CURSOR_WAIT);
-  const SBxPicBuf& source = document_.sourcePicture;
-  previewPixels_ = PreviewPixelsOf(previewRect_, source.width, source.height);
-  const PreviewUpdateResult result =
-      preview_.Update(document_, previewPixels_, currentProfile_, EngineSettings(), forced);
+  emit viewCursorChanged(Qt::WaitCursor);
+  previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
+  session_.UpdatePreview(previewPixels_, forced);
   unsetCursor();
-  viewCursor_ = QEvent::None;
-  SetViewCursor(UM_CURSOR_ARROW);
-  if (result == PreviewUpdateResult::kUpdated) SendToMain(UM_VIEW_PICTURE_CHANGED);
+  viewCursor_.reset();
+  SetViewCursor(Qt::ArrowCursor);
 }
 
 void ParametersPanel::ViewMouseMoved(QPoint viewPos, bool leftButtonDown) {
-  if (state_ != kIdle || !PreviewShown()) {
+  if (!Idle() || !PreviewShown()) {
     overPreview_ = false;
     return;
   }
@@ -591,42 +500,26 @@ void ParametersPanel::ViewMouseMoved(QPoint viewPos, bool leftButtonDown) {
     const QPoint moved = viewPos - dragPos_;
     MovePreviewRect(previewRect_, moved.x(), moved.y(), view_.zoom);
     dragPos_ = viewPos;
-    SendPrivateMessage(this, UM_PREVIEW_MOVED);
+    PreviewMoved();
   }
-  SetViewCursor(overPreview_ ? UM_CURSOR_MOVE : UM_CURSOR_ARROW);
+  SetViewCursor(overPreview_ ? Qt::SizeAllCursor : Qt::ArrowCursor);
 }
 
 void ParametersPanel::ViewMousePressed(QPoint viewPos) {
-  if (state_ != kIdle || !PreviewShown()) return;
+  if (!Idle() || !PreviewShown()) return;
   if (!PreviewContains(view_.Mapping(), previewRect_, viewPos.x(), viewPos.y())) return;
   dragging_ = true;
   overPreview_ = true;
   dragPos_ = viewPos;
-  SetViewCursor(UM_CURSOR_MOVE);
+  SetViewCursor(Qt::SizeAllCursor);
 }
 
 // The region is recomputed once, on release, and not at all when it stayed where it was.
 void ParametersPanel::ViewMouseReleased(QPoint) { UpdatePreview(false); }
 
-void ParametersPanel::SendToMain(QEvent::Type message) {
-  SendPrivateMessage(host_.MainWindowObject(), message);
-}
-
-// Cursor messages go out only when the shape changes, not with every mouse move.
-void ParametersPanel::SetViewCursor(QEvent::Type cursorMessage) {
-  if (viewCursor_ == cursorMessage) return;
-  viewCursor_ = cursorMessage;
-  SendToMain(cursorMessage);
-}
-
-// The shown picture becomes the photo as loaded again.
-void ParametersPanel::RestorePhoto() {
-  SBxPicBuf& shown = document_.denoisedPicture;
-  const SBxPicBuf& source = document_.sourcePicture;
-  if (!HasRaster(source) || shown.width != source.width || shown.height != source.height ||
-      shown.components != source.components || shown.bitsPerComponent != source.bitsPerComponent) {
-    return;
-  }
-  CBxPicBufAPI::Copy(shown, source);
-  SendToMain(UM_VIEW_PICTURE_CHANGED);
+// The view hears of the cursor only when its shape changes, not with every mouse move.
+void ParametersPanel::SetViewCursor(Qt::CursorShape shape) {
+  if (viewCursor_ == shape) return;
+  viewCursor_ = shape;
+  emit viewCursorChanged(shape);
 }

@@ -1,31 +1,24 @@
-// The parameters panel: where the user tunes the denoising of the open photo. It chooses a stored
-// profile for the photo's camera and ISO, shows it in sliders and radio buttons, keeps the live
-// preview up to date, saves and deletes profiles, and starts, aborts and finishes the full-size run
-// that the main window carries out on its worker thread.
-//
-// States: Idle (0) — the controls work and the preview follows them; Running (10) — a full-size run
-// is in progress, the controls are disabled and the button aborts; ResultShown (20) — the sharpened
-// result is on display and the button goes back to tuning ("Redefine").
+// The parameters panel: the widgets of the session's panel model (session/panel_model.h). It shows
+// the chosen profile in sliders and radio buttons, turns the user's changes into the model's
+// operations, keeps the live preview rectangle and its update, saves and deletes profiles, and
+// starts, aborts and follows the full-size run that the session carries out on its worker.
 #pragma once
 
-#include <QEvent>
 #include <QWidget>
 #include <array>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "widgets/view_state.h"
-#include "engine/denoise.h"
 #include "panel/delete_profile_dialog.h"
 #include "panel/panel_host.h"
-#include "panel/preview_geometry.h"
 #include "panel/preview_mouse_client.h"
-#include "panel/preview_update.h"
-#include "panel/slider_scale.h"
-#include "picture/photo_document.h"
-#include "profiles/profile_choice.h"
+#include "session/denoise_session.h"
+#include "session/preview_geometry.h"
+#include "session/slider_scale.h"
+#include "widgets/view_state.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -37,36 +30,36 @@ class QToolButton;
 class PanelSlider;
 class ProgressBarSink;
 
-class ParametersPanel : public QWidget, public PreviewMouseClient {
+class ParametersPanel : public QWidget, public PreviewMouseClient, public SessionObserver {
   Q_OBJECT
 
  public:
-  enum State : int { kIdle = 0, kRunning = 10, kResultShown = 20 };
-
-  ParametersPanel(PhotoDocument& document, ViewState& view, PanelHost& host, QWidget* parent);
+  ParametersPanel(DenoiseSession& session, ViewState& view, PanelHost& host, QWidget* parent);
   ~ParametersPanel() override;
 
+  // A photo was opened (or "Redefine" returns to tuning, `keepChoice`): the noise is measured, the
+  // profile chosen, the preview placed at the centre of the view left of `visibleRight` and
+  // computed.
+  void PhotoOpened(int32_t visibleRight, bool keepChoice);
   // Saves the profile store (once, however often it is called) and lets go of the view. With
   // `ok` false the photo returns to its original state on screen and a run is cancelled.
   void Close(bool ok);
-  // The progress bar of the full-size run; the engine calls it from the worker thread.
-  ProgressSink& RunProgress();
-  // The point-artefact mode the full-size run uses.
-  int32_t MedianMode() const { return currentProfile_.m_iUseMedian; }
   void SetDenoiseEnabled(bool enabled);
-  int PanelState() const { return state_; }
+  PanelState State() const { return session_.Panel().State(); }
 
   void ViewMouseMoved(QPoint viewPos, bool leftButtonDown) override;
   void ViewMousePressed(QPoint viewPos) override;
   void ViewMouseReleased(QPoint viewPos) override;
   bool OverPreview() const override { return overPreview_; }
 
+  // SessionObserver: the run's end brings "Redefine" or, after an abort, tuning back.
+  void FullRunEnded(bool aborted) override;
+
   // What the panel shows and uses, for tests.
-  const IsoProfile& CurrentProfile() const { return currentProfile_; }
-  ProfileChoice Selection() const { return selection_; }
-  const CameraProfileStore& Store() const { return store_; }
+  const IsoProfile& CurrentProfile() const { return session_.Panel().Values(); }
+  ProfileChoice Selection() const { return session_.Panel().Selection(); }
+  const CameraProfileStore& Store() const { return session_.Panel().Store(); }
   const PreviewPixels& ShownPreviewPixels() const { return previewPixels_; }
-  const LivePreview& Preview() const { return preview_; }
 
   // The OK of "Adding Configuration": the current values with the photo's measured noise become
   // the profile of that camera and ISO, which is then selected.
@@ -74,8 +67,11 @@ class ParametersPanel : public QWidget, public PreviewMouseClient {
   // The answer to "Delete Current Setting...".
   void ApplyDeleteAnswer(DeleteAnswer answer);
 
- protected:
-  bool event(QEvent* event) override;
+ signals:
+  // The preview rectangle moved, appeared or went away: the view draws its frame again.
+  void previewRectChanged();
+  // The cursor the view shows: over the preview rectangle, while waiting, or the ordinary one.
+  void viewCursorChanged(Qt::CursorShape shape);
 
  private:
   struct SliderRow {
@@ -92,21 +88,14 @@ class ParametersPanel : public QWidget, public PreviewMouseClient {
   QWidget* BuildPointArtefactControls();
   QWidget* BuildInformation();
 
-  // Messages.
-  void PhotoOpened(int32_t visibleRight, bool keepChoice);
-  void FullDenoiseDone();
-  void FullDenoiseAborted();
-  void RunEndedAfterClose();
   void PreviewMoved();
 
   // Profiles.
-  void LoadStore();
   void FillCameraList();
   void FillIsoList();
-  void SelectProfile(ProfileChoice choice);
-  void ChooseProfile(ProfileChoice choice);
   void DisplayProfile();
   void ShowProfile();
+  void ShowChosenProfile();
   void CameraChosen(int index);
   void IsoChosen(int index);
   void UpdateDeleteEnabled();
@@ -127,31 +116,23 @@ class ParametersPanel : public QWidget, public PreviewMouseClient {
   // Preview.
   void UpdatePreview(bool forced);
   bool PreviewShown() const;
-  PreviewEngineSettings EngineSettings() const;
-  void SendToMain(QEvent::Type message);
-  void SetViewCursor(QEvent::Type cursorMessage);
-  void RestorePhoto();
+  bool Idle() const { return session_.Panel().State() == PanelState::kIdle; }
+  const PicBuf& Photo() const { return session_.Document().sourcePicture; }
+  void SetViewCursor(Qt::CursorShape shape);
 
-  PhotoDocument& document_;
+  DenoiseSession& session_;
   ViewState& view_;
   PanelHost& host_;
 
-  CameraProfileStore store_;
-  ProfileChoice selection_;
-  IsoProfile currentProfile_{};
-  NoiseLevels measuredNoise_{0, 0, 0};
-  State state_ = kIdle;
   bool manualTuningShown_ = true;
   bool closed_ = false;
-  bool closedWithCancel_ = false;
 
   PreviewRect previewRect_;
   PreviewPixels previewPixels_;
-  LivePreview preview_;
   QPoint dragPos_;
   bool dragging_ = false;
   bool overPreview_ = false;
-  QEvent::Type viewCursor_ = QEvent::None;
+  std::optional<Qt::CursorShape> viewCursor_;
 
   QPushButton* denoise_ = nullptr;
   QProgressBar* progress_ = nullptr;

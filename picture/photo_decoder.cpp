@@ -234,8 +234,9 @@ FREE_IMAGE_FORMAT PhotoFormat(const PhotoFile& file, const std::filesystem::path
 
 bool FitsPhotoLimits(FIBITMAP* bitmap, uint64_t maxPixels) {
   const uint64_t pixels = uint64_t{FreeImage_GetWidth(bitmap)} * FreeImage_GetHeight(bitmap);
-  return pixels <= maxPixels &&
-         UncompressedBytes(bitmap) <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+  // A row must fit the picture buffer's 32-bit stride; the raster as a whole has no limit of its own.
+  const uint64_t rowBytes = uint64_t{FreeImage_GetWidth(bitmap)} * FreeImage_GetBPP(bitmap) / 8;
+  return pixels <= maxPixels && rowBytes <= uint64_t{std::numeric_limits<int32_t>::max()};
 }
 
 DecodedPhoto DecodePhoto(const PhotoFile& file, FREE_IMAGE_FORMAT format,

@@ -41,9 +41,9 @@ FREE_IMAGE_FORMAT PhotoFormat(const PhotoFile& file, const std::filesystem::path
 // 64 MiB). Empty when the file is no JPEG.
 std::string ReadJpegHead(const PhotoFile& file);
 
-// Whether a bitmap of that size and depth stays within `maxPixels` and within what a picture buffer
-// holds. Only the header is needed: FreeImage reports the size of a bitmap loaded with
-// FIF_LOAD_NOPIXELS.
+// Whether a bitmap of that size and depth stays within `maxPixels` and its rows within what a
+// picture buffer's row holds (2 GiB). Only the header is needed: FreeImage reports the size of a
+// bitmap loaded with FIF_LOAD_NOPIXELS.
 bool FitsPhotoLimits(FIBITMAP* bitmap, uint64_t maxPixels);
 
 // Decodes the photo in `file` as `format`. Samples arrive as stored: PNG gamma is not applied, JPEG

@@ -29,36 +29,23 @@ struct ExifSummary {
 
 struct SourceMetadata;  // picture/source_metadata.h
 
+// Paths of photos are never longer than this (UTF-8 bytes).
+inline constexpr std::size_t kMaxPhotoPathBytes = 1023;
+
+// The document owns its pictures: it starts empty and releases them when it goes; it moves and
+// does not copy.
 struct PhotoDocument {
-  SBxPicBuf sourcePicture;    // the photo as loaded: 1 or 3 components (B, G, R), 8 or 16 bits
-  SBxPicBuf denoisedPicture;  // what is shown and saved; same geometry and depth as sourcePicture
-  SBxPicBuf alphaPlane;       // 1 component, geometry and depth of sourcePicture; empty if none
+  PicBuf sourcePicture;    // the photo as loaded: 1 or 3 components (B, G, R), 8 or 16 bits
+  PicBuf denoisedPicture;  // what is shown and saved; same geometry and depth as sourcePicture
+  PicBuf alphaPlane;       // 1 component, geometry and depth of sourcePicture; empty if none
   ExifSummary exif;
+  // The file the photo was opened from (the default output name); empty for a picture that was not
+  // opened from a file.
+  std::filesystem::path path;
   // The metadata of the opened file, read when it was opened, that saving writes into the result;
   // null for a picture that was not opened from a file.
   std::shared_ptr<const SourceMetadata> metadata;
 };
 
-// The full path of the loaded photo: the default output name. Set by every successful open; never
-// longer than kMaxPhotoPathBytes (UTF-8).
-inline constexpr std::size_t kMaxPhotoPathBytes = 1023;
-inline std::filesystem::path currentPhotoPath;
-
-// Puts every buffer of the document into the empty state and clears its texts. Called once before
-// any other use.
-inline void InitPhotoDocument(PhotoDocument& document) {
-  CBxPicBufAPI::Init(document.sourcePicture);
-  CBxPicBufAPI::Init(document.denoisedPicture);
-  CBxPicBufAPI::Init(document.alphaPlane);
-  document.exif = ExifSummary{};
-  document.metadata.reset();
-}
-
-// Releases every buffer of the document and clears its texts; it may be opened again afterwards.
-inline void ReleasePhotoDocument(PhotoDocument& document) {
-  CBxPicBufAPI::DoneHeap(document.sourcePicture);
-  CBxPicBufAPI::DoneHeap(document.denoisedPicture);
-  CBxPicBufAPI::DoneHeap(document.alphaPlane);
-  document.exif = ExifSummary{};
-  document.metadata.reset();
-}
+// Empties the document (Close): its pictures are released and its texts cleared.
+inline void ReleasePhotoDocument(PhotoDocument& document) { document = PhotoDocument{}; }

@@ -40,8 +40,8 @@ bool ConvertPixels(SBxPicBuf& picture, SBxPicBuf& alpha, FIBITMAP* bitmap) {
 // The photo's pixels, texts and metadata, read into temporaries so that a refused file leaves the
 // document as it was.
 struct LoadedPhoto {
-  ScopedPicBuf picture;
-  ScopedPicBuf alpha;
+  PicBuf picture;
+  PicBuf alpha;
   ExifSummary exif;
   std::shared_ptr<const SourceMetadata> metadata;
 };
@@ -70,7 +70,7 @@ OpenFailure LoadPhoto(LoadedPhoto& loaded, const std::filesystem::path& path,
       DecodePhoto(file, format, {options.maxPixels, options.acceptDamaged});
   outcome.damage = decoded.damage;
   if (decoded.failure != OpenFailure::kNone) return decoded.failure;
-  if (ConvertBitmapToPicture(loaded.exif, *loaded.picture, *loaded.alpha, decoded.bitmap.get())) {
+  if (ConvertBitmapToPicture(loaded.exif, loaded.picture, loaded.alpha, decoded.bitmap.get())) {
     return allocations.Failed() ? OpenFailure::kOutOfMemory : OpenFailure::kUnreadable;
   }
   loaded.metadata = ReadSourceMetadata(file, decoded.bitmap.get());
@@ -81,8 +81,8 @@ OpenFailure LoadPhoto(LoadedPhoto& loaded, const std::filesystem::path& path,
 // Hands the loaded buffers over to the document; the document's old storage goes with the
 // temporaries.
 void TakeOver(PhotoDocument& document, LoadedPhoto& loaded) {
-  std::swap(document.sourcePicture, *loaded.picture);
-  std::swap(document.alphaPlane, *loaded.alpha);
+  std::swap(document.sourcePicture, loaded.picture);
+  std::swap(document.alphaPlane, loaded.alpha);
   document.exif = std::move(loaded.exif);
   document.metadata = std::move(loaded.metadata);
 }
@@ -142,7 +142,7 @@ OpenOutcome OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& 
     return outcome;
   }
   TakeOver(document, loaded);
-  currentPhotoPath = path;
+  document.path = path;
   return outcome;
 }
 

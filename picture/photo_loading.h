@@ -31,10 +31,9 @@ struct OpenOutcome {
 };
 
 // Opens the photo at `path` (UTF-8) into `document`. On success `sourcePicture` and `alphaPlane`
-// are replaced (the alpha plane is left empty when the file has none), `exif` and `metadata` are
-// refilled and `currentPhotoPath` is set. A failure changes nothing of the document or
-// `currentPhotoPath`. `denoisedPicture` is left to the caller, which sets it to a copy of the new
-// `sourcePicture`.
+// are replaced (the alpha plane is left empty when the file has none), `exif`, `path` and
+// `metadata` are refilled. A failure changes nothing of the document. `denoisedPicture` is left to
+// the caller, which sets it to a copy of the new `sourcePicture`.
 OpenOutcome OpenPhotoFile(PhotoDocument& document, const std::filesystem::path& path,
                           const OpenOptions& options);
 

@@ -7,13 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "config/settings.h"
 #include "picture/bitmap_pixels.h"
 #include "picture/metadata_copy.h"
 #include "picture/source_metadata.h"
 #include "picture/staged_output.h"
-
-std::atomic<int32_t> jpegQuality{kDefaultJpegQuality};
 
 namespace {
 
@@ -42,10 +39,11 @@ UniqueBitmap BitmapOfLayout(const SBxPicBuf& picture, const SBxPicBuf* alpha,
   return bitmap;
 }
 
+// The format to write, or FIF_UNKNOWN when there is none that can be written.
 FREE_IMAGE_FORMAT WritableFormat(const std::filesystem::path& output, FREE_IMAGE_FORMAT format) {
   if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(output.c_str());
   if (format == FIF_UNKNOWN || format == FIF_GIF || !FreeImage_FIFSupportsWriting(format)) {
-    throw UnsupportedImageFormat("");
+    return FIF_UNKNOWN;
   }
   return format;
 }
@@ -62,32 +60,34 @@ bool FormatHoldsAlpha(FREE_IMAGE_FORMAT format, const BitmapLayout& layout) {
 }
 
 // The bitmap layout to write the picture in: with the alpha channel where the format holds it,
-// else without. None when no bitmap holds the picture at all.
+// else without. None when no bitmap holds the picture at all; `refused` when the format cannot hold
+// it.
 std::optional<BitmapLayout> LayoutToWrite(const SBxPicBuf& picture, bool withAlpha,
-                                          FREE_IMAGE_FORMAT format) {
+                                          FREE_IMAGE_FORMAT format, bool& refused) {
+  refused = false;
   if (!picture.data) return std::nullopt;
   if (withAlpha) {
     const auto layout = LayoutForPicture(picture, true);
     if (layout && FormatHoldsAlpha(format, *layout)) return layout;
   }
   const auto layout = LayoutForPicture(picture, false);
-  if (layout && !FormatTakes(format, *layout)) throw UnsupportedImageFormat("");
+  refused = layout && !FormatTakes(format, *layout);
   return layout;
 }
 
-int SaveFlags(FREE_IMAGE_FORMAT format) {
+int SaveFlags(FREE_IMAGE_FORMAT format, int32_t jpegQuality) {
   if (format != FIF_JPEG) return 0;
-  const int32_t quality = jpegQuality;
-  return quality >= 1 ? std::min(quality, kMaxJpegQuality) : kFallbackJpegQuality;
+  return jpegQuality >= 1 ? std::min(jpegQuality, kMaxJpegQuality) : kFallbackJpegQuality;
 }
 
 // The bitmap is released once the file is written, before Exiv2 reads the file back into memory to
 // complete its metadata: a 16-bit 24-megapixel photo would otherwise hold both at once.
-bool WriteBitmap(UniqueBitmap bitmap, FREE_IMAGE_FORMAT format, const std::filesystem::path& output,
-                 const SourceMetadata* metadata, std::vector<std::string>& warnings) {
+bool WriteBitmap(UniqueBitmap bitmap, FREE_IMAGE_FORMAT format, int32_t jpegQuality,
+                 const std::filesystem::path& output, const SourceMetadata* metadata,
+                 std::vector<std::string>& warnings) {
   StagedOutput staged(output);
-  if (staged.Failed() ||
-      SaveBitmapFile(format, bitmap.get(), staged.TemporaryPath(), SaveFlags(format))) {
+  if (staged.Failed() || SaveBitmapFile(format, bitmap.get(), staged.TemporaryPath(),
+                                        SaveFlags(format, jpegQuality))) {
     return true;
   }
   const WrittenPixels pixels{static_cast<int32_t>(FreeImage_GetWidth(bitmap.get())),
@@ -114,39 +114,35 @@ int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerCom
   return 0;
 }
 
-int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
-              std::vector<std::string>* warnings) {
-  if (SavePhotoAtQuality(document, output, LoadJpegQuality(), warnings)) return 1;
-  StoreJpegQuality(jpegQuality);
-  return 0;
-}
-
-bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& output,
-                        int32_t quality, std::vector<std::string>* warnings) {
+SaveFailure SavePhoto(const PhotoDocument& document, const std::filesystem::path& output,
+                      int32_t jpegQuality, std::vector<std::string>* warnings) {
   const SBxPicBuf& picture = document.denoisedPicture;
-  if (!picture.data || output.empty()) return true;
-  jpegQuality = quality;
+  if (!picture.data || output.empty()) return SaveFailure::kNothingToSave;
   const int32_t index = OutputTypeIndex(output, picture.bitsPerComponent);
   return SavePictureWithMetadata(picture, &document.alphaPlane, output, document.metadata.get(),
-                                 kOutputTypes[index].format, warnings);
+                                 kOutputTypes[index].format, jpegQuality, warnings);
 }
 
-bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
-                             const std::filesystem::path& output, const SourceMetadata* metadata,
-                             FREE_IMAGE_FORMAT format, std::vector<std::string>* warnings) {
+SaveFailure SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
+                                    const std::filesystem::path& output,
+                                    const SourceMetadata* metadata, FREE_IMAGE_FORMAT format,
+                                    int32_t jpegQuality, std::vector<std::string>* warnings) {
   UseFreeImage();
   const FREE_IMAGE_FORMAT outputFormat = WritableFormat(output, format);
-  const bool withAlpha = AlphaFits(picture, alpha);
-  const auto layout = LayoutToWrite(picture, withAlpha, outputFormat);
-  if (!layout) return true;
+  if (outputFormat == FIF_UNKNOWN) return SaveFailure::kUnsupportedFormat;
+  bool refused = false;
+  const auto layout = LayoutToWrite(picture, AlphaFits(picture, alpha), outputFormat, refused);
+  if (refused) return SaveFailure::kUnsupportedFormat;
+  if (!layout) return SaveFailure::kNotWritten;
   UniqueBitmap bitmap = BitmapOfLayout(picture, layout->HasAlpha() ? alpha : nullptr, *layout);
-  if (!bitmap) return true;
+  if (!bitmap) return SaveFailure::kNotWritten;
   if (metadata != nullptr && metadata->freeImageMetadata) {
     FreeImage_CloneMetadata(bitmap.get(), metadata->freeImageMetadata.get());
   }
   std::vector<std::string> unused;
-  return WriteBitmap(std::move(bitmap), outputFormat, output, metadata,
-                     warnings != nullptr ? *warnings : unused);
+  const bool failed = WriteBitmap(std::move(bitmap), outputFormat, jpegQuality, output, metadata,
+                                  warnings != nullptr ? *warnings : unused);
+  return failed ? SaveFailure::kNotWritten : SaveFailure::kNone;
 }
 
 UniqueBitmap PictureToBitmap(const SBxPicBuf& picture, const SBxPicBuf* alpha) {

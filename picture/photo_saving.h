@@ -3,19 +3,30 @@
 // opened are carried over (metadata_copy.h). Every write goes to a temporary file beside the
 // output that replaces the output only when the whole save has succeeded, so a failed save leaves
 // no partial file and keeps an earlier one.
+//
+// Saving reads and stores no settings: the JPEG quality is the caller's (the desktop application
+// keeps "jpeg" in its settings, the command line takes an option). Failures come back as a
+// SaveFailure; nothing here throws.
 #pragma once
 
 #include <FreeImage.h>
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "picture/freeimage_library.h"
-#include "picture/image_errors.h"
 #include "picture/photo_document.h"
+
+enum class SaveFailure {
+  kNone,               // written
+  kNothingToSave,      // no denoised picture, or an empty output path
+  kUnsupportedFormat,  // the format is unknown, cannot be written, is GIF, or cannot hold the
+                       // picture (16-bit pictures go only to TIFF and PNG)
+  kNotWritten,         // the bitmap could not be made, or writing, completing the metadata or
+                       // renaming failed, or a signal asked the process to end first
+};
 
 // Output types. Index 0 lets FreeImage choose the format from the output name's extension.
 struct OutputType {
@@ -33,41 +44,26 @@ inline constexpr OutputType kOutputTypes[] = {{"", FIF_UNKNOWN},
 // for 8-bit pictures, with ".tif" and ".png" only for 16-bit pictures; 0 for any other ending.
 int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerComponent);
 
-// The JPEG quality in percent of the next save: `SavePhoto` reads it from the settings ("jpeg")
-// before the save and writes it back after a successful one. A JPEG is written with this quality
-// when it is at least 1 (values above 100 count as 100), else with 95.
-extern std::atomic<int32_t> jpegQuality;
-
 // Writes `document.denoisedPicture` and its alpha plane to `output` (UTF-8), in the format that
 // OutputTypeIndex gives, with the document's metadata (none for a picture not opened from a file).
-// 0 on success, after which the JPEG quality is stored in the settings. 1 when nothing was saved:
-// no denoised picture, an empty output path (choosing a name is the desktop application's part),
-// or a failed write; a failed write leaves any earlier file at `output` as it was and stores
-// nothing. Metadata that the output cannot hold is said in `warnings`, when given. The exception of
-// SavePictureWithMetadata passes through.
-int SavePhoto(PhotoDocument& document, const std::filesystem::path& output,
-              std::vector<std::string>* warnings = nullptr);
-
-// What SavePhoto does without the settings file: writes the denoised picture at JPEG quality
-// `quality` (which becomes `jpegQuality`), reading and storing nothing. True when nothing was saved;
-// the exception of SavePictureWithMetadata passes through. The command line saves this way, so that
-// it never changes the desktop application's settings.
-bool SavePhotoAtQuality(PhotoDocument& document, const std::filesystem::path& output,
-                        int32_t quality, std::vector<std::string>* warnings = nullptr);
+// A JPEG is written at `jpegQuality` percent when it is at least 1 (values above 100 count as 100),
+// else at 95. A failed save leaves any earlier file at `output` as it was. Metadata that the output
+// cannot hold is said in `warnings`, when given.
+[[nodiscard]] SaveFailure SavePhoto(const PhotoDocument& document,
+                                    const std::filesystem::path& output, int32_t jpegQuality,
+                                    std::vector<std::string>* warnings = nullptr);
 
 // Writes `picture` (and `alpha`, when it has storage, matches the picture's size and depth, and the
 // format holds an alpha channel; for other formats it is left out) to `output` in `format`, or in
-// the format FreeImage finds from the output name when `format` is FIF_UNKNOWN. When `metadata` is
-// given, the source's metadata (EXIF, XMP, IPTC), ICC profile and PNG colour chunks are carried
-// over (metadata_copy.h), and what the output cannot hold is said in `warnings`. True when nothing
-// was written (no bitmap could be made, or writing, completing the metadata or renaming failed, or
-// a signal asked the process to end before the result replaced the output). Throws
-// UnsupportedImageFormat with an empty path when the format is unknown, cannot be written, is GIF,
-// or cannot hold the picture (16-bit pictures go only to TIFF and PNG).
-bool SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
-                             const std::filesystem::path& output, const SourceMetadata* metadata,
-                             FREE_IMAGE_FORMAT format,
-                             std::vector<std::string>* warnings = nullptr);
+// the format FreeImage finds from the output name when `format` is FIF_UNKNOWN, JPEGs at
+// `jpegQuality` as SavePhoto says. When `metadata` is given, the source's metadata (EXIF, XMP,
+// IPTC), ICC profile and PNG colour chunks are carried over (metadata_copy.h), and what the output
+// cannot hold is said in `warnings`.
+[[nodiscard]] SaveFailure SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
+                                                  const std::filesystem::path& output,
+                                                  const SourceMetadata* metadata,
+                                                  FREE_IMAGE_FORMAT format, int32_t jpegQuality,
+                                                  std::vector<std::string>* warnings = nullptr);
 
 // A new bitmap of the picture's size and depth holding the picture, with an alpha channel when
 // `alpha` is given, has storage and matches the picture (colour pictures only; see

@@ -189,12 +189,12 @@ void CBxPicBufAPI::Init(SBxPicBuf& buf) { buf = SBxPicBuf{}; }
 
 bool CBxPicBufAPI::ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uint32_t components,
                               uint32_t bits) {
-  constexpr int64_t kMaxBytes = std::numeric_limits<int32_t>::max();
+  constexpr int64_t kMaxStride = std::numeric_limits<int32_t>::max();
   // With a valid format the stride stays below 2^35, and a stride below 2^31 times a height below
   // 2^31 cannot overflow 64 bits.
   const bool valid = width >= 0 && height >= 0 && ValidFormat(components, bits);
   const int64_t stride = valid ? int64_t{width} * components * (bits / 8) : 0;
-  if (!valid || stride > kMaxBytes || stride * height > kMaxBytes) {
+  if (!valid || stride > kMaxStride) {
     DoneHeap(buf);
     if (valid) NoteAllocationFailure();
     return true;
@@ -212,7 +212,7 @@ bool CBxPicBufAPI::ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uin
       }
     }
   }
-  buf.size = static_cast<int32_t>(bytes);
+  buf.size = bytes;
   buf.stride = static_cast<int32_t>(stride);
   buf.width = width;
   buf.height = height;

@@ -2,8 +2,9 @@
 // static operations over it.
 //
 // Conventions shared by every operation below:
-// - A buffer is owned by whoever called `Init` on it; the owner releases it with `DoneHeap`.
+// - A plain record is owned by whoever called `Init` on it; the owner releases it with `DoneHeap`.
 //   `Init` is called once before any other use; `ReinitHeap` may be called any number of times.
+//   `PicBuf` (below) is a record that owns its storage and releases it itself.
 // - Rows are packed: stride = width × components × bytes per sample. 16-bit rasters are addressed
 //   as stride / 2 elements per row, 32-bit float rasters as stride / 4.
 // - Depths: 8 (unsigned byte), 16 (unsigned 16-bit) and 32 (single-precision float). Float samples
@@ -11,8 +12,9 @@
 // - Colour pictures are stored in the component order B, G, R. After `ConvertRGBtoYUV` component 0
 //   is Y and components 1 and 2 are U and V.
 // - No operation keeps shared state: distinct buffers may be used from distinct threads at once.
-// - No operation throws or aborts. An allocation that fails (or a geometry whose byte size does not
-//   fit the 32-bit `size` field) leaves `data` empty and `ReinitHeap` returns true.
+// - No operation throws or aborts. An allocation that fails (or a geometry whose row does not fit
+//   the 32-bit `stride` field) leaves `data` empty and `ReinitHeap` returns true. The size of a
+//   whole raster is not limited: `size` has 64 bits.
 //
 // Choices of this implementation:
 // - YUV is full-range BT.601 (the JPEG matrix): Y = 0.299 R + 0.587 G + 0.114 B,
@@ -36,7 +38,7 @@
 
 struct SBxPicBuf {
   uint8_t* data;              // row 0, component 0 of pixel 0; null when the buffer has no storage
-  int32_t size;               // total bytes of the raster
+  int64_t size;               // total bytes of the raster
   int32_t stride;             // bytes from one row to the next
   int32_t width;              // pixels
   int32_t height;             // pixels
@@ -73,10 +75,10 @@ class CBxPicBufAPI {
   // Puts the record into the empty state (no storage).
   static void Init(SBxPicBuf& buf);
   // (Re)allocates storage for the geometry; contents undefined. True on failure (data empty).
-  static bool ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uint32_t components,
+  [[nodiscard]] static bool ReinitHeap(SBxPicBuf& buf, int32_t width, int32_t height, uint32_t components,
                          uint32_t bits);
   // Allocates the geometry of `like` without copying pixels. True on failure.
-  static bool ReinitHeap(SBxPicBuf& buf, const SBxPicBuf& like);
+  [[nodiscard]] static bool ReinitHeap(SBxPicBuf& buf, const SBxPicBuf& like);
   // Releases the storage; the record is empty afterwards.
   static void DoneHeap(SBxPicBuf& buf);
 
@@ -92,7 +94,7 @@ class CBxPicBufAPI {
   static void InsertComponent(SBxPicBuf& dst, uint32_t index, const SBxPicBuf& src);
   // Converts in place to the given depth and component count. True on allocation failure, in which
   // case the buffer is unchanged.
-  static bool ConvertBpcComp(SBxPicBuf& buf, uint32_t bits, uint32_t components);
+  [[nodiscard]] static bool ConvertBpcComp(SBxPicBuf& buf, uint32_t bits, uint32_t components);
 
   // Colour-space conversions between 3-component buffers of equal geometry and depth. `dst` may be
   // `src` itself.
@@ -120,8 +122,28 @@ inline const T* PicRow(const SBxPicBuf& buf, int32_t y) {
   return reinterpret_cast<const T*>(buf.data + static_cast<int64_t>(y) * buf.stride);
 }
 
+// A picture buffer that owns its storage: the record itself (every operation and every function that
+// takes an SBxPicBuf takes it), empty when made, released when it goes. It moves and does not copy;
+// a moved-from buffer is empty.
+class PicBuf : public SBxPicBuf {
+ public:
+  PicBuf() : SBxPicBuf{} {}
+  ~PicBuf() { CBxPicBufAPI::DoneHeap(*this); }
+  PicBuf(PicBuf&& other) noexcept : SBxPicBuf(other) { CBxPicBufAPI::Init(other); }
+  PicBuf& operator=(PicBuf&& other) noexcept {
+    if (this != &other) {
+      CBxPicBufAPI::DoneHeap(*this);
+      static_cast<SBxPicBuf&>(*this) = other;
+      CBxPicBufAPI::Init(other);
+    }
+    return *this;
+  }
+  PicBuf(const PicBuf&) = delete;
+  PicBuf& operator=(const PicBuf&) = delete;
+};
+
 // A picture buffer owned by a scope: `Init` on construction, `DoneHeap` on destruction. The engine
-// uses it for its temporaries; callers of the public functions keep using plain records.
+// uses it for its temporaries.
 class ScopedPicBuf {
  public:
   ScopedPicBuf() { CBxPicBufAPI::Init(buf_); }

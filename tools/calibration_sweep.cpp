@@ -140,9 +140,7 @@ class Sweep {
         out_(noisy.denoisedPicture),
         reference_(reference),
         strengths_(std::move(strengths)),
-        runs_(strengths_.size()) {
-    CBxPicBufAPI::ReinitHeap(out_, source_);
-  }
+        runs_(strengths_.size()) {}
 
   void RunCoarse() {
     for (size_t i = 0; i < strengths_.size(); i += 3) Run(i);
@@ -261,7 +259,6 @@ class Sweep {
 };
 
 bool Open(PhotoDocument& document, const char* path) {
-  InitPhotoDocument(document);
   const OpenOutcome outcome = OpenPhotoFile(document, path, OpenOptions{uint64_t{1} << 32, false});
   if (outcome.failure != OpenFailure::kNone || document.sourcePicture.bitsPerComponent != 8) {
     std::fprintf(stderr, "calibration_sweep: cannot use %s (an 8-bit photo is needed)\n", path);
@@ -281,7 +278,6 @@ int NoiseOnly(const char* path) {
       "\"coarseLuma\": %.4f, \"coarseChroma\": %.4f}\n",
       noise.whole.luma, noise.whole.chroma, noise.smooth.luma, noise.smooth.chroma,
       noise.coarse.luma, noise.coarse.chroma);
-  ReleasePhotoDocument(photo);
   return 0;
 }
 
@@ -297,13 +293,15 @@ int main(int argc, char** argv) {
   PhotoDocument clean;
   PhotoDocument noisy;
   if (!Open(clean, argv[1]) || !Open(noisy, argv[2])) return 2;
+  if (CBxPicBufAPI::ReinitHeap(noisy.denoisedPicture, noisy.sourcePicture)) {
+    std::fprintf(stderr, "calibration_sweep: not enough memory\n");
+    return 2;
+  }
   const std::vector<Gains> gains = ParseGains(argv[4]);
   const Samples reference = SamplesOf(clean.sourcePicture);
   Sweep sweep(noisy, reference, ParseList(argv[3], ','));
   sweep.RunCoarse();
   sweep.RunNearBest();
   std::printf("{%s}\n", sweep.Results(gains).c_str());
-  ReleasePhotoDocument(clean);
-  ReleasePhotoDocument(noisy);
   return 0;
 }

@@ -25,7 +25,6 @@
 #include "app/main_window.h"
 #include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
-#include "app/private_messages.h"
 #include "panel/adding_configuration_dialog.h"
 #include "panel/parameters_panel.h"
 #include "picture/photo_loading.h"
@@ -63,12 +62,13 @@ void SaveWidget(QWidget& widget, const char* name) {
 // written as JPEG with the photo's metadata.
 bool WriteNoisyCrop(const fs::path& photo, const fs::path& output) {
   PhotoDocument document;
-  InitPhotoDocument(document);
   if (OpenPhoto(document, photo, true)) return false;
   const SBxPicBuf& source = document.sourcePicture;
   const int32_t width = std::min(source.width, 1800), height = std::min(source.height, 1200);
-  CBxPicBufAPI::ReinitHeap(document.denoisedPicture, width, height, source.components,
-                           source.bitsPerComponent);
+  if (CBxPicBufAPI::ReinitHeap(document.denoisedPicture, width, height, source.components,
+                               source.bitsPerComponent)) {
+    return false;
+  }
   CBxPicBufAPI::CopyRect(document.denoisedPicture, source, {0, 0},
                          {(source.width - width) / 2, (source.height - height) / 2},
                          {width, height});
@@ -82,9 +82,9 @@ bool WriteNoisyCrop(const fs::path& photo, const fs::path& output) {
     }
   }
   CBxPicBufAPI::DoneHeap(document.alphaPlane);
-  const bool failed = SavePhotoAtQuality(document, output, 95);
+  const SaveFailure failure = SavePhoto(document, output, 95);
   ReleasePhotoDocument(document);
-  return !failed;
+  return failure == SaveFailure::kNone;
 }
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
   // The noisy crop: the panel with its information, the preview rectangle at 100 %.
   window.OpenPhotoFile(noisy, true);
   window.ImageViewWidget()->Zoom100();
-  SendPrivateMessage(window.Panel(), UM_PHOTO_OPENED, window.ImageViewWidget()->width(), 1);
+  window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
   SaveWidget(window, "preview-rectangle.png");
   SaveWidget(*window.Panel(), "panel-manual-tuning.png");
 
@@ -178,12 +178,11 @@ int main(int argc, char** argv) {
   auto* bar = window.Panel()->findChild<QProgressBar*>();
   WaitFor([&] { return bar && bar->maximum() > 0 && bar->value() > bar->maximum() / 3; }, 60);
   SaveWidget(window, "full-run-in-progress.png");
-  WaitFor([&] { return !window.RunActive() && window.Panel()->PanelState() == 20; }, 120);
+  WaitFor([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; }, 120);
   window.ImageViewWidget()->Zoom100();
   SaveWidget(window, "result-shown.png");
 
-  StopFlag stop;
-  BatchProgressWindow batch(&window, 12, stop);
+  BatchProgressWindow batch(&window, 12, [] {});
   batch.show();
   for (int second = 0; second < 30; ++second) batch.AdvanceOneSecond();
   for (int photo = 0; photo < 3; ++photo) batch.PhotoDone();

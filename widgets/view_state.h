@@ -11,15 +11,7 @@
 #include <string_view>
 
 #include "picture/pic_map.h"
-
-// A rectangle of picture pixels: left and top inclusive, right and bottom exclusive.
-struct PreviewPixels {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-  bool operator==(const PreviewPixels&) const = default;
-};
+#include "session/preview_geometry.h"
 
 // Resampling of the view: the main window keeps nearest neighbour.
 enum class ViewInterpolation : int32_t { Nearest = 0, Bilinear = 1, Bicubic = 2 };

@@ -43,7 +43,8 @@ Picture OnGpu(const Picture& in, double strength, int32_t quality, double dynami
   Picture out(in.buf().width, in.buf().height, in.buf().components, in.buf().bitsPerComponent);
   Picture source(in);
   Picture guide(in.buf().width, in.buf().height, 1, 8);
-  GpuDenoiseSingleGuide(out, source, guide, strength, quality, 2.0 * dynamics, run, -1.0);
+  const RunControl onCard(run.progress, run.stop, gputest::SharedGpu());
+  GpuDenoiseSingleGuide(out, source, guide, strength, quality, 2.0 * dynamics, onCard, -1.0);
   EXPECT_TRUE(testpics::BitIdentical(source, in));
   return out;
 }
@@ -150,7 +151,8 @@ TEST(GpuDenoise, YuvChannelsMatchTheCpuFilterPerChannel) {
     Picture gpuOut(40, 36, 3, 8);
     Picture source(noisy);
     Picture guide(noisy);
-    GpuDenoiseYuv(gpuOut, source, guide, luma, chroma, 1, 2.0 * dynamics, nullptr, -1.0, -1.0);
+    GpuDenoiseYuv(gpuOut, source, guide, luma, chroma, 1, 2.0 * dynamics,
+                  RunControl(nullptr, nullptr, gpu), -1.0, -1.0);
     Picture plane(40, 36, 1, 8);
     Picture denoised(40, 36, 1, 8);
     Picture cpu(40, 36, 3, 8);

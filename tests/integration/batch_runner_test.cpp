@@ -173,8 +173,6 @@ TEST_F(BatchRunnerTest, AdjustedProfileIsWhatTheEngineGets) {
   // With every weight but the centre's zero, only the Y, U, V round trip (±1) remains.
   PhotoDocument original;
   PhotoDocument result;
-  InitPhotoDocument(original);
-  InitPhotoDocument(result);
   ASSERT_FALSE(OpenPhoto(original, root_ / "a.png", true));
   ASSERT_FALSE(OpenPhoto(result, root_ / "denoised/a.png", true));
   EXPECT_LE(testpics::MaxAbsDifference(original.sourcePicture, result.sourcePicture), 1.0);
@@ -199,12 +197,10 @@ TEST_F(BatchRunnerTest, StoredProfileBeatsTheAutomaticOne) {
   std::vector<IsoProfile> automatic;
   for (const char* name : {"nikon.jpg", "plain.png"}) {
     PhotoDocument document;
-    InitPhotoDocument(document);
     ASSERT_FALSE(OpenPhoto(document, root_ / name, true));
     automatic.push_back(AutomaticProfile(BuiltInNoiseCalibration(),
                                          MeasurePhotoNoiseInDetail(document.sourcePicture),
                                          PhotoIso(document.exif).value_or(0)));
-    ReleasePhotoDocument(document);
   }
   ASSERT_NE(automatic[0].m_dStrength, 7.5);
   const IsoProfile builtIn = BuiltInProfileStore().cameras[0].profiles[0];

@@ -15,6 +15,7 @@
 #include "picture/photo_saving.h"
 #include "platform/termination.h"
 #include "support/photo_files.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -22,7 +23,6 @@ namespace fs = std::filesystem;
 using testphotos::TempFolder;
 
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
   PhotoDocument doc;
 };
@@ -173,8 +173,7 @@ TEST(HostileFiles, SavesTakeLongNamesClearLeftoversAndRollBackWhenAskedToEnd) {
   testphotos::WritePatternPhoto(folder / "photo.png", 40, 30);
   Document document;
   ASSERT_EQ(Open(document, folder / "photo.png").failure, OpenFailure::kNone);
-  CBxPicBufAPI::ReinitHeap(document.doc.denoisedPicture, document.doc.sourcePicture);
-  CBxPicBufAPI::Copy(document.doc.denoisedPicture, document.doc.sourcePicture);
+  testpics::CopyPicture(document.doc.denoisedPicture, document.doc.sourcePicture);
   // Process ids beyond the kernel's limit belong to no running process.
   const std::vector<std::string> leftovers = {".stillgrain-999999999-0.part",
                                               ".out.png.999999998-3.part"};
@@ -182,13 +181,13 @@ TEST(HostileFiles, SavesTakeLongNamesClearLeftoversAndRollBackWhenAskedToEnd) {
   testphotos::WriteBytes(folder / ".notes.part", "someone else's");
 
   const std::string longName = std::string(251, 'n') + ".png";
-  ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / longName, 90));
+  ASSERT_EQ(SavePhoto(document.doc, folder / longName, 90), SaveFailure::kNone);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{".notes.part", longName, "photo.png"}));
 
   const std::vector<uint8_t> earlier = testphotos::ReadBytes(folder / longName);
   RecordTerminationSignal(SIGTERM);
   CBxPicBufAPI::SetConst(document.doc.denoisedPicture, 0.5);
-  EXPECT_TRUE(SavePhotoAtQuality(document.doc, folder / longName, 90));
+  EXPECT_NE(SavePhoto(document.doc, folder / longName, 90), SaveFailure::kNone);
   ClearTerminationSignal();
   EXPECT_EQ(testphotos::ReadBytes(folder / longName), earlier);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{".notes.part", longName, "photo.png"}));

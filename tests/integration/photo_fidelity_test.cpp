@@ -11,6 +11,7 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "support/photo_files.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -21,13 +22,11 @@ constexpr int32_t kWidth = 37;
 constexpr int32_t kHeight = 23;
 
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
   // Opens `path` with its result the photo as loaded, ready to be saved.
   bool Open(const fs::path& path) {
     if (OpenPhoto(doc, path, true)) return false;
-    CBxPicBufAPI::ReinitHeap(doc.denoisedPicture, doc.sourcePicture);
-    CBxPicBufAPI::Copy(doc.denoisedPicture, doc.sourcePicture);
+    testpics::CopyPicture(doc.denoisedPicture, doc.sourcePicture);
     return true;
   }
   PhotoDocument doc;
@@ -59,7 +58,7 @@ void RunWithoutChange(const fs::path& input, const fs::path& output) {
                  NoiseLevels{-1, -1, -1}, doc.sourcePicture.components == 3, false, false,
                  kMedianNone);
   SharpenPicture(doc.denoisedPicture, 1, 1, 1);
-  ASSERT_EQ(SavePhotoAtQuality(doc, output, 95), false) << output;
+  ASSERT_EQ(SavePhoto(doc, output, 95), SaveFailure::kNone) << output;
 }
 
 // Every layout, in every lossless format that holds it, comes back with its exact samples; a PNG
@@ -137,7 +136,7 @@ TEST(PhotoFidelity, ColourProfilesStayValidForTheWrittenPixels) {
   ASSERT_TRUE(document.Open(folder / "rgb.jpg"));
   std::vector<std::string> warnings;
   for (const char* name : {"cmyk.tif", "cmyk.jpg"}) {
-    ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / name, 90, &warnings));
+    ASSERT_EQ(SavePhoto(document.doc, folder / name, 90, &warnings), SaveFailure::kNone);
     EXPECT_TRUE(testphotos::ReadIccProfile(folder / name).empty()) << name;
   }
   ASSERT_EQ(warnings.size(), 2u);
@@ -162,8 +161,8 @@ TEST(PhotoFidelity, XmpTooLargeForAJpegIsLeftOutWithAWarningAndExtendedXmpIsFold
   Document document;
   ASSERT_TRUE(document.Open(folder / "large.tif"));
   std::vector<std::string> warnings;
-  ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / "out.jpg", 90, &warnings));
-  ASSERT_FALSE(SavePhotoAtQuality(document.doc, folder / "out.tif", 90, &warnings));
+  ASSERT_EQ(SavePhoto(document.doc, folder / "out.jpg", 90, &warnings), SaveFailure::kNone);
+  ASSERT_EQ(SavePhoto(document.doc, folder / "out.tif", 90, &warnings), SaveFailure::kNone);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("does not fit a JPEG"), std::string::npos) << warnings[0];
   const auto description = [&](const char* name) {
@@ -206,8 +205,8 @@ TEST(PhotoFidelity, XmpTooLargeForAJpegIsLeftOutWithAWarningAndExtendedXmpIsFold
   Document source;
   ASSERT_TRUE(source.Open(folder / "extended.jpg"));
   warnings.clear();
-  ASSERT_FALSE(SavePhotoAtQuality(source.doc, folder / "from-extended.tif", 90, &warnings));
-  ASSERT_FALSE(SavePhotoAtQuality(source.doc, folder / "from-extended.jpg", 90, &warnings));
+  ASSERT_EQ(SavePhoto(source.doc, folder / "from-extended.tif", 90, &warnings), SaveFailure::kNone);
+  ASSERT_EQ(SavePhoto(source.doc, folder / "from-extended.jpg", 90, &warnings), SaveFailure::kNone);
   EXPECT_NE(description("from-extended.tif").find(std::string(70000, 'e')), std::string::npos);
   EXPECT_EQ(description("from-extended.jpg"), "");
   for (const char* name : {"from-extended.tif", "from-extended.jpg"}) {

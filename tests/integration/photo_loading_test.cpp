@@ -23,7 +23,6 @@ constexpr int32_t kHeight = 23;
 
 // A document that releases its buffers at the end of the test.
 struct Document {
-  Document() { InitPhotoDocument(doc); }
   ~Document() { ReleasePhotoDocument(doc); }
   PhotoDocument doc;
 };
@@ -94,7 +93,7 @@ TEST(PhotoLoading, EveryAcceptedLayoutOpensWithItsComponentsDepthOrderAndAlpha) 
       EXPECT_EQ(alpha.data, nullptr);
     }
     EXPECT_TRUE(HoldsPattern(picture, c.alpha ? &alpha : nullptr, c.bits));
-    EXPECT_EQ(currentPhotoPath, path);
+    EXPECT_EQ(document.doc.path, path);
     EXPECT_EQ(document.doc.denoisedPicture.data, nullptr);  // left to the caller
   }
   EXPECT_EQ(notices.count(), 0);
@@ -214,7 +213,7 @@ TEST(PhotoLoading, RefusedFilesFailAndLeaveTheDocumentAsItWas) {
     EXPECT_TRUE(testpics::BitIdentical(document.doc.sourcePicture, *picture.buf));
     EXPECT_TRUE(testpics::BitIdentical(document.doc.alphaPlane, *alpha.buf));
     EXPECT_EQ(document.doc.exif, exif);
-    EXPECT_EQ(currentPhotoPath, good);
+    EXPECT_EQ(document.doc.path, good);
 
     EXPECT_TRUE(OpenPhoto(document.doc, path, true));
     EXPECT_EQ(notices.count(), expectedNotices) << "quiet mode raised a notice";
@@ -247,7 +246,7 @@ TEST(PhotoLoading, PathsBeyondTheLengthLimitAreRefusedEvenWhenTheFileExists) {
   Document document;
   EXPECT_FALSE(OpenPhoto(document.doc, fits, true));
   EXPECT_TRUE(OpenPhoto(document.doc, tooLong, true));
-  EXPECT_EQ(currentPhotoPath, fits);
+  EXPECT_EQ(document.doc.path, fits);
 }
 
 TEST(PhotoLoading, EmptyPathStandsForTheChoiceAndFailsWithoutNotice) {
@@ -276,7 +275,7 @@ TEST(PhotoLoading, Utf8PathsOpen) {
   Document document;
   ASSERT_FALSE(OpenPhoto(document.doc, path, true));
   EXPECT_TRUE(HoldsPattern(document.doc.sourcePicture, nullptr, 8));
-  EXPECT_EQ(currentPhotoPath, path);
+  EXPECT_EQ(document.doc.path, path);
 }
 
 TEST(ConvertBitmapToPicture, RefusesLayoutsWithoutAPictureDepthButStillReadsTheSummary) {

@@ -194,7 +194,6 @@ std::vector<uint8_t> ReadIccProfile(const fs::path& path) {
 
 std::shared_ptr<const SourceMetadata> MetadataOf(const std::filesystem::path& path) {
   PhotoDocument document;
-  InitPhotoDocument(document);
   const OpenOptions options{UINT64_MAX, true};
   std::shared_ptr<const SourceMetadata> metadata;
   if (OpenPhotoFile(document, path, options).failure == OpenFailure::kNone) {

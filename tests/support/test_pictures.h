@@ -1,6 +1,8 @@
 // Pictures made in code for the tests: smooth scenes, noise with a fixed seed, comparisons.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -59,11 +61,15 @@ double MaxAbsDifference(const SBxPicBuf& a, const SBxPicBuf& b);
 
 // Puts `picture` into an initialised document as a freshly opened photo: the source and a copy of
 // it as the shown picture.
+// `destination` made a copy of `source` (its geometry, then its samples).
+inline void CopyPicture(SBxPicBuf& destination, const SBxPicBuf& source) {
+  EXPECT_FALSE(CBxPicBufAPI::ReinitHeap(destination, source));
+  CBxPicBufAPI::Copy(destination, source);
+}
+
 inline void OpenInDocument(PhotoDocument& document, const SBxPicBuf& picture) {
-  CBxPicBufAPI::ReinitHeap(document.sourcePicture, picture);
-  CBxPicBufAPI::Copy(document.sourcePicture, picture);
-  CBxPicBufAPI::ReinitHeap(document.denoisedPicture, picture);
-  CBxPicBufAPI::Copy(document.denoisedPicture, picture);
+  CopyPicture(document.sourcePicture, picture);
+  CopyPicture(document.denoisedPicture, picture);
 }
 
 // An EXIF summary with only the maker, model and ISO texts.

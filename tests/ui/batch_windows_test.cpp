@@ -10,21 +10,21 @@
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
 #include "app/jpeg_quality_row.h"
-#include "app/private_messages.h"
 #include "config/settings.h"
 #include "batch/batch_runner.h"
 #include "support/scoped_config_home.h"
 
 namespace {
 
+// A photo done as the batch's worker reports it: queued to the window's thread, counted there.
 void SendPhotoDone(BatchProgressWindow& window) {
-  PrivateMessageEvent event(UM_BATCH_FILE_DONE, 0, 0);
-  QCoreApplication::sendEvent(&window, &event);
+  BatchObserver& observer = window;
+  observer.PhotoDone("in.png", "denoised/in.png", BatchOutcome::kDenoised, "");
+  QCoreApplication::processEvents();
 }
 
 TEST(BatchProgressWindow, ShowsElapsedTimeAndTheEstimatedTotalDuration) {
-  StopFlag stop;
-  BatchProgressWindow window(nullptr, 12, stop);
+  BatchProgressWindow window(nullptr, 12, [] {});
   EXPECT_EQ(window.windowTitle(), "Batch Denoising");
   EXPECT_EQ(window.EstimatedText(), "00:00");
   EXPECT_EQ(window.ElapsedText(), "00:00");
@@ -36,8 +36,7 @@ TEST(BatchProgressWindow, ShowsElapsedTimeAndTheEstimatedTotalDuration) {
 }
 
 TEST(BatchProgressWindow, PhotosBeyondTheCountKeepTheBarFull) {
-  StopFlag stop;
-  BatchProgressWindow window(nullptr, 1, stop);
+  BatchProgressWindow window(nullptr, 1, [] {});
   SendPhotoDone(window);
   SendPhotoDone(window);
   EXPECT_EQ(window.ProgressPosition(), 1);
@@ -46,7 +45,7 @@ TEST(BatchProgressWindow, PhotosBeyondTheCountKeepTheBarFull) {
 
 TEST(BatchProgressWindow, CancelStopsTheRunAndHidesTheWindow) {
   StopFlag stop;
-  BatchProgressWindow window(nullptr, 5, stop);
+  BatchProgressWindow window(nullptr, 5, [&stop] { stop.Request(); });
   window.show();
   auto* buttons = window.findChild<QDialogButtonBox*>();
   ASSERT_NE(buttons, nullptr);

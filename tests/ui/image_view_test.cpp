@@ -42,9 +42,8 @@ struct Document {
   testpics::Picture denoised = testpics::Constant(60, 40, 3, 16, 200 * 257);
   PhotoDocument document;
   Document() {
-    InitPhotoDocument(document);
-    document.sourcePicture = source.buf();
-    document.denoisedPicture = denoised.buf();
+    testpics::CopyPicture(document.sourcePicture, source.buf());
+    testpics::CopyPicture(document.denoisedPicture, denoised.buf());
   }
 };
 

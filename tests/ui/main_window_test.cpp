@@ -97,17 +97,17 @@ TEST_F(MainWindowTest, ADropOpensOnlyTheFirstFileAndPageDownWrapsThroughTheFolde
   QCoreApplication::sendEvent(&window, &enter);
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&window, &drop);
-  EXPECT_EQ(currentPhotoPath, b);
+  EXPECT_EQ(window.Document().path, b);
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Stillgrain - %1").arg(QString::fromStdString(b.string())));
   EXPECT_TRUE(window.SaveAsAction()->isEnabled());
   EXPECT_TRUE(window.ZoomBoxWidget()->isEnabled());
 
   window.StepPhoto(StepDirection::kNext);
-  EXPECT_EQ(currentPhotoPath, c);
+  EXPECT_EQ(window.Document().path, c);
   window.StepPhoto(StepDirection::kNext);
-  EXPECT_EQ(currentPhotoPath, a);
+  EXPECT_EQ(window.Document().path, a);
   window.StepPhoto(StepDirection::kPrevious);
-  EXPECT_EQ(currentPhotoPath, c);
+  EXPECT_EQ(window.Document().path, c);
   window.close();
 }
 
@@ -139,8 +139,8 @@ TEST_F(MainWindowTest, AFullSizeRunDenoisesThePhotoOnTheWorkerAndReportsToThePan
   auto* denoise = window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"));
   ASSERT_NE(denoise, nullptr);
   denoise->click();
-  WaitUntil([&] { return !window.RunActive() && window.Panel()->PanelState() == 20; });
-  EXPECT_EQ(window.Panel()->PanelState(), 20);
+  WaitUntil([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; });
+  EXPECT_EQ(window.Panel()->State(), PanelState::kResultShown);
   EXPECT_TRUE(window.ToolBar()->isEnabled());
   const size_t bytes = static_cast<size_t>(document.sourcePicture.stride) * document.sourcePicture.height;
   EXPECT_NE(std::memcmp(document.sourcePicture.data, document.denoisedPicture.data, bytes), 0);

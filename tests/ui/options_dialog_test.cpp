@@ -113,8 +113,8 @@ TEST_F(OptionsDialogTest, TheBoxSwitchesTheRadiosWhichKeepTheirStateForOk) {
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_EQ(ReadSettingInt(kKeyHwAccel, -1), 0);
   EXPECT_EQ(ReadSettingInt(kKeyGpuCpuFusion, -1), 0);
-  EXPECT_EQ(hardwareAcceleration, 0);
-  EXPECT_EQ(cpuGpuFusion, 0);
+  EXPECT_FALSE(dialog->Chosen().useGpu);
+  EXPECT_FALSE(dialog->Chosen().fusion);
 }
 
 TEST_F(OptionsDialogTest, OkStoresTheBoxButAdmitsTheCardOnlyWhenItStillPassesItsTest) {
@@ -128,8 +128,8 @@ TEST_F(OptionsDialogTest, OkStoresTheBoxButAdmitsTheCardOnlyWhenItStillPassesIts
   dialog.accept();
   EXPECT_EQ(ReadSettingInt(kKeyHwAccel, -1), 1);
   EXPECT_EQ(ReadSettingInt(kKeyGpuCpuFusion, -1), 1);
-  EXPECT_EQ(hardwareAcceleration, 0);
-  EXPECT_EQ(cpuGpuFusion, 1);
+  EXPECT_FALSE(dialog.Chosen().useGpu);
+  EXPECT_TRUE(dialog.Chosen().fusion);
 }
 
 TEST_F(OptionsDialogTest, OnlyAChangedLanguageBringsTheRestartNoticeInTheNewLanguage) {

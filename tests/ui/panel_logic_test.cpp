@@ -2,11 +2,10 @@
 // preview's geometry and its update.
 #include <gtest/gtest.h>
 
-#include "app/full_denoise_run.h"
 #include "panel/photo_information.h"
-#include "panel/preview_geometry.h"
-#include "panel/preview_update.h"
-#include "panel/slider_scale.h"
+#include "session/preview_geometry.h"
+#include "session/live_preview.h"
+#include "session/slider_scale.h"
 #include "support/test_pictures.h"
 
 namespace {
@@ -51,14 +50,18 @@ TEST(SliderScale, AStoredStrengthOf12_34RunsTheFullSizeDenoisingWith12_35) {
   EXPECT_EQ(ValueText(strength, 12.34), "12.3");
   const int32_t position = ValueToPosition(strength, 12.34);
   EXPECT_EQ(position, 247);
-  uintptr_t wParam = 0;
-  intptr_t lParam = 0;
-  PackFullDenoiseMessage(position, 200, 0, ValueToPosition(ScaleOf(PanelScale::kDynamics), -0.5),
-                         wParam, lParam);
-  const FullDenoiseValues run = UnpackFullDenoiseMessage(wParam, lParam);
-  EXPECT_DOUBLE_EQ(run.strength, 12.35);
-  EXPECT_DOUBLE_EQ(run.strengthChroma, 10.0);
-  EXPECT_DOUBLE_EQ(run.dynamics, -0.5);
+  IsoProfile stored{};
+  stored.m_dStrength = 12.34;
+  stored.m_dStrengthChroma = 10.0;
+  stored.m_dStrengthChromaLarge = 2.99;
+  stored.m_dDynamics = -0.5;
+  stored.m_dSharp1 = 1.23;
+  const IsoProfile run = RunValuesOf(stored);
+  EXPECT_DOUBLE_EQ(run.m_dStrength, 12.35);
+  EXPECT_DOUBLE_EQ(run.m_dStrengthChroma, 10.0);
+  EXPECT_DOUBLE_EQ(run.m_dStrengthChromaLarge, 3.0);
+  EXPECT_DOUBLE_EQ(run.m_dDynamics, -0.5);
+  EXPECT_DOUBLE_EQ(run.m_dSharp1, 1.23);  // the sharpening gains are used as they are
 }
 
 TEST(PhotoInformation, FullAndPartlyEmptySummaries) {
@@ -135,7 +138,6 @@ TEST(PreviewGeometry, HitTestIncludesLeftAndTopOnlyAndDragMovesByZoom) {
 class LivePreviewTest : public ::testing::Test {
  protected:
   LivePreviewTest() : photo_(testpics::AddNoise(testpics::SmoothScene(400, 300, 3, 8), 12.0, 7)) {
-    InitPhotoDocument(document_);
     testpics::OpenInDocument(document_, photo_);
   }
   ~LivePreviewTest() override { ReleasePhotoDocument(document_); }

@@ -1,5 +1,6 @@
-// The parameters panel as the main window drives it: a photo is opened, profiles are chosen, the
-// preview follows the controls, and a full-size run is started, finished and aborted.
+// The parameters panel over a session, as the main window drives it: a photo is opened, profiles
+// are chosen, the preview follows the controls, and a full-size run is started, finished and
+// aborted.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,49 +11,39 @@
 #include <QTest>
 
 #include "config/localisation.h"
-#include "widgets/message_boxes.h"
-#include "app/private_messages.h"
 #include "config/settings.h"
 #include "panel/parameters_panel.h"
 #include "support/scoped_config_home.h"
 #include "support/test_pictures.h"
+#include "widgets/message_boxes.h"
 
 namespace {
 
-class RecordingHost : public QObject, public PanelHost {
+// The main window as the panel sees it, and what the panel and the session tell it.
+class RecordingHost : public PanelHost, public SessionObserver {
  public:
-  std::vector<QEvent::Type> messages;
-  uintptr_t startWParam = 0;
-  intptr_t startLParam = 0;
-  QString status;
-
-  bool event(QEvent* event) override {
-    if (event->type() < QEvent::User) return QObject::event(event);
-    const auto* message = static_cast<PrivateMessageEvent*>(event);
-    messages.push_back(message->type());
-    if (message->type() == UM_START_FULL_DENOISE) {
-      startWParam = message->wParam;
-      startLParam = message->lParam;
-    }
-    return true;
-  }
-  int Count(QEvent::Type type) const {
-    return static_cast<int>(std::count(messages.begin(), messages.end(), type));
-  }
-  QObject* MainWindowObject() override { return this; }
   QSize ViewSize() const override { return {300, 240}; }
   void SetStatusText(const QString& text) override { status = text; }
   void SetSaveAsEnabled(bool) override {}
-  void StopFullRun() override { ++stops; }
-  int stops = 0;
+  void PictureChanged() override { ++pictureChanges; }
+
+  QString status;
+  int pictureChanges = 0;
+  std::vector<Qt::CursorShape> cursors;
+  int rectangleChanges = 0;
 };
+
+// The session's jobs end through the application's event loop, as in the main window.
+DenoiseSession::PostToOwner ThroughTheEventLoop() {
+  return [](std::function<void()> call) {
+    QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
+  };
+}
 
 class PanelTest : public ::testing::Test {
  protected:
   // A 150 × 120 noisy photo fitted into the 300 × 240 view at 200 %.
   PanelTest() : photo_(testpics::AddNoise(testpics::SmoothScene(150, 120, 3, 8), 10.0, 3)) {
-    InitPhotoDocument(document_);
-    testpics::OpenInDocument(document_, photo_);
     view_.zoom = 2.0;
     view_.viewCenterX = 150;
     view_.viewCenterY = 120;
@@ -61,11 +52,16 @@ class PanelTest : public ::testing::Test {
     measured_ = MeasurePhotoNoise(photo_);
     std::filesystem::create_directories(UserProfileFilePath().parent_path());
     SaveProfiles(TestStore(), UserProfileFilePath());
-    panel_ = std::make_unique<ParametersPanel>(document_, view_, host_, nullptr);
+    session_.AddObserver(&host_);
+    panel_ = std::make_unique<ParametersPanel>(session_, view_, host_, nullptr);
+    QObject::connect(panel_.get(), &ParametersPanel::viewCursorChanged,
+                     [this](Qt::CursorShape shape) { host_.cursors.push_back(shape); });
+    QObject::connect(panel_.get(), &ParametersPanel::previewRectChanged,
+                     [this] { ++host_.rectangleChanges; });
   }
   ~PanelTest() override {
+    session_.StopJobAndWait();
     panel_.reset();
-    ReleasePhotoDocument(document_);
   }
 
   // A profile whose stored noise levels lie `offset` above the photo's measured ones.
@@ -87,8 +83,15 @@ class PanelTest : public ::testing::Test {
   }
 
   void Open(const char* make, const char* model, const char* iso) {
-    document_.exif = ExifSummary{"f/4", "1/60 sec.", "150x120", iso, make, model, ""};
-    SendPrivateMessage(panel_.get(), UM_PHOTO_OPENED, 300, 0);
+    PhotoDocument document;
+    testpics::OpenInDocument(document, photo_);
+    document.exif = ExifSummary{"f/4", "1/60 sec.", "150x120", iso, make, model, ""};
+    ASSERT_TRUE(session_.Adopt(std::move(document)));
+    panel_->PhotoOpened(300, false);
+  }
+  const PicBuf& Shown() const { return session_.Document().denoisedPicture; }
+  void WaitForTheRunsEnd() {
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !session_.JobRunning(); }, 60000));
   }
   template <typename T>
   T* Child(const char* name) const {
@@ -99,7 +102,7 @@ class PanelTest : public ::testing::Test {
 
   ScopedConfigHome config_;
   testpics::Picture photo_;
-  PhotoDocument document_;
+  DenoiseSession session_{ThroughTheEventLoop(), nullptr};
   ViewState view_;
   RecordingHost host_;
   NoiseLevels measured_{};
@@ -136,61 +139,62 @@ TEST_F(PanelTest, AProfileShowsItsExactValuesAndTheFullRunGetsTheSliderPositions
   EXPECT_EQ(Child<QLabel>("value3")->text(), "0.00");
 
   ClickDenoise();
-  EXPECT_EQ(panel_->PanelState(), ParametersPanel::kRunning);
-  EXPECT_EQ(host_.Count(UM_START_FULL_DENOISE), 0);  // posted, not sent
-  QCoreApplication::processEvents();
-  ASSERT_EQ(host_.Count(UM_START_FULL_DENOISE), 1);
-  EXPECT_EQ(host_.startWParam, 247u | (200u << 16));
-  EXPECT_EQ(host_.startLParam, static_cast<intptr_t>(0 | (100 << 16)));
+  EXPECT_EQ(panel_->State(), PanelState::kRunning);
+  EXPECT_TRUE(session_.JobRunning());
+  EXPECT_DOUBLE_EQ(session_.Panel().RunValues().m_dStrength, 12.35);
+  EXPECT_DOUBLE_EQ(session_.Panel().RunValues().m_dStrengthChroma, 10.0);
+  WaitForTheRunsEnd();
+  EXPECT_EQ(panel_->State(), PanelState::kResultShown);
 }
 
 TEST_F(PanelTest, TheNewPhotosPreviewCoversItWholeAndOnlyChangesRecomputeIt) {
   Open("Acme", "One", "100");
   EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 150, 120}));
   EXPECT_EQ(view_.previewRect, &panel_->ShownPreviewPixels());
-  EXPECT_EQ(panel_->Preview().LastRegion(), (PreviewPixels{0, 0, 150, 120}));
-  EXPECT_FALSE(testpics::BitIdentical(document_.denoisedPicture, photo_));
-  const int updates = host_.Count(UM_VIEW_PICTURE_CHANGED);
+  EXPECT_FALSE(testpics::BitIdentical(Shown(), photo_));
+  const int updates = host_.pictureChanges;
 
   // Pressing and releasing on the rectangle without moving it computes nothing.
   panel_->ViewMouseMoved({150, 120}, false);
   EXPECT_TRUE(panel_->OverPreview());
   panel_->ViewMousePressed({150, 120});
   panel_->ViewMouseReleased({150, 120});
-  EXPECT_EQ(host_.Count(UM_VIEW_PICTURE_CHANGED), updates);
+  EXPECT_EQ(host_.pictureChanges, updates);
 
   // A slider step from the keyboard always does, with the value one position further.
   QSlider* tiny = Child<QSlider>("slider4");
   tiny->setFocus();
   QTest::keyClick(tiny, Qt::Key_Right);
   EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dSharp1, 1.2);
-  EXPECT_EQ(host_.Count(UM_VIEW_PICTURE_CHANGED), updates + 1);
+  EXPECT_EQ(host_.pictureChanges, updates + 1);
 }
 
 TEST_F(PanelTest, DraggingMovesTheRectangleAndOffThePictureShowsTheUntouchedPhoto) {
   Open("Acme", "One", "100");
   panel_->ViewMouseMoved({150, 120}, false);
   panel_->ViewMousePressed({150, 120});
-  EXPECT_EQ(host_.messages.back(), UM_CURSOR_MOVE);
+  EXPECT_EQ(host_.cursors.back(), Qt::SizeAllCursor);
   // 400 view pixels at 200 % move the rectangle 200 picture pixels right: off the picture.
+  const int moves = host_.rectangleChanges;
   panel_->ViewMouseMoved({550, 120}, true);
-  EXPECT_EQ(host_.messages.back(), UM_VIEW_PREVIEW_RECT_CHANGED);
+  EXPECT_EQ(host_.rectangleChanges, moves + 1);
   EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{150, 0, 150, 120}));
+  const int updates = host_.pictureChanges;
   panel_->ViewMouseReleased({550, 120});
-  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, photo_));
-  EXPECT_EQ(host_.messages.back(), UM_VIEW_PICTURE_CHANGED);
+  EXPECT_TRUE(testpics::BitIdentical(Shown(), photo_));
+  EXPECT_EQ(host_.pictureChanges, updates + 1);
 }
 
 TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   Open("SONY", "ILCE-6000", "100");
   QTest::mouseClick(Child<QAbstractButton>("median2"), Qt::LeftButton);
-  EXPECT_EQ(panel_->MedianMode(), 2);
+  EXPECT_EQ(panel_->CurrentProfile().m_iUseMedian, 2);
   QTest::mouseClick(Child<QPushButton>("setDefault"), Qt::LeftButton);
   const IsoProfile& p = panel_->CurrentProfile();
   EXPECT_EQ((std::vector<double>{p.m_dStrength, p.m_dStrengthChroma, p.m_dStrengthChromaLarge,
                                  p.m_dDynamics, p.m_dSharp1, p.m_dSharp2, p.m_dSharp3}),
             (std::vector<double>{10, 10, 10, 0, 1, 1, 1}));
-  EXPECT_EQ(panel_->MedianMode(), 2);
+  EXPECT_EQ(panel_->CurrentProfile().m_iUseMedian, 2);
   QStringList positions;
   QStringList texts;
   for (int i = 0; i < 7; ++i) {
@@ -208,50 +212,44 @@ TEST_F(PanelTest, HidingManualTuningIsStoredAtOnceAndTheValuesStillApply) {
   EXPECT_TRUE(Child<QPushButton>("setDefault")->isHidden());
   EXPECT_FALSE(Child<QSlider>("slider0")->isVisibleTo(panel_.get()));
   EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dStrength, 12.34);
-  ClickDenoise();
-  QCoreApplication::processEvents();
-  EXPECT_EQ(host_.startWParam & 0xFFFF, 247u);
+  EXPECT_DOUBLE_EQ(session_.Panel().RunValues().m_dStrength, 12.35);
 }
 
 TEST_F(PanelTest, AFinishedRunShowsRedefineAndAnAbortedOneRestoresThePhoto) {
   Open("Acme", "One", "100");
   testpics::Picture preview(photo_);
-  CBxPicBufAPI::Copy(preview, document_.denoisedPicture);
+  CBxPicBufAPI::Copy(preview, Shown());
 
   ClickDenoise();
   EXPECT_EQ(DenoiseText(), "Abort");
   EXPECT_EQ(view_.previewRect, nullptr);
   EXPECT_FALSE(Child<QSlider>("slider0")->isEnabled());
-  PostPrivateMessage(panel_.get(), UM_FULL_DENOISE_DONE);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(panel_->PanelState(), ParametersPanel::kResultShown);
+  WaitForTheRunsEnd();
+  EXPECT_EQ(panel_->State(), PanelState::kResultShown);
   EXPECT_EQ(DenoiseText(), "Redefine");
 
   ClickDenoise();  // Redefine
-  EXPECT_EQ(panel_->PanelState(), ParametersPanel::kIdle);
+  EXPECT_EQ(panel_->State(), PanelState::kIdle);
   EXPECT_EQ(DenoiseText(), "Denoise");
   EXPECT_EQ(view_.previewRect, &panel_->ShownPreviewPixels());
 
+  // Abort before the run's end reaches the panel: the photo and its preview come back.
   ClickDenoise();
-  ClickDenoise();  // Abort
-  EXPECT_EQ(host_.stops, 1);
-  CBxPicBufAPI::SetConst(document_.denoisedPicture, 0);  // what a cancelled run leaves
-  PostPrivateMessage(panel_.get(), UM_FULL_DENOISE_ABORTED);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(panel_->PanelState(), ParametersPanel::kIdle);
+  ClickDenoise();
+  WaitForTheRunsEnd();
+  EXPECT_EQ(panel_->State(), PanelState::kIdle);
   EXPECT_EQ(DenoiseText(), "Denoise");
   EXPECT_TRUE(Child<QSlider>("slider0")->isEnabled());
-  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, preview));
+  EXPECT_TRUE(testpics::BitIdentical(Shown(), preview));
 }
 
 TEST_F(PanelTest, ClosingWithCancelOnAResultBringsThePhotoBackAndSavesTheStore) {
   Open("Acme", "One", "100");
   ClickDenoise();
-  PostPrivateMessage(panel_.get(), UM_FULL_DENOISE_DONE);
-  QCoreApplication::processEvents();
+  WaitForTheRunsEnd();
   std::filesystem::remove(UserProfileFilePath());
   panel_->Close(false);
-  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, photo_));
+  EXPECT_TRUE(testpics::BitIdentical(Shown(), photo_));
   EXPECT_EQ(view_.previewRect, nullptr);
   EXPECT_EQ(host_.status.toStdString(), LocalisedString(18));
   EXPECT_TRUE(std::filesystem::exists(UserProfileFilePath()));

@@ -4,7 +4,6 @@
 #include <fstream>
 
 #include "app/folder_stepping.h"
-#include "app/full_denoise_run.h"
 
 namespace fs = std::filesystem;
 
@@ -49,21 +48,4 @@ TEST(FolderStepping, AFolderWithOnlyTheCurrentPhotoReopensItAndAnEmptyOneGivesNo
   EXPECT_EQ(NeighbourPhoto(folder / "only.jpg", StepDirection::kNext), folder / "only.jpg");
   EXPECT_EQ(NeighbourPhoto(folder / "only.jpg", StepDirection::kPrevious), folder / "only.jpg");
   fs::remove_all(folder);
-}
-
-TEST(FullDenoiseMessage, CarriesTheSliderPositionsAsQuantisedValues) {
-  uintptr_t wParam = 0;
-  intptr_t lParam = 0;
-  // A stored strength of 12.34 sits at position 247: the run uses 12.35.
-  PackFullDenoiseMessage(247, 1000, 0, 100, wParam, lParam);
-  FullDenoiseValues values = UnpackFullDenoiseMessage(wParam, lParam);
-  EXPECT_DOUBLE_EQ(values.strength, 12.35);
-  EXPECT_DOUBLE_EQ(values.strengthChroma, 50.0);
-  EXPECT_DOUBLE_EQ(values.strengthChromaLarge, 0.0);
-  EXPECT_DOUBLE_EQ(values.dynamics, 0.0);
-  PackFullDenoiseMessage(20, 20, 1000, 0, wParam, lParam);
-  values = UnpackFullDenoiseMessage(wParam, lParam);
-  EXPECT_DOUBLE_EQ(values.strength, 1.0);
-  EXPECT_DOUBLE_EQ(values.strengthChromaLarge, 50.0);
-  EXPECT_DOUBLE_EQ(values.dynamics, -2.0);
 }

@@ -166,14 +166,4 @@ TEST_F(LocalisationTest, InvalidUtf8IsKeptAsBytes) {
   EXPECT_LE(LocalisedString(6).size(), 4 * kMaxLocalisedStringLength);
 }
 
-TEST_F(LocalisationTest, LoadLocalisationReadsTheAccelerationSettings) {
-  ASSERT_FALSE(WriteSettingInt(kKeyHwAccel, 1));
-  ASSERT_FALSE(WriteSettingInt(kKeyGpuCpuFusion, 1));
-  hardwareAcceleration = 0;
-  cpuGpuFusion = 0;
-  LoadLocalisation();
-  EXPECT_EQ(hardwareAcceleration, 1);
-  EXPECT_EQ(cpuGpuFusion, 1);
-}
-
 }  // namespace

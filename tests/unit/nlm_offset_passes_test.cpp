@@ -152,7 +152,7 @@ Picture NarrowRandom(int32_t width, int32_t height, uint32_t bits, uint32_t seed
 
 Picture EightBitGuide(const Picture& values) {
   Picture guide(values);
-  CBxPicBufAPI::ConvertBpcComp(guide, 8, 1);
+  EXPECT_FALSE(CBxPicBufAPI::ConvertBpcComp(guide, 8, 1));
   return guide;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "engine/gpu_self_test.h"
 #include "platform/private_profile.h"
 
 namespace fs = std::filesystem;
@@ -122,10 +123,11 @@ TEST_F(SettingsTest, AccelerationIsAdmittedOnlyWithAUsableCard) {
   // No GPU object exists in this test: "HW Accel" 1 on disk gives 0 for the run and stays 1.
   ASSERT_FALSE(WriteSettingInt(kKeyHwAccel, 1));
   ASSERT_FALSE(WriteSettingInt(kKeyGpuCpuFusion, 1));
-  const StartupSettings stored = LoadSettingsAndAdmitAcceleration();
+  const StartupSettings stored = LoadSettings();
   EXPECT_EQ(stored.hwAccel, 1);
-  EXPECT_EQ(hardwareAcceleration.load(), 0);
-  EXPECT_EQ(cpuGpuFusion.load(), 1);
+  const AccelerationChoice admitted = AdmitAcceleration(stored, nullptr);
+  EXPECT_FALSE(admitted.useGpu);
+  EXPECT_TRUE(admitted.fusion);
   EXPECT_EQ(ReadSettingInt(kKeyHwAccel, 0), 1);
 }
 

@@ -13,12 +13,13 @@ using testpics::Picture;
 // The step written out: a three-component copy, its pyramid, the gains, and back.
 Picture SharpenedByHand(const Picture& picture, double tiny, double medium, double rough) {
   Picture copy(picture);
-  CBxPicBufAPI::ConvertBpcComp(copy, picture.buf().bitsPerComponent, 3);
+  EXPECT_FALSE(CBxPicBufAPI::ConvertBpcComp(copy, picture.buf().bitsPerComponent, 3));
   DetailPyramid pyramid;
   EXPECT_FALSE(BuildDetailPyramid(pyramid, copy));
   EXPECT_FALSE(ApplyDetailGains(copy, pyramid, tiny, medium, rough));
   ReleaseDetailPyramid(pyramid);
-  CBxPicBufAPI::ConvertBpcComp(copy, picture.buf().bitsPerComponent, picture.buf().components);
+  EXPECT_FALSE(
+      CBxPicBufAPI::ConvertBpcComp(copy, picture.buf().bitsPerComponent, picture.buf().components));
   return copy;
 }
 

@@ -171,11 +171,11 @@ TEST(RunSharedTiles, PastesEachCoreOfItsOwnTileDenoised) {
   const SharingServices services{
       SystemTickCount,
       [&cache](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p, int32_t threads,
-               const StopFlag* stop) {
+               const RunControl& run) {
         const std::lock_guard<std::mutex> lock(cache);
         DenoiseRequest cpu = p;
         cpu.useGpu = false;
-        return DenoiseTileQuietly(out, in, cpu, threads, stop);
+        return DenoiseTileQuietly(out, in, cpu, threads, run);
       }};
   for (const uint32_t components : {1u, 3u}) {
     const Picture noisy =
@@ -214,7 +214,7 @@ struct InvertingTiles {
   SharingServices Services() {
     return {SystemTickCount,
             [this](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p, int32_t,
-                   const StopFlag*) {
+                   const RunControl&) {
               ++(p.useGpu ? gpuCalls : cpuCalls);
               if (!p.useGpu) {
                 const int inside = ++cpuInside;

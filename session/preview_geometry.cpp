@@ -1,4 +1,4 @@
-#include "panel/preview_geometry.h"
+#include "session/preview_geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "panel/preview_update.h"
+#include "session/live_preview.h"
 
 #include "engine/sharpen_picture.h"
 #include "profiles/profile_request.h"
@@ -71,7 +71,8 @@ bool LivePreview::ProcessRegion(const SBxPicBuf& source, const PreviewPixels& pi
   const NoiseLevels noise =
       components == 1 ? NoiseLevels{settings.measuredNoise.luma, 0, 0} : settings.measuredNoise;
   const EngineChoice engine{settings.quality, settings.useGpu, settings.fusion, noise};
-  DenoisePicture(previewDenoised_, *cut, RequestForProfile(profile, engine));
+  DenoisePicture(previewDenoised_, *cut, RequestForProfile(profile, engine),
+                 RunControl(nullptr, nullptr, settings.gpu));
 
   // When the pyramid cannot be built the region is shown denoised but unsharpened.
   ScopedPicBuf sharpened;

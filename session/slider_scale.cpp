@@ -1,4 +1,4 @@
-#include "panel/slider_scale.h"
+#include "session/slider_scale.h"
 
 #include <cmath>
 #include <cstdio>
@@ -46,4 +46,14 @@ std::string ValueText(const SliderScale& scale, double value) {
   char text[32];
   std::snprintf(text, sizeof text, scale.format, value);
   return text;
+}
+
+IsoProfile RunValuesOf(const IsoProfile& profile) {
+  IsoProfile run = profile;
+  for (PanelScale scale : {PanelScale::kStrength, PanelScale::kStrengthChroma,
+                           PanelScale::kStrengthChromaLarge, PanelScale::kDynamics}) {
+    const SliderScale& range = ScaleOf(scale);
+    run.*range.field = PositionToValue(range, ValueToPosition(range, profile.*range.field));
+  }
+  return run;
 }

@@ -1,4 +1,4 @@
-#include "panel/profile_selection.h"
+#include "session/profile_selection.h"
 
 #include <charconv>
 
@@ -32,4 +32,23 @@ ProfileChoice ChooseIsoForCamera(const CameraProfileStore& store, uint32_t slot,
 
 std::string PhotoCameraName(const ExifSummary& exif) {
   return NormaliseCameraName(FormCameraName(exif.make, exif.model));
+}
+
+DeleteOutcome DeleteProfile(CameraProfileStore& store, ProfileChoice selected,
+                            DeleteAnswer answer) {
+  switch (answer) {
+    case DeleteAnswer::kYes:
+      return DeleteCamera(store, selected.camera) ? DeleteOutcome::kRefused
+                                                  : DeleteOutcome::kCameraRemoved;
+    case DeleteAnswer::kNo: {
+      const std::size_t cameras = store.cameras.size();
+      if (DeleteIsoProfile(store, selected.camera, selected.isoIndex))
+        return DeleteOutcome::kNothing;
+      return store.cameras.size() < cameras ? DeleteOutcome::kCameraRemoved
+                                            : DeleteOutcome::kIsoRemoved;
+    }
+    case DeleteAnswer::kCancel:
+      break;
+  }
+  return DeleteOutcome::kNothing;
 }

@@ -6,8 +6,16 @@
 
 #include <cstdint>
 
-#include "widgets/view_state.h"
 #include "picture/pic_map.h"
+
+// A rectangle of picture pixels: left and top inclusive, right and bottom exclusive.
+struct PreviewPixels {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  bool operator==(const PreviewPixels&) const = default;
+};
 
 // Side of a newly placed preview, in picture pixels, and the margin processed around it.
 inline constexpr int32_t kPreviewSide = 200;

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "engine/denoise.h"
-#include "panel/preview_geometry.h"
+#include "session/preview_geometry.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
 
@@ -19,6 +19,7 @@ struct PreviewEngineSettings {
   int32_t quality = 3;
   bool useGpu = false;
   bool fusion = false;
+  CGPGPU* gpu = nullptr;  // the card useGpu refers to, its context current on this thread
   // Noise levels measured on the whole photo, for colour regions; a one-component region gets the
   // grey level alone. The engine does not act on them.
   NoiseLevels measuredNoise{0, 0, 0};

@@ -1,7 +1,7 @@
 // The seven sliders of the parameters panel: each maps an integer position range linearly onto a
 // real value range, clamped in both directions. The strength scales come out as value =
-// position / 20 and the dynamics scale as value = position / 50 − 2; the full-size run is handed
-// the positions and relies on exactly that.
+// position / 20 and the dynamics scale as value = position / 50 − 2. The full-size run uses the
+// values the sliders stand at, not the profile's values as they are.
 #pragma once
 
 #include <array>
@@ -43,3 +43,7 @@ double PositionToValue(const SliderScale& scale, int32_t position);
 int32_t ValueToPosition(const SliderScale& scale, double value);
 // The value written with the scale's format ("%.1f" or "%.2f").
 std::string ValueText(const SliderScale& scale, double value);
+
+// The profile with its strengths and dynamics as the sliders show them (each value moved to the
+// position it stands at): what the full-size run uses. A stored 12.34 runs as 12.35.
+IsoProfile RunValuesOf(const IsoProfile& profile);

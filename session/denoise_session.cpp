@@ -1,0 +1,176 @@
+#include "session/denoise_session.h"
+
+#include <utility>
+
+#include "engine/denoise.h"
+#include "engine/sharpen_picture.h"
+#include "gpu/gl_context.h"
+#include "gpu/gpgpu.h"
+#include "profiles/profile_request.h"
+#include "session/worker_gpu_context.h"
+
+DenoiseSession::DenoiseSession(PostToOwner postToOwner, std::unique_ptr<CGPGPU> gpu)
+    : postToOwner_(std::move(postToOwner)), gpu_(std::move(gpu)) {}
+
+// The card goes last, on this thread, which holds its context again once the job has ended.
+DenoiseSession::~DenoiseSession() { StopJobAndWait(); }
+
+void DenoiseSession::AddObserver(SessionObserver* observer) { observers_.push_back(observer); }
+
+template <typename Call>
+void DenoiseSession::Tell(Call call) {
+  for (SessionObserver* observer : observers_) call(*observer);
+}
+
+bool DenoiseSession::HasPhoto() const { return HasRaster(document_.sourcePicture); }
+
+OpenOutcome DenoiseSession::Open(const std::filesystem::path& path, bool acceptDamaged) {
+  OpenOutcome outcome =
+      OpenPhotoFile(document_, path, OpenOptions{MaxPhotoPixels(), acceptDamaged});
+  if (outcome.failure != OpenFailure::kNone) return outcome;
+  if (!ShowPhotoAsLoaded()) {
+    outcome.failure = OpenFailure::kOutOfMemory;
+    outcome.notes.clear();
+  }
+  return outcome;
+}
+
+bool DenoiseSession::Adopt(PhotoDocument document) {
+  document_ = std::move(document);
+  return ShowPhotoAsLoaded();
+}
+
+// The shown picture starts as the photo as loaded; without room for it the photo is not kept.
+bool DenoiseSession::ShowPhotoAsLoaded() {
+  preview_.ForgetLastRegion();
+  if (CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, document_.sourcePicture)) {
+    ReleasePhotoDocument(document_);
+    return false;
+  }
+  CBxPicBufAPI::Copy(document_.denoisedPicture, document_.sourcePicture);
+  return true;
+}
+
+void DenoiseSession::Close() {
+  ReleasePhotoDocument(document_);
+  preview_.ForgetLastRegion();
+}
+
+SaveFailure DenoiseSession::Save(const std::filesystem::path& path, int32_t jpegQuality,
+                                 std::vector<std::string>* warnings) {
+  return SavePhoto(document_, path, jpegQuality, warnings);
+}
+
+PreviewUpdateResult DenoiseSession::UpdatePreview(const PreviewPixels& pixels, bool forced) {
+  if (JobRunning() || panel_.State() != PanelState::kIdle) return PreviewUpdateResult::kUnchanged;
+  const PreviewEngineSettings settings{quality_, acceleration_.useGpu, acceleration_.fusion,
+                                       gpu_.get(), panel_.MeasuredNoise()};
+  const PreviewUpdateResult result =
+      preview_.Update(document_, pixels, panel_.Values(), settings, forced);
+  if (result == PreviewUpdateResult::kUpdated) {
+    Tell([](SessionObserver& observer) { observer.PictureChanged(); });
+  }
+  return result;
+}
+
+void DenoiseSession::RestorePhoto() {
+  PicBuf& shown = document_.denoisedPicture;
+  const PicBuf& source = document_.sourcePicture;
+  if (!HasPhoto() || shown.width != source.width || shown.height != source.height ||
+      shown.components != source.components || shown.bitsPerComponent != source.bitsPerComponent) {
+    return;
+  }
+  CBxPicBufAPI::Copy(shown, source);
+  Tell([](SessionObserver& observer) { observer.PictureChanged(); });
+}
+
+bool DenoiseSession::StartFullRun(ProgressSink* progress) {
+  if (JobRunning() || panel_.State() != PanelState::kIdle || !HasPhoto()) return false;
+  panel_.RunStarted();
+  const IsoProfile values = panel_.RunValues();
+  const EngineChoice engine{quality_, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
+  const DenoiseRequest request = RequestForProfile(values, engine);
+  runStop_.Clear();
+  StartJob(
+      engine.useGpu,
+      [this, request, progress, values](CGPGPU* card) {
+        DenoisePicture(document_.denoisedPicture, document_.sourcePicture, request,
+                       RunControl(progress, &runStop_, card));
+        // Without room for the pyramid the result stays unsharpened.
+        if (!runStop_.Requested()) {
+          SharpenPicture(document_.denoisedPicture, values.m_dSharp1, values.m_dSharp2,
+                         values.m_dSharp3);
+        }
+      },
+      [this] { FullRunEnded(); });
+  Tell([](SessionObserver& observer) { observer.FullRunStarted(); });
+  return true;
+}
+
+void DenoiseSession::FullRunEnded() {
+  const bool aborted = runStop_.Requested();
+  panel_.RunEnded(aborted);
+  if (aborted) {
+    RestorePhoto();
+  } else {
+    Tell([](SessionObserver& observer) { observer.PictureChanged(); });
+  }
+  Tell([aborted](SessionObserver& observer) { observer.FullRunEnded(aborted); });
+}
+
+bool DenoiseSession::StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+                                BatchObserver* progress) {
+  if (JobRunning()) return false;
+  BatchOptions options;
+  options.engine = {quality_, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
+  options.jpegQuality = jpegQuality;
+  batchStop_.Clear();
+  auto summary = std::make_shared<BatchSummary>();
+  StartJob(
+      options.engine.useGpu,
+      [this, root, options, progress, summary](CGPGPU* card) mutable {
+        options.gpu = card;
+        *summary = BatchThread(root, options, progress, &batchStop_);
+      },
+      [this, summary] {
+        Tell([&summary](SessionObserver& observer) { observer.BatchEnded(*summary); });
+      });
+  return true;
+}
+
+void DenoiseSession::StopJobAndWait() {
+  if (!job_.Active()) return;
+  runStop_.Request();
+  batchStop_.Request();
+  job_.Join();
+  EndJob();
+}
+
+// The worker takes the card's context over for the job when the job uses the card; the owner
+// lets go of it first and takes it back in EndJob. A job that does not hold the context is given
+// no card, so the engine stays on the CPU.
+void DenoiseSession::StartJob(bool useGpu, std::function<void(CGPGPU* card)> work,
+                              std::function<void()> ending) {
+  jobHoldsGpu_ = useGpu && gpu_ != nullptr && gpu_->usable && !ReleaseGpuContext(*gpu_);
+  jobEnding_ = std::move(ending);
+  const uint64_t number = ++jobNumber_;
+  job_.Start([this, work = std::move(work), number, alive = std::weak_ptr<int>(lifetime_)] {
+    {
+      const WorkerGpuContext context(gpu_.get(), jobHoldsGpu_);
+      work(context.Card());
+    }
+    postToOwner_([this, number, alive] {
+      // A job that StopJobAndWait already ended, or a session that is gone, has nothing to end.
+      if (alive.lock() && number == jobNumber_ && job_.Active()) EndJob();
+    });
+  });
+}
+
+void DenoiseSession::EndJob() {
+  job_.Join();
+  if (jobHoldsGpu_) AcquireGpuContext(*gpu_);
+  jobHoldsGpu_ = false;
+  const std::function<void()> ending = std::move(jobEnding_);
+  jobEnding_ = nullptr;
+  if (ending) ending();
+}

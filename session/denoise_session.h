@@ -1,0 +1,124 @@
+// One user's work with Stillgrain, free of any toolkit: the open photo, the parameters panel's
+// model, the live preview, the full-size run and the batch run on a worker thread, and the graphics
+// card with the hand-over of its context between threads. The desktop application's windows are
+// views of a session; tests drive one directly.
+//
+// Threads: a session is made, used and destroyed on one thread, its owner (the user-interface
+// thread). Jobs run on a worker; when one ends, the session asks `postToOwner` to run its ending on
+// the owner's thread, where the observers hear of it. Only one job runs at a time, and the engine
+// runs on the worker alone meanwhile (the preview waits).
+//
+// The graphics card's context is current on the owner's thread between jobs (the preview and the
+// self-test use it there); a job that uses the card takes it over for its length.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/batch_runner.h"
+#include "engine/gpu_self_test.h"
+#include "engine/run_control.h"
+#include "gpu/gpgpu.h"
+#include "picture/open_failure.h"
+#include "picture/photo_loading.h"
+#include "picture/photo_saving.h"
+#include "session/live_preview.h"
+#include "session/panel_model.h"
+#include "session/session_observer.h"
+#include "session/worker_thread.h"
+
+class DenoiseSession {
+ public:
+  // Runs a function on the owner's thread later (a queued call of the user interface's loop).
+  using PostToOwner = std::function<void(std::function<void()>)>;
+
+  // `gpu` is the initialised card, or null; its context is current on this thread.
+  DenoiseSession(PostToOwner postToOwner, std::unique_ptr<CGPGPU> gpu);
+  // Stops the jobs, waits for them, and tears the card down.
+  ~DenoiseSession();
+  DenoiseSession(const DenoiseSession&) = delete;
+  DenoiseSession& operator=(const DenoiseSession&) = delete;
+
+  // An observer hears of every job that ends after it was added; one that goes away first stops the
+  // job in hand (StopJobAndWait) before it goes.
+  void AddObserver(SessionObserver* observer);
+
+  // How runs use the graphics card; the engine's quality (always 3, the 21 × 21 search window, in
+  // the desktop application).
+  AccelerationChoice Acceleration() const { return acceleration_; }
+  void SetAcceleration(AccelerationChoice acceleration) { acceleration_ = acceleration; }
+  CGPGPU* Gpu() const { return gpu_.get(); }
+  int32_t Quality() const { return quality_; }
+
+  // The open photo; not while a job runs (the windows offer no Open then). After a successful open
+  // the shown picture is the photo as loaded; without the memory for it the photo is not kept
+  // (kOutOfMemory).
+  OpenOutcome Open(const std::filesystem::path& path, bool acceptDamaged);
+  // A photo made in memory (a synthesised scene) becomes the open photo in the same way; false when
+  // its shown copy cannot be had (the photo is then not kept).
+  bool Adopt(PhotoDocument document);
+  void Close();
+  [[nodiscard]] SaveFailure Save(const std::filesystem::path& path, int32_t jpegQuality,
+                                 std::vector<std::string>* warnings);
+  const PhotoDocument& Document() const { return document_; }
+  bool HasPhoto() const;
+
+  PanelModel& Panel() { return panel_; }
+  const PanelModel& Panel() const { return panel_; }
+
+  // The live preview with the panel's values as they are: the region of `pixels` (with its margin)
+  // denoised and sharpened into the shown picture, unless it is the region of last time and the
+  // update is not forced. Only while Idle and no job runs.
+  PreviewUpdateResult UpdatePreview(const PreviewPixels& pixels, bool forced);
+  // The next update processes its region whatever it is (a new photo).
+  void ForgetPreviewRegion() { preview_.ForgetLastRegion(); }
+  // The shown picture becomes the photo as loaded again.
+  void RestorePhoto();
+
+  // The full-size run with the panel's run values, from Idle with a photo and no job running;
+  // false when it was not started. `progress` (may be null) must outlive the run.
+  bool StartFullRun(ProgressSink* progress);
+  // Asks the full-size run to stop (Abort); it ends as aborted.
+  void AbortFullRun() { runStop_.Request(); }
+
+  // Batch denoising of the tree below `root` with the stored profiles, the session's acceleration
+  // and `jpegQuality`; `progress` hears of every photo (on the worker) and must outlive the run.
+  bool StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+                  BatchObserver* progress);
+  void CancelBatch() { batchStop_.Request(); }
+
+  bool JobRunning() const { return job_.Active(); }
+  // Stops the job in hand, waits for it and ends it here and now (closing the window).
+  void StopJobAndWait();
+
+ private:
+  void StartJob(bool useGpu, std::function<void(CGPGPU* card)> work,
+                std::function<void()> ending);
+  void EndJob();
+  void FullRunEnded();
+  bool ShowPhotoAsLoaded();
+  template <typename Call>
+  void Tell(Call call);
+
+  PostToOwner postToOwner_;
+  std::unique_ptr<CGPGPU> gpu_;
+  AccelerationChoice acceleration_;
+  int32_t quality_ = 3;
+  std::vector<SessionObserver*> observers_;
+
+  PhotoDocument document_;
+  PanelModel panel_;
+  LivePreview preview_;
+
+  WorkerThread job_;
+  std::function<void()> jobEnding_;  // runs on the owner's thread once the job has returned
+  bool jobHoldsGpu_ = false;
+  uint64_t jobNumber_ = 0;  // the job whose ending a queued call may run
+  // Queued endings hold a weak reference: one that arrives after the session is gone does nothing.
+  std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+  StopFlag runStop_;
+  StopFlag batchStop_;
+};

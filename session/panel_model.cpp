@@ -1,0 +1,104 @@
+#include "session/panel_model.h"
+
+#include "profiles/camera_name.h"
+#include "session/live_preview.h"
+
+PanelModel::PanelModel() { values_ = ProfileAt(store_, selection_); }
+
+void PanelModel::LoadStore() {
+  LoadProfiles(store_);
+  for (CameraEntry& camera : store_.cameras) {
+    camera.m_wcsCameraName = NormaliseCameraName(camera.m_wcsCameraName);
+  }
+  storeSaved_ = false;
+  Select({});
+}
+
+void PanelModel::SaveStore() {
+  if (storeSaved_) return;
+  storeSaved_ = true;
+  SaveProfiles(store_);
+}
+
+void PanelModel::PhotoOpened(const PhotoDocument& document, bool keepChoice) {
+  state_ = PanelState::kIdle;
+  const SBxPicBuf& source = document.sourcePicture;
+  measuredNoise_ = HasRaster(source) ? MeasurePhotoNoise(source) : NoiseLevels{0, 0, 0};
+  if (!keepChoice) Select(ChooseProfileForPhoto(store_, document.exif, measuredNoise_));
+}
+
+void PanelModel::ChooseCamera(uint32_t camera, const ExifSummary& exif) {
+  if (state_ != PanelState::kIdle) return;
+  Select(ChooseIsoForCamera(store_, camera, exif, measuredNoise_));
+}
+
+void PanelModel::ChooseIso(uint32_t isoIndex) {
+  if (state_ != PanelState::kIdle) return;
+  Select({selection_.camera, isoIndex});
+}
+
+void PanelModel::SetSliderPosition(PanelScale scale, int32_t position) {
+  if (state_ != PanelState::kIdle) return;
+  const SliderScale& range = ScaleOf(scale);
+  values_.*range.field = PositionToValue(range, position);
+}
+
+void PanelModel::SetMedianMode(int32_t mode) {
+  if (state_ != PanelState::kIdle) return;
+  values_.m_iUseMedian = mode;
+}
+
+void PanelModel::SetDefaults() {
+  if (state_ != PanelState::kIdle) return;
+  for (PanelScale scale : AllPanelScales()) {
+    const SliderScale& range = ScaleOf(scale);
+    values_.*range.field = range.defaultValue;
+  }
+}
+
+bool PanelModel::StoreCurrentValues(const std::string& camera, const std::string& iso) {
+  // A profile without a camera name could not be told apart in the list or the file.
+  if (CleanCameraName(camera).empty()) return false;
+  IsoProfile stored = values_;
+  stored.m_dImmerkaerY = measuredNoise_.luma;
+  stored.m_dImmerkaerUV = measuredNoise_.chroma;
+  StoreProfile(store_, camera, iso, stored);
+  const uint32_t slot = FindCamera(store_, camera);
+  // An ISO text that was clamped on storing finds no exact value and selects index 0.
+  Select({slot, FindIsoIndex(store_, slot, iso)});
+  return true;
+}
+
+bool PanelModel::DeletionAllowed() const {
+  return selection_.camera != 0 || selection_.isoIndex != 0;
+}
+
+DeleteOutcome PanelModel::DeleteSelected(DeleteAnswer answer, const ExifSummary& exif) {
+  if (!DeletionAllowed()) return DeleteOutcome::kNothing;
+  uint32_t camera = selection_.camera;
+  const DeleteOutcome outcome = DeleteProfile(store_, selection_, answer);
+  if (outcome == DeleteOutcome::kNothing || outcome == DeleteOutcome::kRefused) return outcome;
+  if (outcome == DeleteOutcome::kCameraRemoved) camera = FindCamera(store_, PhotoCameraName(exif));
+  Select(ChooseIsoForCamera(store_, camera, exif, measuredNoise_));
+  return outcome;
+}
+
+IsoProfile PanelModel::RunValues() const { return RunValuesOf(values_); }
+
+void PanelModel::RunStarted() {
+  if (state_ == PanelState::kIdle) state_ = PanelState::kRunning;
+}
+
+void PanelModel::RunEnded(bool aborted) {
+  if (state_ != PanelState::kRunning) return;
+  state_ = aborted ? PanelState::kIdle : PanelState::kResultShown;
+}
+
+void PanelModel::Redefine() {
+  if (state_ == PanelState::kResultShown) state_ = PanelState::kIdle;
+}
+
+void PanelModel::Select(ProfileChoice choice) {
+  selection_ = choice;
+  values_ = ProfileAt(store_, selection_);
+}

@@ -1,0 +1,80 @@
+// What the parameters panel holds and decides, without widgets: the camera profile store, the
+// profile chosen for the open photo, the values being tuned, and the state of the full-size run.
+//
+// States: Idle — the values can be changed and the preview follows them; Running — a full-size
+// run is in progress and nothing can be changed; ResultShown — the sharpened result is on display
+// until "Redefine" goes back to Idle.
+//
+// The panel's widgets show this model and turn clicks into its operations; the session
+// (session/denoise_session.h) owns it and tells the widgets when it changed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/denoise_request.h"
+#include "picture/photo_document.h"
+#include "profiles/camera_profile_store.h"
+#include "profiles/profile_choice.h"
+#include "session/profile_selection.h"
+#include "session/slider_scale.h"
+
+enum class PanelState : int32_t { kIdle = 0, kRunning = 10, kResultShown = 20 };
+
+class PanelModel {
+ public:
+  PanelModel();
+
+  // Reads the user's profile store (or the shipped one); stored camera names migrate to the short
+  // maker forms and are saved so.
+  void LoadStore();
+  // Writes the store; only the first call after LoadStore writes.
+  void SaveStore();
+
+  // A photo was opened: its noise is measured and, unless `keepChoice`, its camera and ISO choose
+  // the profile. The state returns to Idle.
+  void PhotoOpened(const PhotoDocument& document, bool keepChoice);
+
+  // Profile choice by the user: a camera of the list (its ISO follows the photo's), an ISO of the
+  // selected camera. Ignored unless Idle.
+  void ChooseCamera(uint32_t camera, const ExifSummary& exif);
+  void ChooseIso(uint32_t isoIndex);
+
+  // Values by the user; ignored unless Idle. A slider position sets the value it stands for.
+  void SetSliderPosition(PanelScale scale, int32_t position);
+  void SetMedianMode(int32_t mode);
+  // Every slider to its default; the point-artefact mode stays.
+  void SetDefaults();
+
+  // "Adding Configuration": the current values with the photo's measured noise become the profile
+  // of that camera and ISO, which is then selected. Nothing happens for an empty camera name (false).
+  bool StoreCurrentValues(const std::string& camera, const std::string& iso);
+  // "Delete Current Setting...": applies the answer; after a removal the profile of the photo's
+  // camera (or of the camera that stays) is chosen. The unknown camera's first profile is never
+  // deleted (DeletionAllowed is false there).
+  DeleteOutcome DeleteSelected(DeleteAnswer answer, const ExifSummary& exif);
+  bool DeletionAllowed() const;
+
+  // The full-size run: what it runs with (the values as the sliders can show them), and its course.
+  IsoProfile RunValues() const;
+  void RunStarted();
+  void RunEnded(bool aborted);
+  // "Redefine": from ResultShown back to tuning.
+  void Redefine();
+
+  PanelState State() const { return state_; }
+  const CameraProfileStore& Store() const { return store_; }
+  ProfileChoice Selection() const { return selection_; }
+  const IsoProfile& Values() const { return values_; }
+  const NoiseLevels& MeasuredNoise() const { return measuredNoise_; }
+
+ private:
+  void Select(ProfileChoice choice);
+
+  CameraProfileStore store_;
+  bool storeSaved_ = true;
+  ProfileChoice selection_;
+  IsoProfile values_{};
+  NoiseLevels measuredNoise_{0, 0, 0};
+  PanelState state_ = PanelState::kIdle;
+};
