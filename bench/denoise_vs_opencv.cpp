@@ -243,8 +243,8 @@ constexpr Setting kSettings[] = {
 };
 
 // Denoises (and sharpens, when the setting says so) `noisy` into `out`.
-void RunSetting(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels,
-                double strength, const Setting& setting) {
+void RunSetting(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels, double strength,
+                const Setting& setting) {
   DenoiseRequest request;
   request.strength = strength;
   request.strengthChroma = strength;
@@ -322,9 +322,8 @@ void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double stren
   std::printf(
       "preview  %d x %d (%d x %d + %d-pixel margins), %u-bit colour, chroma-large 10, "
       "denoise + sharpen %g/%g/%g: fastest %.1f ms, median %.1f ms of %zu\n",
-      side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent,
-      kGains[0], kGains[1], kGains[2], 1e3 * times.front(),
-      1e3 * times[times.size() / 2], times.size());
+      side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent, kGains[0],
+      kGains[1], kGains[2], 1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
 }
 
 // One line a run: its time and throughput, its time against the plain run's (`plain` > 0) and

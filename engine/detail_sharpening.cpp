@@ -25,8 +25,8 @@ void RecordGeometry(DetailPyramid& pyramid, const SBxPicBuf& picture) {
   pyramid.bitsPerComponent = picture.bitsPerComponent;
   pyramid.width = picture.width;
   pyramid.height = picture.height;
-  const PyramidShape shape = ShapeOfPyramid(static_cast<uint32_t>(picture.width),
-                                            static_cast<uint32_t>(picture.height));
+  const PyramidShape shape =
+      ShapeOfPyramid(static_cast<uint32_t>(picture.width), static_cast<uint32_t>(picture.height));
   pyramid.levels = shape.levels;
   for (uint32_t l = 0; l <= kMaxDetailLevels; ++l) {
     pyramid.levelWidth[l] = shape.size[l].width;
@@ -104,8 +104,8 @@ void Expand(const DetailPyramid& pyramid, uint32_t level, const Plane& coarse, P
   if (target.width < kPyramidWindow || target.height < kPyramidWindow) return;
   const LevelRows rows{coarse.data(), 0, pyramid.levelWidth[level + 1]};
   ForEachRow(target.height, threads, [&](uint32_t i) {
-    ExpandRow(fine.data() + static_cast<size_t>(i) * target.width, rows,
-              SizeOf(pyramid, level + 1), target, i);
+    ExpandRow(fine.data() + static_cast<size_t>(i) * target.width, rows, SizeOf(pyramid, level + 1),
+              target, i);
   });
 }
 
@@ -113,8 +113,8 @@ template <typename Sample>
 void ReadSamples(const SBxPicBuf& plane, Plane& values) {
   const auto width = static_cast<uint32_t>(plane.width);
   for (int32_t y = 0; y < plane.height; ++y) {
-    SamplesToFloats(values.data() + static_cast<size_t>(y) * width, PicRow<Sample>(plane, y),
-                    width, 1);
+    SamplesToFloats(values.data() + static_cast<size_t>(y) * width, PicRow<Sample>(plane, y), width,
+                    1);
   }
 }
 

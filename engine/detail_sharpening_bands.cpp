@@ -11,9 +11,7 @@
 
 namespace {
 
-RowSpan Hull(RowSpan a, RowSpan b) {
-  return {std::min(a.first, b.first), std::max(a.end, b.end)};
-}
+RowSpan Hull(RowSpan a, RowSpan b) { return {std::min(a.first, b.first), std::max(a.end, b.end)}; }
 
 size_t RowCount(RowSpan rows) { return rows.end - rows.first; }
 
@@ -140,8 +138,8 @@ SharpenBandPlan PlanSharpenBand(const PyramidShape& shape, RowSpan rows) {
 
 bool SharpenInBands(SBxPicBuf& target, const SBxPicBuf& source, const std::array<float, 3>& gains,
                     int32_t threads, uint32_t bandRows) {
-  const PyramidShape shape = ShapeOfPyramid(static_cast<uint32_t>(source.width),
-                                            static_cast<uint32_t>(source.height));
+  const PyramidShape shape =
+      ShapeOfPyramid(static_cast<uint32_t>(source.width), static_cast<uint32_t>(source.height));
   const SharpenJob job{shape, source, target, gains};
   std::atomic<bool> failed{false};
   SplitRows(source.height, threads, [&](RowRange range) {

@@ -12,7 +12,8 @@ namespace {
 bool IsIdentity(double gain) { return std::abs(gain - 1.0) < 0.00001; }
 
 bool IsSharpenable(const SBxPicBuf& picture) {
-  return picture.data != nullptr && (picture.bitsPerComponent == 8 || picture.bitsPerComponent == 16);
+  return picture.data != nullptr &&
+         (picture.bitsPerComponent == 8 || picture.bitsPerComponent == 16);
 }
 
 }  // namespace

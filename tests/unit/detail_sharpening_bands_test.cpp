@@ -38,8 +38,8 @@ TEST(SharpenInBands, EveryBandHeightGivesTheWholePyramidsResult) {
           Picture result(size.width, size.height, 3, bits);
           ASSERT_FALSE(SharpenInBands(result, picture, gains, threads, bandRows));
           EXPECT_TRUE(testpics::BitIdentical(result, expected))
-              << size.width << "x" << size.height << ", " << bits << " bits, bands of "
-              << bandRows << ", " << threads << " threads, max diff "
+              << size.width << "x" << size.height << ", " << bits << " bits, bands of " << bandRows
+              << ", " << threads << " threads, max diff "
               << testpics::MaxAbsDifference(result, expected);
         }
       }

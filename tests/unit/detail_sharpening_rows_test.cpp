@@ -46,8 +46,8 @@ TEST(DetailPyramidRows, ReduceRowMatchesItsDefinition) {
     std::vector<float> row(size.width / 2);
     for (uint32_t i = 0; i < size.height / 2; ++i) {
       ReduceRow(row.data(), {fine.data(), 0, size.width}, size, size.width / 2, i);
-      EXPECT_EQ(row, ReducedByDefinition(fine, size, i)) << size.width << "x" << size.height
-                                                         << ", row " << i;
+      EXPECT_EQ(row, ReducedByDefinition(fine, size, i))
+          << size.width << "x" << size.height << ", row " << i;
     }
   }
 }
