@@ -21,9 +21,9 @@ const NlmRowKernels* NlmKernelsAvx2() {
 // The processor's support as the run-time library reports it, which includes the system's saving
 // of the 512-bit registers.
 const NlmRowKernels* NlmKernelsAvx512() {
-  static const bool available = __builtin_cpu_supports("avx512f") &&
-                                __builtin_cpu_supports("avx512bw") &&
-                                __builtin_cpu_supports("avx512vl");
+  static const bool available =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vnni");
   return available ? &NlmKernelsAvx512Unchecked() : nullptr;
 }
 

@@ -87,8 +87,8 @@ const NlmRowKernels& NlmKernelsSse2();
 // The AVX2 kernels, or null when the processor lacks AVX2.
 const NlmRowKernels* NlmKernelsAvx2();
 
-// The AVX-512 kernels (foundation, byte and word, vector length), or null when the processor or
-// the system lacks them.
+// The AVX-512 kernels (foundation, byte and word, vector length, VNNI), or null when the processor
+// or the system lacks them.
 const NlmRowKernels* NlmKernelsAvx512();
 
 // The kernels the filter uses: the widest form the processor has, unless `UseNlmKernels` chose
