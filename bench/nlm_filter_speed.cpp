@@ -2,13 +2,14 @@
 // form of its row kernels this processor runs and for dynamics 0 and 0.5: the figure the filter's
 // speed work is judged by (docs/PERFORMANCE.md). A benchmark, not a test.
 //
-//   nlm_filter_speed PHOTO [--side N] [--strength S] [--rounds N]
+//   nlm_filter_speed PHOTO [--side N] [--strength S] [--rounds N] [--form NAME]
 //
 // The picture is the luma (BT.601) of an N × N cut (default 1100, a tile of the sequential grid
 // with its margins) from the middle of an 8-bit colour photo, filtered at quality 3 (220 offsets
 // and the centre) with strength S (default 20). The forms and settings take turns for N rounds
 // (default 3) and the fastest run of each is reported, so that a busy moment of a shared machine
-// slows one round rather than one form.
+// slows one round rather than one form. --form runs one form alone (SSE2, AVX2 or AVX-512), as a
+// profiler or an instruction count wants.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   int32_t side = 1100;
   double strength = 20;
   int rounds = 3;
+  const char* onlyForm = nullptr;
   bool usable = argc >= 2;
   for (int i = 2; usable && i < argc; ++i) {
     if (i + 1 >= argc) {
@@ -74,6 +76,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--strength") == 0) {
       strength = std::atof(argv[++i]);
       usable = strength >= 1 && strength <= 50;
+    } else if (std::strcmp(argv[i], "--form") == 0) {
+      onlyForm = argv[++i];
     } else if (std::strcmp(argv[i], "--rounds") == 0) {
       rounds = std::atoi(argv[++i]);
       usable = rounds >= 1;
@@ -82,16 +86,24 @@ int main(int argc, char** argv) {
     }
   }
   if (!usable) {
-    std::fputs("usage: nlm_filter_speed PHOTO [--side N] [--strength S] [--rounds N]\n", stderr);
+    std::fputs(
+        "usage: nlm_filter_speed PHOTO [--side N] [--strength S] [--rounds N] [--form NAME]\n",
+        stderr);
     return 2;
   }
   ScopedPicBuf luma;
   ScopedPicBuf out;
   if (!LoadLuma(*luma, argv[1], side)) return 1;
 
-  std::vector<const NlmRowKernels*> forms{&NlmKernelsSse2()};
-  for (const NlmRowKernels* wider : {NlmKernelsAvx2(), NlmKernelsAvx512()}) {
-    if (wider != nullptr) forms.push_back(wider);
+  std::vector<const NlmRowKernels*> forms;
+  for (const NlmRowKernels* form : {&NlmKernelsSse2(), NlmKernelsAvx2(), NlmKernelsAvx512()}) {
+    if (form != nullptr && (onlyForm == nullptr || std::strcmp(form->name, onlyForm) == 0)) {
+      forms.push_back(form);
+    }
+  }
+  if (forms.empty()) {
+    std::fprintf(stderr, "nlm_filter_speed: this processor has no %s form\n", onlyForm);
+    return 2;
   }
   // The filter receives twice the user's dynamics.
   const double dynamics[] = {0.0, 1.0};
