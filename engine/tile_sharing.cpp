@@ -123,6 +123,71 @@ class TileProgress : public ProgressSink {
   TileThread thread_;
 };
 
+// The probe of the card: a cut of at most kProbeSide × kProbeSide pixels of the first tile, run on
+// the card for a few offsets before it is handed any tile, while the worker starts on its own. Its
+// pace, scaled to a whole tile, tells a card many times slower than the CPU (a software renderer on
+// the same cores) for the price of a few small offsets; such a card takes no tile at all. A card
+// within kSlowCard of the CPU takes tiles as usual, and the hand-back settles the rest. The margin
+// is wide because a small cut can show a fast card slower than it is (each pass has a fixed cost),
+// never faster; and the pace is judged over at least kProbeMs, which a fast card's whole probe
+// hardly lasts, so that the millisecond ticks cannot make it look slow.
+constexpr int32_t kProbeSide = 256;
+constexpr double kSlowCard = 10;
+constexpr double kProbeMs = 10;
+
+class CardProbe : public ProgressSink {
+ public:
+  CardProbe(TileQueue& queue, double tileSteps) : queue_(queue), tileSteps_(tileSteps) {}
+  void SetRange(uint32_t, uint32_t) override {}
+  void SetStep(int32_t) override {}
+  void SetPos(uint32_t) override {}
+
+  // Ends the probe as soon as the card's pace and the worker's are known, or when nothing is left
+  // to share or the run is cancelled.
+  void DeltaPos(int32_t) override {
+    const std::lock_guard<std::mutex> lock(queue_.mutex);
+    const double now = queue_.services.tickCount();
+    if (++steps_ == 1) first_ = now;
+    if (queue_.run.StopRequested() || queue_.nextTile == queue_.totalTiles) stop.Request();
+    const std::optional<double> workerTile = TileMs(SideOf(queue_, TileThread::kWorker));
+    if (steps_ < 2 || now - first_ < kProbeMs || !workerTile) return;
+    slow = (now - first_) / (steps_ - 1) * tileSteps_ > kSlowCard * *workerTile;
+    stop.Request();
+  }
+
+  StopFlag stop;
+  bool slow = false;
+
+ private:
+  TileQueue& queue_;
+  double tileSteps_;  // a whole tile's steps, times its area over the cut's
+  uint32_t steps_ = 0;
+  double first_ = 0;
+};
+
+// True when the probe shows the card too slow to share with.
+bool CardTooSlow(TileQueue& queue) {
+  const Tile first = SharedTile(queue.input.width, queue.input.height, queue.columns, queue.rows, 0,
+                                kSharingMargin);
+  const TileRect& s = first.source;
+  const int32_t width = std::min(s.Width(), kProbeSide);
+  const int32_t height = std::min(s.Height(), kProbeSide);
+  ScopedPicBuf cut;
+  ScopedPicBuf result;
+  if (CBxPicBufAPI::ReinitHeap(*cut, width, height, queue.input.components,
+                               queue.input.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*result, *cut)) {
+    return false;
+  }
+  CBxPicBufAPI::CopyRect(*cut, queue.input, {0, 0}, {s.x0, s.y0}, {width, height});
+  const DenoiseRequest params = TileParams(queue, true);
+  const double area = static_cast<double>(s.Width()) * s.Height() / (width * height);
+  CardProbe probe(queue, EstimateProgress(params, queue.input.components, 1).perUnit * area);
+  queue.services.denoiseTile(*result, *cut, params, queue.cpuCount,
+                             RunControl(&probe, &probe.stop));
+  return probe.slow;
+}
+
 // Starts the run of the tile in hand on the card or the CPU: the pace of its steps is measured
 // afresh, against the steps a tile takes there.
 void BeginTileRun(TileQueue& queue, TileThread thread, bool useGpu, int32_t threadCount) {
@@ -335,6 +400,9 @@ void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p
   } catch (const std::system_error&) {
     // Without a worker the partner never acquires, so the calling thread takes every tile.
   }
-  TakeTiles(queue, TileThread::kCaller);
+  if (!worker.joinable() || !CardTooSlow(queue) ||
+      !LeaveTilesToPartner(queue, TileThread::kCaller)) {
+    TakeTiles(queue, TileThread::kCaller);
+  }
   if (worker.joinable()) worker.join();
 }

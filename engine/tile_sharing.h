@@ -4,11 +4,12 @@
 // sooner and, if so, stops taking tiles; the partner then takes all that are left.
 //
 // That prediction needs a finished tile of each partner, and a tile is a large share of a picture
-// (a sixth of a 6-megapixel one). So each thread also reports the progress of the tile in hand, and
-// a thread whose tile is predicted to end later than its partner could finish that tile and every
-// remaining one hands the tile back and stops: a graphics card that turns out to be a software
-// renderer on the same CPUs gives its first tile back after a few of its offsets. Until the card
-// has finished a tile the worker uses every CPU; from then on it leaves one to the card's thread.
+// (a sixth of a 6-megapixel one). So before the card takes a tile, a small cut of the first tile
+// runs on it for a few offsets: a card many times slower than the CPU (a software renderer on the
+// same cores) is found out there and takes no tile. And each thread reports the progress of the
+// tile in hand: a thread whose tile is predicted to end later than its partner could finish that
+// tile and every remaining one hands the tile back and stops. Until the card has finished a tile
+// the worker uses every CPU; from then on it leaves one to the card's thread.
 #pragma once
 
 #include <condition_variable>
@@ -143,10 +144,10 @@ bool LeaveTilesToPartner(TileQueue& queue, TileThread thread);
 // it.
 void TileWorker(TileQueue& queue);
 
-// The shared run: initialises the bar to tiles + 3, starts the worker, denoises tiles on the
-// graphics card on the calling thread and waits for the worker. A tile that fails on the graphics
-// card is denoised on the CPU instead, and the worker takes the rest; a cancel discards the tiles
-// in progress.
+// The shared run: initialises the bar to tiles + 3, starts the worker, probes the graphics card and
+// denoises tiles on it on the calling thread unless it is far too slow, and waits for the worker. A
+// tile that fails on the graphics card is denoised on the CPU instead, and the worker takes the
+// rest; a cancel discards the tiles in progress.
 void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                     const RunControl& run, int32_t threadCount, int32_t tileLimit,
                     SharingServices services = {});

@@ -344,46 +344,53 @@ TEST(RunSharedTiles, EveryTileIsPastedOnceAndAFailedGpuTileIsRedoneOnTheCpu) {
     }
     EXPECT_EQ(progress.Calls()[2], "range 0 63");  // 10 × 6 tiles + 3
     EXPECT_EQ(progress.Steps(), 60);
-    // After its first failure the calling thread hands the rest to the worker.
+    // One call on the card is its probe. After its first failure the calling thread hands the rest
+    // to the worker.
     if (gpuFails) {
-      EXPECT_EQ(tiles.gpuCalls, 1);
+      EXPECT_EQ(tiles.gpuCalls, 2);
     }
-    EXPECT_EQ(tiles.gpuCalls + tiles.cpuCalls, 60 + (gpuFails ? 1 : 0));
+    EXPECT_EQ(tiles.gpuCalls + tiles.cpuCalls, 1 + 60 + (gpuFails ? 1 : 0));
     EXPECT_LE(tiles.mostCpuInside, 1);  // the taken-back tile waited for the worker's
   }
 }
 
-// A card that takes 100 ms an offset beside a CPU that takes no measurable time: the card gives its
-// first tile back at its second step, takes no other, and the worker pastes every core once.
-TEST(RunSharedTiles, ASlowCardHandsItsFirstTileBack) {
-  std::atomic<int> cardTiles{0};
-  std::atomic<int> cardSteps{0};
-  const SharingServices services{
-      SystemTickCount, [&](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p, int32_t,
-                           const RunControl& run) {
-        if (p.useGpu) ++cardTiles;
-        for (int step = 0; step < 36 && !run.StopRequested(); ++step) {
-          if (p.useGpu) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            ++cardSteps;
+// The probe of the card against a worker whose tiles take 36 steps of a millisecond: a card that
+// takes 100 ms an offset (67 times slower on a whole tile) is found out at the probe's second step
+// and takes no tile; one that takes 5 ms (3 times slower) takes tiles as usual. Every core is
+// pasted once either way.
+TEST(RunSharedTiles, TheProbeKeepsAMuchSlowerCardOutOfTheSharing) {
+  for (const int cardMsPerStep : {100, 5}) {
+    std::atomic<int> cardCalls{0};
+    std::atomic<int> cardSteps{0};
+    const SharingServices services{
+        SystemTickCount, [&](SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p, int32_t,
+                             const RunControl& run) {
+          if (p.useGpu) ++cardCalls;
+          for (int step = 0; step < 36 && !run.StopRequested(); ++step) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(p.useGpu ? cardMsPerStep : 1));
+            if (p.useGpu) ++cardSteps;
+            run.progress->DeltaPos(1);
           }
-          run.progress->DeltaPos(1);
-        }
-        for (int32_t i = 0; i < in.size; ++i) out.data[i] = static_cast<uint8_t>(~in.data[i]);
-        return false;
-      }};
-  const Picture in = testpics::RandomPicture(40, 30, 3, 8, 8);
-  Picture out = testpics::Constant(40, 30, 3, 8, 0);
-  RecordingProgress progress;
-  RunSharedTiles(out, in, GreyParams(1), &progress, 2, 10, services);
-  for (int32_t y = 0; y < 30; ++y) {
-    for (int32_t x = 0; x < 40; ++x) {
-      for (uint32_t c = 0; c < 3; ++c) ASSERT_EQ(out.At(x, y, c), 255 - in.At(x, y, c));
+          for (int32_t i = 0; i < in.size; ++i) out.data[i] = static_cast<uint8_t>(~in.data[i]);
+          return false;
+        }};
+    const Picture in = testpics::RandomPicture(40, 30, 3, 8, 8);
+    Picture out = testpics::Constant(40, 30, 3, 8, 0);
+    RecordingProgress progress;
+    RunSharedTiles(out, in, GreyParams(1), &progress, 2, 10, services);
+    for (int32_t y = 0; y < 30; ++y) {
+      for (int32_t x = 0; x < 40; ++x) {
+        for (uint32_t c = 0; c < 3; ++c) ASSERT_EQ(out.At(x, y, c), 255 - in.At(x, y, c));
+      }
+    }
+    EXPECT_EQ(progress.Steps(), 12);
+    if (cardMsPerStep == 100) {
+      EXPECT_EQ(cardCalls, 1);
+      EXPECT_EQ(cardSteps, 2);
+    } else {
+      EXPECT_GT(cardCalls, 1);
     }
   }
-  EXPECT_EQ(progress.Steps(), 12);
-  EXPECT_EQ(cardTiles, 1);
-  EXPECT_EQ(cardSteps, 2);
 }
 
 TEST(RunSharedTiles, CancelDiscardsTheTilesInProgress) {
