@@ -109,13 +109,18 @@ DenoiseRequest TileParams(const TileQueue& queue, bool useGpu) {
   return params;
 }
 
-// Counts the progress steps of one thread's tile into the queue.
-class TileProgress : public ProgressSink {
+// A sink for the steps of one tile: the range and position calls of a run's bar do not concern it.
+class StepSink : public ProgressSink {
  public:
-  TileProgress(TileQueue& queue, TileThread thread) : queue_(queue), thread_(thread) {}
   void SetRange(uint32_t, uint32_t) override {}
   void SetStep(int32_t) override {}
   void SetPos(uint32_t) override {}
+};
+
+// Counts the progress steps of one thread's tile into the queue.
+class TileProgress : public StepSink {
+ public:
+  TileProgress(TileQueue& queue, TileThread thread) : queue_(queue), thread_(thread) {}
   void DeltaPos(int32_t) override { NoteTileStep(queue_, thread_); }
 
  private:
@@ -135,12 +140,9 @@ constexpr int32_t kProbeSide = 256;
 constexpr double kSlowCard = 10;
 constexpr double kProbeMs = 10;
 
-class CardProbe : public ProgressSink {
+class CardProbe : public StepSink {
  public:
   CardProbe(TileQueue& queue, double tileSteps) : queue_(queue), tileSteps_(tileSteps) {}
-  void SetRange(uint32_t, uint32_t) override {}
-  void SetStep(int32_t) override {}
-  void SetPos(uint32_t) override {}
 
   // Ends the probe as soon as the card's pace and the worker's are known, or when nothing is left
   // to share or the run is cancelled.
