@@ -76,10 +76,20 @@ struct Options {
   bool preview = false;
 };
 
+// The fastest run's wall-clock time and the least processor time of all threads of a run: on a
+// machine shared with other work the second tells the work itself more steadily.
 struct Run {
   double seconds;
   double psnr;
+  double cpuSeconds = 0;
 };
+
+// Processor time of every thread of the process so far.
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
 
 std::optional<int> ParseCount(std::string_view text, int low, int high) {
   int value = 0;
@@ -273,9 +283,14 @@ std::vector<Run> TimeSettings(SBxPicBuf& out, const SBxPicBuf& clean, const SBxP
   std::vector<Run> runs(std::size(kSettings));
   for (int round = 0; round < rounds; ++round) {
     for (size_t k = 0; k < runs.size(); ++k) {
+      const double cpuBefore = CpuSeconds();
       const double seconds =
           Seconds(1, [&] { RunSetting(out, noisy, levels, strength, kSettings[k]); });
-      if (round == 0 || seconds < runs[k].seconds) runs[k] = {seconds, Psnr8(clean, out)};
+      const double cpu = CpuSeconds() - cpuBefore;
+      if (round == 0 || seconds < runs[k].seconds) {
+        runs[k] = {seconds, Psnr8(clean, out), round == 0 ? cpu : runs[k].cpuSeconds};
+      }
+      runs[k].cpuSeconds = std::min(runs[k].cpuSeconds, cpu);
     }
   }
   return runs;
@@ -326,13 +341,17 @@ void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double stren
       kGains[1], kGains[2], 1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
 }
 
-// One line a run: its time and throughput, its time against the plain run's (`plain` > 0) and
-// OpenCV's time against its own (`opencv` > 0).
-void PrintRun(const std::string& what, const Run& run, double megapixels, double plain,
+// One line a run: its time and throughput, its processor time where measured, its times against the
+// plain run's (when `plain` is given) and OpenCV's time against its own (`opencv` > 0).
+void PrintRun(const std::string& what, const Run& run, double megapixels, const Run* plain,
               double opencv) {
   std::printf("%-52s %7.2f s %7.3f MP/s  PSNR %6.2f dB", what.c_str(), run.seconds,
               megapixels / run.seconds, run.psnr);
-  if (plain > 0) std::printf("  %5.2f x plain", run.seconds / plain);
+  if (run.cpuSeconds > 0) std::printf("  CPU %6.2f s", run.cpuSeconds);
+  if (plain != nullptr) {
+    std::printf("  %5.2f x plain", run.seconds / plain->seconds);
+    if (run.cpuSeconds > 0) std::printf(" (CPU %4.2f x)", run.cpuSeconds / plain->cpuSeconds);
+  }
   if (opencv > 0) std::printf("  OpenCV / this %5.2f", opencv / run.seconds);
   std::printf("\n");
 }
@@ -406,14 +425,13 @@ int main(int argc, char** argv) {
   const Run opencv = options->skipOpenCv ? Run{0, 0} : TimeOpenCv(*clean, *noisy, options->repeat);
   for (size_t k = 0; k < runs.size(); ++k) {
     PrintRun(EngineLabel(options->bits, options->strength, kSettings[k]), runs[k], megapixels,
-             k == 0 ? 0 : runs[0].seconds, opencv.seconds);
+             k == 0 ? nullptr : &runs[0], opencv.seconds);
   }
   if (options->skipOpenCv) {
     std::printf("\nthreads  engine %u\n", engineThreads);
     return 0;
   }
-  PrintRun("OpenCV  fastNlMeansDenoisingColored 10/10/7/21", opencv, megapixels, runs[0].seconds,
-           0);
+  PrintRun("OpenCV  fastNlMeansDenoisingColored 10/10/7/21", opencv, megapixels, &runs[0], 0);
   std::printf("\nthreads  engine %u, OpenCV %d\n", engineThreads, cv::getNumThreads());
   return 0;
 }
