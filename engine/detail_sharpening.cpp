@@ -129,8 +129,9 @@ void WriteSamples(const Plane& values, SBxPicBuf& plane) {
 
 void DecomposeComponent(DetailPyramid& pyramid, uint32_t c, const SBxPicBuf& plane,
                         int32_t threads) {
-  VisitSampleType(plane.bitsPerComponent,
-                  [&](auto sample) { ReadSamples<decltype(sample)>(plane, pyramid.base[c][0]); });
+  VisitPyramidSample(plane.bitsPerComponent, [&](auto sample) {
+    ReadSamples<decltype(sample)>(plane, pyramid.base[c][0]);
+  });
   for (uint32_t l = 0; l < pyramid.levels; ++l) {
     Plane& base = pyramid.base[c][l];
     Plane& detail = pyramid.detail[c][l];
@@ -152,8 +153,9 @@ void RebuildComponent(DetailPyramid& pyramid, uint32_t c, const std::array<float
     for (size_t k = 0; k < detail.size(); ++k) scaled[k] = gains[l] * detail[k];
     for (size_t k = 0; k < base.size(); ++k) base[k] += scaled[k];
   }
-  VisitSampleType(plane.bitsPerComponent,
-                  [&](auto sample) { WriteSamples<decltype(sample)>(pyramid.base[c][0], plane); });
+  VisitPyramidSample(plane.bitsPerComponent, [&](auto sample) {
+    WriteSamples<decltype(sample)>(pyramid.base[c][0], plane);
+  });
 }
 
 bool IsPyramidDepth(uint32_t bits) { return bits == 8 || bits == 16; }

@@ -93,11 +93,7 @@ void RebuildRows(BandMemory& memory, const SharpenJob& job, const SharpenBandPla
       ExpandRow(expandedRebuilt, rebuilt, shape.size[l + 1], size, i);
       const float* gaussian = memory.base[l].data() + (i - plan.base[l].first) * size_t{size.width};
       float* row = l > 0 ? out + (i - rows.first) * size_t{size.width} : out;
-      for (uint32_t x = 0; x < size.width; ++x) {
-        const float detail = gaussian[x] - expanded[x];
-        const float scaled = gain * detail;
-        row[x] = expandedRebuilt[x] + scaled;
-      }
+      RebuildRow(row, gaussian, expanded, expandedRebuilt, gain, size.width);
       if (l == 0) {
         FloatsToSamples(PicRow<Sample>(job.target, static_cast<int32_t>(i)) + c,
                         job.target.components, row, width,
@@ -148,8 +144,8 @@ bool SharpenInBands(SBxPicBuf& target, const SBxPicBuf& source, const std::array
       for (auto y = static_cast<uint32_t>(range.first); y < static_cast<uint32_t>(range.end);
            y += bandRows) {
         const RowSpan band{y, std::min(y + bandRows, static_cast<uint32_t>(range.end))};
-        VisitSampleType(source.bitsPerComponent,
-                        [&](auto sample) { SharpenBand<decltype(sample)>(memory, job, band); });
+        VisitPyramidSample(source.bitsPerComponent,
+                           [&](auto sample) { SharpenBand<decltype(sample)>(memory, job, band); });
       }
     } catch (const std::bad_alloc&) {
       NoteAllocationFailure();

@@ -109,6 +109,25 @@ struct FourLanes {
   __m128 operator()(const float* p) const { return Load(p); }
 };
 
+// max(v, 0) gives 0 for NaN (maxps returns its second operand when either is NaN) and for v ≤ 0;
+// min(·, maximum) then limits: the scalar v > 0 ? (v < maximum ? v : maximum) : 0, four at once.
+template <typename Sample>
+void LimitAndStore(Sample* out, uint32_t step, const float* in, uint32_t count, float maximum) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 top = _mm_set1_ps(maximum);
+  uint32_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    alignas(16) int32_t values[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(values),
+                    _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(Load(in + k), zero), top)));
+    for (uint32_t i = 0; i < 4; ++i) out[(k + i) * size_t{step}] = static_cast<Sample>(values[i]);
+  }
+  for (; k < count; ++k) {
+    const float limited = in[k] > 0.0f ? (in[k] < maximum ? in[k] : maximum) : 0.0f;
+    out[k * size_t{step}] = static_cast<Sample>(limited);
+  }
+}
+
 }  // namespace
 
 const PyramidKernel& DetailKernel() {
@@ -147,6 +166,29 @@ RowSpan RowsExpandedFrom(RowSpan fine, uint32_t fineHeight, uint32_t coarseHeigh
   const uint32_t last = ExpandWindowStart(fine.end - 1, fineHeight);
   const uint32_t rowEnd = std::min(last + kPyramidWindow, 2 * coarseHeight);
   return {(first + 1) / 2, (rowEnd - 1) / 2 + 1};
+}
+
+void FloatsToSamples(uint8_t* out, uint32_t step, const float* in, uint32_t count, float maximum) {
+  LimitAndStore(out, step, in, count, maximum);
+}
+
+void FloatsToSamples(uint16_t* out, uint32_t step, const float* in, uint32_t count, float maximum) {
+  LimitAndStore(out, step, in, count, maximum);
+}
+
+void RebuildRow(float* rebuilt, const float* gaussian, const float* expanded,
+                const float* expandedRebuilt, float gain, uint32_t count) {
+  const __m128 gains = _mm_set1_ps(gain);
+  uint32_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    const __m128 detail = _mm_sub_ps(Load(gaussian + k), Load(expanded + k));
+    _mm_storeu_ps(rebuilt + k, _mm_add_ps(Load(expandedRebuilt + k), _mm_mul_ps(gains, detail)));
+  }
+  for (; k < count; ++k) {
+    const float detail = gaussian[k] - expanded[k];
+    const float scaled = gain * detail;
+    rebuilt[k] = expandedRebuilt[k] + scaled;
+  }
 }
 
 void ReduceRow(float* out, const LevelRows& fine, LevelSize fineSize, uint32_t coarseWidth,

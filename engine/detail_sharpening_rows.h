@@ -69,20 +69,33 @@ RowSpan RowsReducedFrom(RowSpan coarse, uint32_t fineHeight);
 // level of height `fineHeight` reads.
 RowSpan RowsExpandedFrom(RowSpan fine, uint32_t fineHeight, uint32_t coarseHeight);
 
+// Calls op with a sample of the pyramid's depth: uint8_t at 8 bits, uint16_t at 16, the only two
+// it takes.
+template <typename Op>
+void VisitPyramidSample(uint32_t bits, const Op& op) {
+  if (bits == 8) {
+    op(uint8_t{});
+  } else {
+    op(uint16_t{});
+  }
+}
+
 // One row of `count` samples of one component as floats: in[k · step] becomes out[k].
 template <typename Sample>
 void SamplesToFloats(float* out, const Sample* in, uint32_t count, uint32_t step) {
   for (uint32_t k = 0; k < count; ++k) out[k] = in[static_cast<size_t>(k) * step];
 }
 
-// The reverse, each value limited to 0 … `maximum` and truncated toward zero; NaN becomes 0.
-template <typename Sample>
-void FloatsToSamples(Sample* out, uint32_t step, const float* in, uint32_t count, float maximum) {
-  for (uint32_t k = 0; k < count; ++k) {
-    const float limited = in[k] > 0.0f ? (in[k] < maximum ? in[k] : maximum) : 0.0f;
-    out[static_cast<size_t>(k) * step] = static_cast<Sample>(limited);
-  }
-}
+// The reverse, each value limited to 0 … `maximum` (at most 65535) and truncated toward zero; NaN
+// becomes 0.
+void FloatsToSamples(uint8_t* out, uint32_t step, const float* in, uint32_t count, float maximum);
+void FloatsToSamples(uint16_t* out, uint32_t step, const float* in, uint32_t count, float maximum);
+
+// One row of a rebuilt level: rebuilt[k] = expandedRebuilt[k] + gain · (gaussian[k] − expanded[k]),
+// the detail (the Gaussian row minus the expansion of the next Gaussian level) scaled by its gain
+// and added to the expansion of the next rebuilt level, each step rounded to float.
+void RebuildRow(float* rebuilt, const float* gaussian, const float* expanded,
+                const float* expandedRebuilt, float gain, uint32_t count);
 
 // Row i of the reduction of `fine` (a level of `fineSize`, at least 5 × 5) to a level of width
 // `coarseWidth` (at least 5): the 5 × 5 kernel at every second sample, into out[0, coarseWidth).

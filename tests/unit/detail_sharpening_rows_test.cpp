@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -85,6 +87,41 @@ TEST(DetailPyramidRows, RowSpansAreTheRowsTheWindowsRead) {
       const RowSpan expanded = RowsExpandedFrom(band, height, coarse);
       EXPECT_EQ(expanded.first, first) << height << " rows, band " << band.first;
       EXPECT_EQ(expanded.end, end) << height << " rows, band " << band.first;
+    }
+  }
+}
+
+// Values are limited to the depth and truncated toward zero, NaN and negative zero become 0, and
+// every third sample of an interleaved row is written while the others keep theirs, in the
+// four-at-a-time body and the end alike.
+TEST(DetailPyramidRows, FloatsBecomeSamplesLimitedAndTruncated) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> values = {nan,  -0.0f,    -5.0f,    0.5f,    254.9f, 255.0f, 255.5f,
+                                     1e9f, 65534.9f, 65535.2f, 300.99f, 1.0f,   7.999f};
+  struct Case {
+    float maximum;
+    std::vector<double> expected;
+  };
+  const Case cases[] = {
+      {255.0f, {0, 0, 0, 0, 254, 255, 255, 255, 255, 255, 255, 1, 7}},
+      {65535.0f, {0, 0, 0, 0, 254, 255, 255, 65535, 65534, 65535, 300, 1, 7}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes(3 * values.size(), 77);
+    std::vector<uint16_t> words(3 * values.size(), 77);
+    if (c.maximum == 255.0f) {
+      FloatsToSamples(bytes.data() + 1, 3, values.data(), static_cast<uint32_t>(values.size()),
+                      c.maximum);
+    } else {
+      FloatsToSamples(words.data() + 1, 3, values.data(), static_cast<uint32_t>(values.size()),
+                      c.maximum);
+    }
+    for (size_t k = 0; k < values.size(); ++k) {
+      const double written = c.maximum == 255.0f ? bytes[3 * k + 1] : words[3 * k + 1];
+      EXPECT_EQ(written, c.expected[k]) << "value " << values[k] << ", maximum " << c.maximum;
+      const double kept =
+          c.maximum == 255.0f ? bytes[3 * k] + bytes[3 * k + 2] : words[3 * k] + words[3 * k + 2];
+      EXPECT_EQ(kept, 154) << "neighbours of value " << k;
     }
   }
 }
