@@ -402,6 +402,8 @@ void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& p
   } catch (const std::system_error&) {
     // Without a worker the partner never acquires, so the calling thread takes every tile.
   }
+  // A card far slower than the CPU leaves every tile to the worker, unless the worker has stopped
+  // already; without a worker the card takes them all.
   if (!worker.joinable() || !CardTooSlow(queue) ||
       !LeaveTilesToPartner(queue, TileThread::kCaller)) {
     TakeTiles(queue, TileThread::kCaller);
