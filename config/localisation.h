@@ -36,14 +36,14 @@ inline constexpr int32_t kStringWarning = 81;                  // "Warning"
 inline constexpr int32_t kStringCrashedLastTime = 85;          // "The application crashed last…"
 inline constexpr int32_t kStringBatchFinished = 88;  // "Batch denoising was successfully…"
 inline constexpr int32_t kStringBatchProfileFallback = 143;  // "The application will use existing…"
-// Texts of our own, on free numbers above the last one of the original table (153); 160 is still
-// free.
+// Texts of our own, on free numbers above the last one of the original table (153).
 inline constexpr int32_t kStringBatchCancelled = 154;    // "Batch denoising was cancelled."
 inline constexpr int32_t kStringOutputNotWritten = 155;  // "The output file could not be written:"
 inline constexpr int32_t kStringPhotoTooLarge = 156;     // "The photo is too large to open…"
 inline constexpr int32_t kStringOutOfMemory = 157;       // "There is not enough memory…"
 inline constexpr int32_t kStringPhotoDamaged = 158;      // "The photo is damaged:"
 inline constexpr int32_t kStringOpenDamagedPhoto = 159;  // "Open what can be read of it?"
+inline constexpr int32_t kStringAutomaticProfile = 160;  // "Automatic (measured noise %1 / %2)"
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

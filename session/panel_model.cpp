@@ -1,11 +1,16 @@
 #include "session/panel_model.h"
 
 #include "profiles/camera_name.h"
+#include "profiles/noise_calibration_file.h"
+#include "profiles/profile_decision.h"
 #include "session/live_preview.h"
 
-PanelModel::PanelModel() { values_ = ProfileAt(store_, selection_); }
+PanelModel::PanelModel() : calibration_(BuiltInNoiseCalibration()) {
+  values_ = ProfileAt(store_, selection_);
+}
 
-void PanelModel::LoadStore() {
+void PanelModel::LoadStore(std::string* warning) {
+  calibration_ = LoadNoiseCalibration(warning);
   LoadProfiles(store_);
   for (CameraEntry& camera : store_.cameras) {
     camera.m_wcsCameraName = NormaliseCameraName(camera.m_wcsCameraName);
@@ -23,8 +28,26 @@ void PanelModel::SaveStore() {
 void PanelModel::PhotoOpened(const PhotoDocument& document, bool keepChoice) {
   state_ = PanelState::kIdle;
   const SBxPicBuf& source = document.sourcePicture;
-  measuredNoise_ = HasRaster(source) ? MeasurePhotoNoise(source) : NoiseLevels{0, 0, 0};
-  if (!keepChoice) Select(ChooseProfileForPhoto(store_, document.exif, measuredNoise_));
+  const PhotoNoise noise = HasRaster(source) ? MeasurePhotoNoiseInDetail(source) : PhotoNoise{};
+  measuredNoise_ = noise.whole;
+  if (keepChoice) return;
+  const ProfileDecision decision = DecideProfile(store_, document.exif, noise, calibration_,
+                                                 ProfileMode::kAuto, ChoiceSurface::kPanel);
+  automatic_.reset();
+  if (decision.rule != ProfileRule::kAutomatic) {
+    Select(decision.stored);
+    return;
+  }
+  automatic_ = decision.profile;
+  automaticLevels_ = decision.read;
+  selection_ = {};
+  ChooseAutomatic();
+}
+
+void PanelModel::ChooseAutomatic() {
+  if (state_ != PanelState::kIdle || !automatic_) return;
+  automaticShown_ = true;
+  values_ = *automatic_;
 }
 
 void PanelModel::ChooseCamera(uint32_t camera, const ExifSummary& exif) {
@@ -70,7 +93,7 @@ bool PanelModel::StoreCurrentValues(const std::string& camera, const std::string
 }
 
 bool PanelModel::DeletionAllowed() const {
-  return selection_.camera != 0 || selection_.isoIndex != 0;
+  return !automaticShown_ && (selection_.camera != 0 || selection_.isoIndex != 0);
 }
 
 DeleteOutcome PanelModel::DeleteSelected(DeleteAnswer answer, const ExifSummary& exif) {
@@ -100,5 +123,6 @@ void PanelModel::Redefine() {
 
 void PanelModel::Select(ProfileChoice choice) {
   selection_ = choice;
+  automaticShown_ = false;
   values_ = ProfileAt(store_, selection_);
 }

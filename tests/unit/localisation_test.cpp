@@ -74,15 +74,14 @@ TEST_F(LocalisationTest, WithoutAFileEveryTextIsItsEnglishDefault) {
        "Batch denoising was successfully finished! You can find denoised images in subfolder "
        "named denoised in chosen folder."},
       {kStringBatchProfileFallback,
-       "The application will use existing profiles for denoising. If it does't find any setting "
-       "corresponding to EXIF metadata, if will use parameters from:\n\n <<Unknown Camera>>   "
-       "Lowest ISO setting."},
+       "The application will use the stored profile of each photo's camera and ISO. A photo "
+       "without one gets the automatic profile: strengths chosen from the noise measured on it."},
       {83, "Set Zoom 100%"},
       {153, "Strong"},
       {kStringBatchCancelled, "Batch denoising was cancelled."},
       {kStringOutputNotWritten, "The output file could not be written:"},
       {14, ""},
-      {160, ""},
+      {kStringAutomaticProfile, "Automatic (measured noise %1 / %2)"},
       {0, ""},
       {161, ""},
       {-1, ""},
