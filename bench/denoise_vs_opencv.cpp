@@ -1,6 +1,6 @@
-// Times the engine against OpenCV's non-local means on one synthetic photograph and prints the
-// throughput of each, their ratio and the machine they ran on. A benchmark, not a test: it never
-// judges the figures.
+// Times the engine against OpenCV's non-local means on one photograph and prints, side by side, the
+// plain run, the settings a photographer adds to it and OpenCV, with their throughput and ratios,
+// and the machine they ran on. A benchmark, not a test: it never judges the figures.
 //
 //   denoise_vs_opencv [--photo PATH] [--size WxH] [--strength S] [--bits 8|16] [--threads N]
 //                     [--repeat N] [--skip-opencv] [--preview]
@@ -8,13 +8,20 @@
 // The picture is a synthetic landscape of --size (default 3000 × 2000), or with --photo an 8-bit
 // colour photo, cut to --size from its middle when --size is smaller; noise of sigma 15 is added
 // with a fixed seed either way.
+// The engine runs, each on the same noisy picture (quality 3, Y/U/V, no GPU):
+//   plain         chroma-large 0, dynamics 0, no sharpening
+//   chroma-large  the coarse-scale chroma pass at 10
+//   dynamics      dynamics 0.5 (the strength grows towards the highlights)
+//   sharpening    the plain run followed by the detail gains 1.5 / 1.3 / 1.2 (tiny, medium, rough)
+// and each is given as a ratio of its time to the plain run's. The runs take turns: --repeat N
+// makes N rounds of all of them and reports the fastest of each, so that a busy moment of a shared
+// machine slows one round rather than one setting.
 // --bits 16 runs the engine on the picture widened to 16 bits (v · 257); OpenCV, which takes 8-bit
 // colour only, keeps running on the 8-bit picture. --threads N confines the process to CPUs
 // 0 … N − 1 (the engine counts its threads from the affinity mask) and gives OpenCV N threads.
-// --repeat N reports the fastest of N runs of each. --preview times the live preview instead: a
-// 200 × 200 region plus its 41-pixel margins (282 × 282) from the middle of the picture, colour,
-// chroma-large 10, denoised and then sharpened with the gains 1.5 / 1.3 / 1.2 (tiny, medium,
-// rough), the two steps timed together as the preview runs them.
+// --preview times the live preview instead: a 200 × 200 region plus its 41-pixel margins
+// (282 × 282) from the middle of the picture, colour, chroma-large 10, denoised and then sharpened
+// with the same gains, the two steps timed together as the preview runs them.
 //
 // The engine runs at the built-in profile's strength of 10 unless --strength says otherwise. That
 // strength is tuned for light noise and leaves most of the sigma-15 noise in place, which changes
@@ -53,8 +60,10 @@ constexpr const char kUsage[] =
 // The preview region of the parameters panel and the margin it is denoised with.
 constexpr int32_t kPreviewSide = 200;
 constexpr int32_t kPreviewMargin = 41;
-// Sharpening gains of the timed preview: every level of the detail pyramid is rebuilt.
-constexpr double kPreviewGains[3] = {1.5, 1.3, 1.2};
+// Sharpening gains of the sharpened runs and of the preview: every level of the detail pyramid is
+// rebuilt.
+constexpr double kGains[3] = {1.5, 1.3, 1.2};
+constexpr double kDynamics = 0.5;
 
 struct Options {
   std::string photo;  // empty: the synthetic landscape
@@ -67,10 +76,20 @@ struct Options {
   bool preview = false;
 };
 
+// The fastest run's wall-clock time and the least processor time of all threads of a run: on a
+// machine shared with other work the second tells the work itself more steadily.
 struct Run {
   double seconds;
   double psnr;
+  double cpuSeconds = 0;
 };
+
+// Processor time of every thread of the process so far.
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
 
 std::optional<int> ParseCount(std::string_view text, int low, int high) {
   int value = 0;
@@ -216,10 +235,35 @@ bool MakeCleanPicture(const Options& options, SBxPicBuf& clean) {
   return true;
 }
 
-void DenoiseOnce(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels, double strength,
-                 double strengthChromaLarge) {
-  DenoisePicture(out, noisy, strength, strength, strengthChromaLarge, 3, 0.0, nullptr, levels,
-                 /*processInYUV=*/true, /*useGpu=*/false, /*fusion=*/false, kMedianNone);
+// One setting of the engine: what it adds to the plain run.
+struct Setting {
+  const char* name;
+  double strengthChromaLarge;
+  double dynamics;
+  bool sharpen;
+};
+
+// The first is the plain run, which the others are compared with.
+constexpr Setting kSettings[] = {
+    {"plain", 0, 0, false},
+    {"chroma-large 10", 10, 0, false},
+    {"dynamics 0.5", 0, kDynamics, false},
+    {"gains 1.5/1.3/1.2", 0, 0, true},
+};
+
+// Denoises (and sharpens, when the setting says so) `noisy` into `out`.
+void RunSetting(SBxPicBuf& out, const SBxPicBuf& noisy, const NoiseLevels& levels, double strength,
+                const Setting& setting) {
+  DenoiseRequest request;
+  request.strength = strength;
+  request.strengthChroma = strength;
+  request.strengthChromaLarge = setting.strengthChromaLarge;
+  request.dynamics = setting.dynamics;
+  request.noiseLevels = levels;
+  DenoisePicture(out, noisy, request);
+  if (setting.sharpen && SharpenPicture(out, kGains[0], kGains[1], kGains[2])) {
+    std::fputs("denoise_vs_opencv: not enough memory to sharpen\n", stderr);
+  }
 }
 
 // PSNR of the engine's result at 8 bits, whatever depth it ran at.
@@ -232,11 +276,23 @@ double Psnr8(const SBxPicBuf& clean, const SBxPicBuf& result) {
   return synthetic::Psnr(clean, *narrowed);
 }
 
-Run TimeEngine(SBxPicBuf& out, const SBxPicBuf& clean, const SBxPicBuf& noisy,
-               const NoiseLevels& levels, double strength, double strengthChromaLarge, int repeat) {
-  const double seconds =
-      Seconds(repeat, [&] { DenoiseOnce(out, noisy, levels, strength, strengthChromaLarge); });
-  return {seconds, Psnr8(clean, out)};
+// Each setting once per round, `rounds` rounds; the fastest run of each setting.
+std::vector<Run> TimeSettings(SBxPicBuf& out, const SBxPicBuf& clean, const SBxPicBuf& noisy,
+                              const NoiseLevels& levels, double strength, int rounds) {
+  std::vector<Run> runs(std::size(kSettings));
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t k = 0; k < runs.size(); ++k) {
+      const double cpuBefore = CpuSeconds();
+      const double seconds =
+          Seconds(1, [&] { RunSetting(out, noisy, levels, strength, kSettings[k]); });
+      const double cpu = CpuSeconds() - cpuBefore;
+      if (round == 0 || seconds < runs[k].seconds) {
+        runs[k] = {seconds, Psnr8(clean, out), round == 0 ? cpu : runs[k].cpuSeconds};
+      }
+      runs[k].cpuSeconds = std::min(runs[k].cpuSeconds, cpu);
+    }
+  }
+  return runs;
 }
 
 Run TimeOpenCv(const SBxPicBuf& clean, const SBxPicBuf& noisy, int repeat) {
@@ -250,10 +306,10 @@ Run TimeOpenCv(const SBxPicBuf& clean, const SBxPicBuf& noisy, int repeat) {
   return {seconds, synthetic::Psnr(clean, result)};
 }
 
-std::string EngineLabel(uint32_t bits, double strength, int strengthChromaLarge) {
+std::string EngineLabel(uint32_t bits, double strength, const Setting& setting) {
   char label[96];
-  std::snprintf(label, sizeof(label), "engine  %u-bit, quality 3, %g/%g, chroma-large %d", bits,
-                strength, strength, strengthChromaLarge);
+  std::snprintf(label, sizeof(label), "engine  %u-bit, quality 3, %g/%g, %s", bits, strength,
+                strength, setting.name);
   return label;
 }
 
@@ -273,24 +329,30 @@ void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double stren
   std::vector<double> times;
   for (int i = 0; i < std::max(repeat, 5); ++i) {
     times.push_back(Seconds(1, [&] {
-      DenoiseOnce(*denoised, *region, levels, strength, 10.0);
-      if (SharpenPicture(*denoised, kPreviewGains[0], kPreviewGains[1], kPreviewGains[2])) {
-        std::fputs("denoise_vs_opencv: not enough memory to sharpen the preview\n", stderr);
-      }
+      RunSetting(*denoised, *region, levels, strength, {"preview", 10, 0, true});
     }));
   }
   std::sort(times.begin(), times.end());
   std::printf(
       "preview  %d x %d (%d x %d + %d-pixel margins), %u-bit colour, chroma-large 10, "
       "denoise + sharpen %g/%g/%g: fastest %.1f ms, median %.1f ms of %zu\n",
-      side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent,
-      kPreviewGains[0], kPreviewGains[1], kPreviewGains[2], 1e3 * times.front(),
-      1e3 * times[times.size() / 2], times.size());
+      side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent, kGains[0],
+      kGains[1], kGains[2], 1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
 }
 
-void PrintRun(const std::string& what, const Run& run, double megapixels) {
-  std::printf("%-46s %8.2f s %8.3f MP/s   PSNR %6.2f dB\n", what.c_str(), run.seconds,
+// One line a run: its time and throughput, its processor time where measured, its times against the
+// plain run's (when `plain` is given) and OpenCV's time against its own (`opencv` > 0).
+void PrintRun(const std::string& what, const Run& run, double megapixels, const Run* plain,
+              double opencv) {
+  std::printf("%-52s %7.2f s %7.3f MP/s  PSNR %6.2f dB", what.c_str(), run.seconds,
               megapixels / run.seconds, run.psnr);
+  if (run.cpuSeconds > 0) std::printf("  CPU %6.2f s", run.cpuSeconds);
+  if (plain != nullptr) {
+    std::printf("  %5.2f x plain", run.seconds / plain->seconds);
+    if (run.cpuSeconds > 0) std::printf(" (CPU %4.2f x)", run.cpuSeconds / plain->cpuSeconds);
+  }
+  if (opencv > 0) std::printf("  OpenCV / this %5.2f", opencv / run.seconds);
+  std::printf("\n");
 }
 
 }  // namespace
@@ -356,25 +418,19 @@ int main(int argc, char** argv) {
     std::printf("\nthreads  engine %u\n", EngineThreadCount());
     return 0;
   }
-  const Run plain =
-      TimeEngine(*denoised, *clean, *input, levels, options->strength, 0.0, options->repeat);
+  const std::vector<Run> runs =
+      TimeSettings(*denoised, *clean, *input, levels, options->strength, options->repeat);
   const unsigned engineThreads = EngineThreadCount();
-  PrintRun(EngineLabel(options->bits, options->strength, 0), plain, megapixels);
-  std::fflush(stdout);
-  const Run large =
-      TimeEngine(*denoised, *clean, *input, levels, options->strength, 10.0, options->repeat);
-  PrintRun(EngineLabel(options->bits, options->strength, 10), large, megapixels);
-  std::fflush(stdout);
-
+  const Run opencv = options->skipOpenCv ? Run{0, 0} : TimeOpenCv(*clean, *noisy, options->repeat);
+  for (size_t k = 0; k < runs.size(); ++k) {
+    PrintRun(EngineLabel(options->bits, options->strength, kSettings[k]), runs[k], megapixels,
+             k == 0 ? nullptr : &runs[0], opencv.seconds);
+  }
   if (options->skipOpenCv) {
     std::printf("\nthreads  engine %u\n", engineThreads);
     return 0;
   }
-  const Run opencv = TimeOpenCv(*clean, *noisy, options->repeat);
-  PrintRun("OpenCV  fastNlMeansDenoisingColored 10/10/7/21", opencv, megapixels);
+  PrintRun("OpenCV  fastNlMeansDenoisingColored 10/10/7/21", opencv, megapixels, &runs[0], 0);
   std::printf("\nthreads  engine %u, OpenCV %d\n", engineThreads, cv::getNumThreads());
-  std::printf(
-      "ratio    engine / OpenCV throughput: %.2f (chroma-large 0), %.2f (chroma-large 10)\n",
-      opencv.seconds / plain.seconds, opencv.seconds / large.seconds);
   return 0;
 }

@@ -154,9 +154,8 @@ constexpr EnglishText kEnglishTexts[] = {
     {141, "Cannot delete selected setting"},
     {142, "Adding Configuration"},
     {143,
-     "The application will use existing profiles for denoising. If it doesn't find any setting "
-     "corresponding to EXIF metadata, it will use parameters from:\n\n <<Unknown Camera>>   "
-     "Lowest ISO setting."},
+     "The application will use the stored profile of each photo's camera and ISO. A photo without "
+     "one gets the automatic profile: strengths chosen from the noise measured on it."},
     {144, "Redefine"},
     {145, "Save Manual Setting..."},
     {146, "Delete Current Setting..."},
@@ -174,6 +173,7 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringOutOfMemory, "There is not enough memory to process this photo."},
     {kStringPhotoDamaged, "The photo is damaged:"},
     {kStringOpenDamagedPhoto, "Open what can be read of it?"},
+    {kStringAutomaticProfile, "Automatic (measured noise %1 / %2)"},
     {kStringReplaceFile, "%1 already exists.\nDo you want to replace it?"},
     {kStringAboutText, "Stillgrain %1\n\nNoise reduction for digital photographs."},
     {kStringHelpNotOpened, "The help could not be opened. It is looked for here:"},

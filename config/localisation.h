@@ -45,43 +45,44 @@ inline constexpr int32_t kStringPhotoTooLarge = 156;     // "The photo is too la
 inline constexpr int32_t kStringOutOfMemory = 157;       // "There is not enough memory…"
 inline constexpr int32_t kStringPhotoDamaged = 158;      // "The photo is damaged:"
 inline constexpr int32_t kStringOpenDamagedPhoto = 159;  // "Open what can be read of it?"
-inline constexpr int32_t kStringReplaceFile = 160;       // "%1 already exists.…"
-inline constexpr int32_t kStringAboutText = 161;         // "Stillgrain %1…"
-inline constexpr int32_t kStringHelpNotOpened = 162;     // "The help could not be opened.…"
-inline constexpr int32_t kStringWebSiteNotOpened = 163;  // "No web browser could be started.…"
-inline constexpr int32_t kStringPhotosFilter = 164;      // "Photos"
-inline constexpr int32_t kStringAllFilesFilter = 165;    // "All files"
-inline constexpr int32_t kStringUnsavedResult = 166;     // "%1 has been denoised but not saved.…"
-inline constexpr int32_t kStringNothingToSave = 167;     // "There is nothing to save yet…"
-inline constexpr int32_t kStringSavedAs = 168;           // "Saved as %1"
-inline constexpr int32_t kStringRunAborted = 169;        // "Denoising was aborted…"
+inline constexpr int32_t kStringAutomaticProfile = 160;  // "Automatic (measured noise %1 / %2)"
+inline constexpr int32_t kStringReplaceFile = 161;       // "%1 already exists.…"
+inline constexpr int32_t kStringAboutText = 162;         // "Stillgrain %1…"
+inline constexpr int32_t kStringHelpNotOpened = 163;     // "The help could not be opened.…"
+inline constexpr int32_t kStringWebSiteNotOpened = 164;  // "No web browser could be started.…"
+inline constexpr int32_t kStringPhotosFilter = 165;      // "Photos"
+inline constexpr int32_t kStringAllFilesFilter = 166;    // "All files"
+inline constexpr int32_t kStringUnsavedResult = 167;     // "%1 has been denoised but not saved.…"
+inline constexpr int32_t kStringNothingToSave = 168;     // "There is nothing to save yet…"
+inline constexpr int32_t kStringSavedAs = 169;           // "Saved as %1"
+inline constexpr int32_t kStringRunAborted = 170;        // "Denoising was aborted…"
 // Tooltips: the run button in its three states, the profile lists, the manual-tuning button, the
 // seven sliders (in the order of PanelScale) with the hint that all of them share, the value fields,
 // the three point-artefact modes, "Set Default", the Menu button and the Options dialog's controls.
-inline constexpr int32_t kTipDenoise = 170;
-inline constexpr int32_t kTipAbort = 171;
-inline constexpr int32_t kTipRedefine = 172;
-inline constexpr int32_t kTipCameras = 173;
-inline constexpr int32_t kTipIsos = 174;
-inline constexpr int32_t kTipManualTuning = 175;
-inline constexpr int32_t kTipFirstSlider = 176;  // … 182
-inline constexpr int32_t kTipSliderHint = 183;
-inline constexpr int32_t kTipValueField = 184;
-inline constexpr int32_t kTipFirstMedianMode = 185;  // … 187
-inline constexpr int32_t kTipSetDefault = 188;
-inline constexpr int32_t kTipMenu = 189;
-inline constexpr int32_t kTipLanguage = 190;
-inline constexpr int32_t kTipAcceleration = 191;
-inline constexpr int32_t kTipFusion = 192;
-inline constexpr int32_t kTipPureGpu = 193;
+inline constexpr int32_t kTipDenoise = 171;
+inline constexpr int32_t kTipAbort = 172;
+inline constexpr int32_t kTipRedefine = 173;
+inline constexpr int32_t kTipCameras = 174;
+inline constexpr int32_t kTipIsos = 175;
+inline constexpr int32_t kTipManualTuning = 176;
+inline constexpr int32_t kTipFirstSlider = 177;  // … 183
+inline constexpr int32_t kTipSliderHint = 184;
+inline constexpr int32_t kTipValueField = 185;
+inline constexpr int32_t kTipFirstMedianMode = 186;  // … 188
+inline constexpr int32_t kTipSetDefault = 189;
+inline constexpr int32_t kTipMenu = 190;
+inline constexpr int32_t kTipLanguage = 191;
+inline constexpr int32_t kTipAcceleration = 192;
+inline constexpr int32_t kTipFusion = 193;
+inline constexpr int32_t kTipPureGpu = 194;
 // Why denoising stays on the processor although the user asked for the graphics card.
-inline constexpr int32_t kStringNoCard = 194;           // "…no OpenGL context…"
-inline constexpr int32_t kStringSelfTestFailed = 195;   // "…differs from the processor's…"
-inline constexpr int32_t kStringCardSlower = 196;       // "…took %1 s where the processor took %2 s…"
-inline constexpr int32_t kStringProgressLeft = 197;     // "%1 % — %2 left"
+inline constexpr int32_t kStringNoCard = 195;           // "…no OpenGL context…"
+inline constexpr int32_t kStringSelfTestFailed = 196;   // "…differs from the processor's…"
+inline constexpr int32_t kStringCardSlower = 197;       // "…took %1 s where the processor took %2 s…"
+inline constexpr int32_t kStringProgressLeft = 198;     // "%1 % — %2 left"
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 197;
+inline constexpr int32_t kLocalisedStringCount = 198;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/detail_sharpening_rows.h"
 #include "picture/pic_buf.h"
 
-inline constexpr uint32_t kMaxDetailLevels = 3;
 inline constexpr uint32_t kDetailComponents = 3;
 
 // Float planes of one kind, indexed [component][level], each levelWidth × levelHeight values row by

@@ -1,9 +1,10 @@
 // The inner loops of the non-local-means filter: one kernel per pass, each over one row.
 //
-// Every kernel exists twice with the same results to the bit: an SSE2 form, which every x86-64
-// processor runs, and an AVX2 form (engine/nlm_kernels_avx2.cpp, compiled for AVX2 alone), which is
-// chosen at run time when the processor has it. Sums are whole numbers throughout, so the forms
-// cannot differ by rounding: they differ only in how many pixels one instruction handles.
+// Every kernel exists in forms with the same results to the bit: an SSE2 form, which every x86-64
+// processor runs, an AVX2 form (engine/nlm_kernels_avx2.cpp, compiled for AVX2 alone) and an
+// AVX-512 form (engine/nlm_kernels_avx512.cpp), each chosen at run time when the processor has it.
+// Sums are whole numbers throughout, so the forms cannot differ by rounding: they differ only in
+// how many pixels one instruction handles and in how a weight is looked up.
 //
 // Ranges: a guide difference is at most 255, a cell sum (2 × 2 differences) at most 1020, a box sum
 // (3 × 3 cells, the 6 × 6 patch distance) at most 9180 and a weight at most 10000, so all of them
@@ -29,6 +30,15 @@ struct NlmOffsetRow {
 constexpr int32_t kMaxOffsetsPerPass8 = 4;
 constexpr int32_t kMaxOffsetsPerPass16 = 3;
 
+// The weights of one intensity level by clamped distance, for the expansion: weights[k] for
+// k = 0 … span − 1, readable up to the next multiple of 64 entries, and pairs[k] = weights[k] in
+// both 16-bit halves. Each form reads the layout that suits its look-ups.
+struct NlmWeightTable {
+  const uint16_t* weights;
+  const uint32_t* pairs;
+  int32_t span;
+};
+
 struct NlmRowKernels {
   const char* name;
 
@@ -45,11 +55,10 @@ struct NlmRowKernels {
                        int32_t count);
 
   // From cell values to pixel values, both pixels of a cell getting the cell's: for j in
-  // [0, count), out[2j] = out[2j + 1] = w, where pairs[min(box[j], span − 1)] holds w in both
-  // 16-bit halves. Used when one table serves every intensity level, so a weight is looked up once
-  // per cell and stored for both pixels at once.
-  void (*expandWeights)(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
-                        int32_t span);
+  // [0, count), out[2j] = out[2j + 1] = table.weights[min(box[j], table.span − 1)]. Used when one
+  // table serves every intensity level, so a weight is looked up once per cell.
+  void (*expandWeights)(uint16_t* out, const uint16_t* box, int32_t count,
+                        const NlmWeightTable& table);
 
   // out[2j] = out[2j + 1] = min(box[j], span − 1) for j in [0, count): clamped distances, for
   // the tables that differ by level and are looked up per pixel.
@@ -78,8 +87,12 @@ const NlmRowKernels& NlmKernelsSse2();
 // The AVX2 kernels, or null when the processor lacks AVX2.
 const NlmRowKernels* NlmKernelsAvx2();
 
-// The kernels the filter uses: the AVX2 ones where the processor has them, else SSE2, unless
-// `UseNlmKernels` chose others.
+// The AVX-512 kernels (foundation, byte and word, vector length, VNNI), or null when the processor
+// or the system lacks them.
+const NlmRowKernels* NlmKernelsAvx512();
+
+// The kernels the filter uses: the widest form the processor has, unless `UseNlmKernels` chose
+// others.
 const NlmRowKernels& ActiveNlmKernels();
 
 // Makes the filter use `kernels` (null: back to the automatic choice). For tests and benchmarks

@@ -88,8 +88,10 @@ inline __m256i PackInOrder(__m256i first, __m256i second) {
 }
 
 // Each gathered 32-bit pair is already the two pixels of its cell, in order.
-void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
-                   int32_t span) {
+void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count,
+                   const NlmWeightTable& weights) {
+  const uint32_t* pairs = weights.pairs;
+  const int32_t span = weights.span;
   const __m256i last = _mm256_set1_epi16(static_cast<int16_t>(span - 1));
   const int* table = reinterpret_cast<const int*>(pairs);
   int32_t j = 0;

@@ -64,11 +64,11 @@ void VerticalSums(uint16_t* out, const uint16_t* a, const uint16_t* b, const uin
   for (; j < count; ++j) out[j] = static_cast<uint16_t>(a[j] + b[j] + c[j]);
 }
 
-void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
-                   int32_t span) {
-  const int32_t last = span - 1;
+// One look-up of a pair stores the weight for both pixels of a cell.
+void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const NlmWeightTable& table) {
+  const int32_t last = table.span - 1;
   for (int32_t j = 0; j < count; ++j) {
-    const uint32_t pair = pairs[box[j] < last ? box[j] : last];
+    const uint32_t pair = table.pairs[box[j] < last ? box[j] : last];
     std::memcpy(out + 2 * j, &pair, sizeof(pair));
   }
 }

@@ -162,13 +162,14 @@ void ExpandBoxRows(uint16_t* expanded, NlmBandScratch<Sum>& scratch, const uint8
   }
   uint16_t* box = scratch.box.data();
   const int32_t count = boxColumns.hi - boxColumns.lo;
+  const NlmWeightTable weights{tables.Level(0), tables.pairs.data(), tables.span};
   for (int32_t i = boxRows.lo; i <= boxRows.hi; ++i) {
     BoxRow(box, scratch.cells.data() + Index(i - cellRows.lo, wc),
            scratch.across.data() + Index(i - cellRows.lo, wc), i, g, boxColumns, kernels);
     // 3. Weights per cell when one table serves all levels, else clamped distances.
     uint16_t* row = expanded + Index(i - boxRows.lo, g.paddedWidth) + 2 * boxColumns.lo;
     if (tables.uniform) {
-      kernels.expandWeights(row, box + boxColumns.lo, count, tables.pairs.data(), tables.span);
+      kernels.expandWeights(row, box + boxColumns.lo, count, weights);
     } else {
       kernels.expandDistances(row, box + boxColumns.lo, count, tables.span);
     }

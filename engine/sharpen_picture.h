@@ -1,6 +1,7 @@
 // The sharpening step that follows denoising wherever a profile is applied (preview, full-size
-// result, batch): the picture's detail pyramid, built on a three-component copy at its depth, is
-// rebuilt with the three gains and the result replaces the picture.
+// result, batch): the picture's detail pyramid over three components at its depth is rebuilt with
+// the three gains, band by band on every CPU (engine/detail_sharpening_bands.h), and the result
+// replaces the picture.
 #pragma once
 
 #include "picture/pic_buf.h"

@@ -2,8 +2,17 @@
 // `TileWorker` thread denoises tiles on the CPU, both taking them from one `TileQueue`. Near the
 // end of the picture each thread predicts whether its partner would finish the remaining tiles
 // sooner and, if so, stops taking tiles; the partner then takes all that are left.
+//
+// That prediction needs a finished tile of each partner, and a tile is a large share of a picture
+// (a sixth of a 6-megapixel one). So before the card takes a tile, a small cut of the first tile
+// runs on it for a few offsets: a card many times slower than the CPU (a software renderer on the
+// same cores) is found out there and takes no tile. And each thread reports the progress of the
+// tile in hand: a thread whose tile is predicted to end later than its partner could finish that
+// tile and every remaining one hands the tile back and stops. Until the card has finished a tile
+// the worker uses every CPU; from then on it leaves one to the card's thread.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -11,37 +20,50 @@
 #include <vector>
 
 #include "engine/denoise.h"
-#include "engine/denoise.h"
+#include "engine/run_control.h"
 #include "engine/tile_driver.h"
 #include "picture/pic_buf.h"
-#include "engine/run_control.h"
 
-// Context around the core of a shared tile.
+// Context around the core of a tile on the graphics card; a tile on the CPU gets the context of the
+// sequential grid (kSequentialMargin), which is all the CPU pipeline needs.
 constexpr int32_t kSharingMargin = 100;
 
 // The shared grid: ⌈W/u⌉ × ⌈H/u⌉ tiles in row-major order with cores of ⌈W/columns⌉ × ⌈H/rows⌉
-// pixels, sources grown by 100 pixels, both clamped to the picture.
+// pixels, sources grown by 100 pixels (the card's margin), both clamped to the picture.
 std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit);
 
 // The 32-bit millisecond tick counter of the system (steady clock).
 uint32_t SystemTickCount();
 
-// Denoises one tile raster under `run`, which has no progress sink (the shared run steps once per
-// tile): on the run's graphics card when params.useGpu is set, stopping early when the run's stop
-// flag is raised. True when the tile could not be denoised.
+// Denoises one tile raster, on the graphics card when params.useGpu is set. `run` is the tile's
+// own: its sink counts the tile's progress steps (the shared run's bar steps once per tile) and its
+// stop flag ends the tile early, on a cancel or when the tile is handed back. True when the tile
+// could not be denoised.
 using TileFunction =
     std::function<bool(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                        int32_t threadCount, const RunControl& run)>;
 
-// `DenoiseTile` in the order of a TileFunction; the pipeline itself never fails a tile (only a
+// `DenoiseTile` with the tile's run control; the pipeline itself never fails a tile (only a
 // replaced pipeline, as in tests, does).
-bool DenoiseTileQuietly(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-                        int32_t threadCount, const RunControl& run);
+bool DenoiseQueuedTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
+                       int32_t threadCount, const RunControl& run);
 
 // What a shared run works with; tests replace the clock and the per-tile pipeline.
 struct SharingServices {
   std::function<uint32_t()> tickCount = SystemTickCount;
-  TileFunction denoiseTile = DenoiseTileQuietly;
+  TileFunction denoiseTile = DenoiseQueuedTile;
+};
+
+// The tile a thread has in hand and what its progress has shown so far. Tick counts in ms.
+struct TileInHand {
+  bool busy = false;
+  uint32_t index = 0;
+  double start = 0;            // when it was handed out
+  uint32_t steps = 0;          // progress steps of the tile so far
+  uint32_t expectedSteps = 1;  // the steps a whole tile takes, estimated (engine/tile_driver.h)
+  double firstStep = 0;        // when its first and its latest step came
+  double lastStep = 0;
+  StopFlag stop;  // raised on a cancel of the run and when the tile is handed back
 };
 
 // The state the two threads share. Counters, times, flags and the thread count are read and
@@ -63,7 +85,12 @@ struct TileQueue {
   double callerLastStart = 0;
   uint8_t callerAdaptive = 1;
   uint8_t workerAdaptive = 1;
+  TileInHand callerTile;
+  TileInHand workerTile;
+  std::vector<uint32_t> handedBack;  // tiles given back unfinished, handed out again first
+  bool gpuTimed = false;             // the graphics card has finished a tile
   std::mutex mutex;
+  std::condition_variable tileEnded;  // a tile in hand was finished, given up or handed back
   const SBxPicBuf& input;
   SBxPicBuf& output;
   int32_t columns;
@@ -94,10 +121,21 @@ struct TileGrant {
   int32_t threadCount;
 };
 
-// Hands the next tile to `thread`, or nothing when that thread is to stop taking tiles: all tiles
-// are handed out, or its partner is predicted to finish the rest sooner. Either way the partner
-// then takes every remaining tile. One progress step per tile handed out.
+// Hands the next tile to `thread` (a tile handed back first), or nothing when that thread is to
+// stop taking tiles: all tiles are handed out, or its partner is predicted to finish the rest
+// sooner. Either way the partner then takes every remaining tile. While the partner has a tile in
+// hand that it may still hand back, a thread that finds no tile left waits for it instead of
+// stopping. One progress step per tile handed out the first time.
 std::optional<TileGrant> AcquireTile(TileQueue& queue, TileThread thread);
+
+// One progress step of the tile `thread` has in hand. Hands the tile back (raises its stop flag and
+// makes the partner take every remaining tile) when it is predicted to end later than the partner
+// could finish it and all remaining tiles; returns true then.
+bool NoteTileStep(TileQueue& queue, TileThread thread);
+
+// The end of the tile `thread` had in hand, finished or not; `finishedOnGpu` when the graphics card
+// finished it, which times the card.
+void EndTile(TileQueue& queue, TileThread thread, bool finishedOnGpu);
 
 // For a thread that stops after a failed tile: makes its partner take every remaining tile and
 // returns true, or returns false when the partner has stopped already and `thread` must go on.
@@ -107,10 +145,10 @@ bool LeaveTilesToPartner(TileQueue& queue, TileThread thread);
 // it.
 void TileWorker(TileQueue& queue);
 
-// The shared run: initialises the bar to tiles + 3, starts the worker, denoises tiles on the
-// graphics card on the calling thread and waits for the worker. A tile that fails on the graphics
-// card is denoised on the CPU instead, and the worker takes the rest; a cancel discards the tiles
-// in progress.
+// The shared run: initialises the bar to tiles + 3, starts the worker, probes the graphics card and
+// denoises tiles on it on the calling thread unless it is far too slow, and waits for the worker. A
+// tile that fails on the graphics card is denoised on the CPU instead, and the worker takes the
+// rest; a cancel discards the tiles in progress.
 void RunSharedTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                     const RunControl& run, int32_t threadCount, int32_t tileLimit,
                     SharingServices services = {});

@@ -25,6 +25,7 @@
 #include "panel/progress_bar_sink.h"
 #include "widgets/timed_progress_bar.h"
 #include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
 
 namespace {
 
@@ -96,7 +97,12 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
   SetManualTuningShown(manualTuningShown_);
 
   CreateUndoKeys();
-  session_.Panel().LoadStore();
+  std::string calibrationWarning;
+  session_.Panel().LoadStore(&calibrationWarning);
+  if (!calibrationWarning.empty()) {
+    ShowMessage(this, MessageKind::kWarning, Localised(kStringWarning),
+                QString::fromStdString(calibrationWarning));
+  }
   ShowChosenProfile();
   session_.AddObserver(this);
   host_.SetSaveAsEnabled(false);
@@ -355,19 +361,35 @@ void ParametersPanel::ShowRunButton(PanelState state) {
 
 // --- Profiles -------------------------------------------------------------------------------
 
+// The cameras of the store, after the photo's automatic profile when it has one.
 void ParametersPanel::FillCameraList() {
   const QSignalBlocker blocker(cameras_);
+  const PanelModel& model = session_.Panel();
   cameras_->clear();
+  if (model.HasAutomaticEntry()) {
+    const LevelsRead levels = model.AutomaticLevels();
+    cameras_->addItem(Localised(kStringAutomaticProfile)
+                          .arg(levels.luma, 0, 'f', 2)
+                          .arg(levels.chroma, 0, 'f', 2));
+  }
   for (const CameraEntry& camera : Store().cameras) {
     cameras_->addItem(QString::fromStdString(camera.m_wcsCameraName));
   }
-  cameras_->setCurrentIndex(static_cast<int>(Selection().camera));
+  cameras_->setCurrentIndex(model.AutomaticShown()
+                                ? 0
+                                : static_cast<int>(Selection().camera) + AutomaticEntries());
+}
+
+int ParametersPanel::AutomaticEntries() const {
+  return session_.Panel().HasAutomaticEntry() ? 1 : 0;
 }
 
 void ParametersPanel::FillIsoList() {
   const QSignalBlocker blocker(isos_);
   isos_->clear();
   const ProfileChoice selection = Selection();
+  isos_->setEnabled(!session_.Panel().AutomaticShown());
+  if (session_.Panel().AutomaticShown()) return;
   if (selection.camera < Store().cameras.size()) {
     for (uint32_t iso : Store().cameras[selection.camera].isoValues) {
       isos_->addItem(QString::number(iso));
@@ -407,7 +429,12 @@ void ParametersPanel::ShowProfile() {
 
 void ParametersPanel::CameraChosen(int index) {
   if (!Idle() || index < 0) return;
-  session_.Panel().ChooseCamera(static_cast<uint32_t>(index), session_.Document().exif);
+  if (index < AutomaticEntries()) {
+    session_.Panel().ChooseAutomatic();
+  } else {
+    session_.Panel().ChooseCamera(static_cast<uint32_t>(index - AutomaticEntries()),
+                                  session_.Document().exif);
+  }
   ShowChosenProfile();
   UpdatePreview(true);
 }
@@ -503,8 +530,15 @@ void ParametersPanel::SetDefault() {
 }
 
 void ParametersPanel::SaveManualSetting() {
-  AddingConfigurationDialog dialog(cameras_->currentText(), isos_->currentText(),
-                                   session_.Document().exif, this);
+  // The automatic profile is proposed for the photo's own camera and ISO.
+  const ExifSummary& exif = session_.Document().exif;
+  const bool automatic = session_.Panel().AutomaticShown();
+  const std::string photoCamera = PhotoCameraName(exif);
+  const QString camera = !automatic            ? cameras_->currentText()
+                         : photoCamera.empty() ? QString::fromStdString(kUnknownCameraName)
+                                               : QString::fromStdString(photoCamera);
+  const QString iso = automatic ? QString::fromStdString(exif.iso) : isos_->currentText();
+  AddingConfigurationDialog dialog(camera, iso, exif, this);
   if (dialog.exec() == QDialog::Accepted) StoreManualSetting(dialog.CameraText(), dialog.IsoText());
 }
 

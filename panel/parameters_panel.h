@@ -100,6 +100,7 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
 
   // Profiles.
   void FillCameraList();
+  int AutomaticEntries() const;
   void FillIsoList();
   void DisplayProfile();
   void ShowProfile();

@@ -3,14 +3,17 @@
 #include <algorithm>
 
 #include "profiles/camera_name.h"
+#include "profiles/noise_calibration_file.h"
+#include "profiles/profile_decision.h"
 #include "session/live_preview.h"
 
-PanelModel::PanelModel() {
+PanelModel::PanelModel() : calibration_(BuiltInNoiseCalibration()) {
   values_ = ProfileAt(store_, selection_);
   RestartHistory();
 }
 
-void PanelModel::LoadStore() {
+void PanelModel::LoadStore(std::string* warning) {
+  calibration_ = LoadNoiseCalibration(warning);
   LoadProfiles(store_);
   for (CameraEntry& camera : store_.cameras) {
     camera.m_wcsCameraName = NormaliseCameraName(camera.m_wcsCameraName);
@@ -29,10 +32,28 @@ void PanelModel::SaveStore() {
 void PanelModel::PhotoOpened(const PhotoDocument& document, bool keepChoice) {
   state_ = PanelState::kIdle;
   const SBxPicBuf& source = document.sourcePicture;
-  measuredNoise_ = HasRaster(source) ? MeasurePhotoNoise(source) : NoiseLevels{0, 0, 0};
+  const PhotoNoise noise = HasRaster(source) ? MeasurePhotoNoiseInDetail(source) : PhotoNoise{};
+  measuredNoise_ = noise.whole;
   if (keepChoice) return;
-  Select(ChooseProfileForPhoto(store_, document.exif, measuredNoise_));
+  const ProfileDecision decision = DecideProfile(store_, document.exif, noise, calibration_,
+                                                 ProfileMode::kAuto, ChoiceSurface::kPanel);
+  automatic_.reset();
+  if (decision.rule != ProfileRule::kAutomatic) {
+    Select(decision.stored);
+  } else {
+    automatic_ = decision.profile;
+    automaticLevels_ = decision.read;
+    selection_ = {};
+    ChooseAutomatic();
+  }
   RestartHistory();
+}
+
+void PanelModel::ChooseAutomatic() {
+  if (state_ != PanelState::kIdle || !automatic_) return;
+  automaticShown_ = true;
+  values_ = *automatic_;
+  Record();
 }
 
 void PanelModel::ChooseCamera(uint32_t camera, const ExifSummary& exif) {
@@ -68,7 +89,8 @@ void PanelModel::SetValue(PanelScale scale, double value) {
 void PanelModel::ResetToProfileValue(PanelScale scale) {
   if (state_ != PanelState::kIdle) return;
   const SliderScale& range = ScaleOf(scale);
-  values_.*range.field = ProfileAt(store_, selection_).*range.field;
+  const IsoProfile profile = automaticShown_ ? *automatic_ : ProfileAt(store_, selection_);
+  values_.*range.field = profile.*range.field;
   Record();
 }
 
@@ -116,7 +138,7 @@ bool PanelModel::StoreCurrentValues(const std::string& camera, const std::string
 }
 
 bool PanelModel::DeletionAllowed() const {
-  return selection_.camera != 0 || selection_.isoIndex != 0;
+  return !automaticShown_ && (selection_.camera != 0 || selection_.isoIndex != 0);
 }
 
 DeleteOutcome PanelModel::DeleteSelected(DeleteAnswer answer, const ExifSummary& exif) {
@@ -148,15 +170,17 @@ void PanelModel::Redefine() {
 
 void PanelModel::Select(ProfileChoice choice) {
   selection_ = choice;
+  automaticShown_ = false;
   values_ = ProfileAt(store_, selection_);
 }
 
 // Every state in the history refers to the store as it is now; a changed store starts afresh.
-void PanelModel::RestartHistory() { history_.Reset({selection_, values_}); }
+void PanelModel::RestartHistory() { history_.Reset({selection_, automaticShown_, values_}); }
 
-void PanelModel::Record() { history_.Record({selection_, values_}); }
+void PanelModel::Record() { history_.Record({selection_, automaticShown_, values_}); }
 
 void PanelModel::Restore(const PanelValues& state) {
   selection_ = state.selection;
+  automaticShown_ = state.automatic && automatic_.has_value();
   values_ = state.values;
 }

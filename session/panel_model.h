@@ -1,6 +1,12 @@
 // What the parameters panel holds and decides, without widgets: the camera profile store, the
 // profile chosen for the open photo, the values being tuned, and the state of the full-size run.
 //
+// A photo gets the stored profile of its camera (its ISO, else the nearest in measured noise) when
+// the store has one; else the automatic profile, whose values come from the noise measured on the
+// photo (profiles/profile_decision.h). The automatic profile is an entry of its own beside the
+// stored ones until another photo opens; storing its values for the camera and ISO makes them a
+// stored profile, which then wins.
+//
 // States: Idle — the values can be changed and the preview follows them; Running — a full-size
 // run is in progress and nothing can be changed; ResultShown — the sharpened result is on display
 // until "Redefine" goes back to Idle.
@@ -10,11 +16,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/denoise_request.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
+#include "profiles/noise_calibration.h"
 #include "profiles/profile_choice.h"
 #include "session/profile_selection.h"
 #include "session/slider_scale.h"
@@ -26,9 +34,10 @@ class PanelModel {
  public:
   PanelModel();
 
-  // Reads the user's profile store (or the shipped one); stored camera names migrate to the short
-  // maker forms and are saved so.
-  void LoadStore();
+  // Reads the user's profile store (or the shipped one), and the calibration of the automatic
+  // profile; stored camera names migrate to the short maker forms and are saved so. Says in
+  // `warning` (when not null) why a shipped calibration file was refused.
+  void LoadStore(std::string* warning = nullptr);
   // Writes the store; only the first call after LoadStore writes.
   void SaveStore();
 
@@ -37,9 +46,10 @@ class PanelModel {
   void PhotoOpened(const PhotoDocument& document, bool keepChoice);
 
   // Profile choice by the user: a camera of the list (its ISO follows the photo's), an ISO of the
-  // selected camera. Ignored unless Idle.
+  // selected camera, the automatic profile (when the photo has one). Ignored unless Idle.
   void ChooseCamera(uint32_t camera, const ExifSummary& exif);
   void ChooseIso(uint32_t isoIndex);
+  void ChooseAutomatic();
 
   // Values by the user; ignored unless Idle. A slider position sets the value it stands for; while
   // the thumb is dragged (`finished` false) the change is recorded for undo only by
@@ -81,7 +91,13 @@ class PanelModel {
 
   PanelState State() const { return state_; }
   const CameraProfileStore& Store() const { return store_; }
+  // The stored profile shown, unless the automatic one is.
   ProfileChoice Selection() const { return selection_; }
+  // Whether the open photo has an automatic profile entry, whether it is the one shown, and the
+  // noise levels it was read at.
+  bool HasAutomaticEntry() const { return automatic_.has_value(); }
+  bool AutomaticShown() const { return automaticShown_; }
+  LevelsRead AutomaticLevels() const { return automaticLevels_; }
   const IsoProfile& Values() const { return values_; }
   const NoiseLevels& MeasuredNoise() const { return measuredNoise_; }
 
@@ -93,6 +109,10 @@ class PanelModel {
 
   CameraProfileStore store_;
   bool storeSaved_ = true;
+  NoiseCalibration calibration_;
+  std::optional<IsoProfile> automatic_;  // the open photo's automatic profile, when it has one
+  bool automaticShown_ = false;
+  LevelsRead automaticLevels_{0, 0};
   ProfileChoice selection_;
   IsoProfile values_{};
   NoiseLevels measuredNoise_{0, 0, 0};

@@ -4,7 +4,8 @@ namespace {
 
 bool Same(const PanelValues& a, const PanelValues& b) {
   return a.selection.camera == b.selection.camera &&
-         a.selection.isoIndex == b.selection.isoIndex && a.values == b.values;
+         a.selection.isoIndex == b.selection.isoIndex && a.automatic == b.automatic &&
+         a.values == b.values;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 struct PanelValues {
   ProfileChoice selection;
+  bool automatic = false;  // the photo's automatic profile rather than the stored `selection`
   IsoProfile values{};
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -111,26 +112,38 @@ class PanelTest : public ::testing::Test {
   std::unique_ptr<ParametersPanel> panel_;
 };
 
-TEST_F(PanelTest, ProfileChoiceTakesTheStoredIsoElseTheNearestMeasuredNoise) {
+// A camera without profiles of its own gets the automatic profile, an entry of its own at the top
+// of the camera list, until its values are stored for that camera: then the stored profile wins.
+TEST_F(PanelTest, ProfileChoiceTakesTheStoredIsoElseTheNearestElseTheAutomaticProfile) {
   struct Case {
     const char* make;
     const char* model;
     const char* iso;
+    bool automatic;
     uint32_t camera;
     uint32_t isoIndex;
   };
   const Case cases[] = {
-      {"SONY", "ILCE-6000", "100", 1, 0},   // exact, whatever its noise
-      {"SONY", "ILCE-6000", "1600", 1, 1},  // not stored: ISO 400 is nearest in noise
-      {"Acme", "One", "1000", 0, 3},        // unknown camera, stored ISO
-      {"Acme", "One", "100", 0, 0},         // unknown camera, stored ISO
-      {"Acme", "One", "1600", 0, 2},        // ISO 800: nearest, neither lowest nor nearest ISO
+      {"SONY", "ILCE-6000", "100", false, 1, 0},   // exact, whatever its noise
+      {"SONY", "ILCE-6000", "1600", false, 1, 1},  // not stored: ISO 400 is nearest in noise
+      {"Acme", "One", "1000", true, 0, 0},         // the unknown camera's ISO is not Acme's
+      {"Acme", "One", "100", true, 0, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.make << " " << c.iso);
     Open(c.make, c.model, c.iso);
-    EXPECT_EQ(panel_->Selection().camera, c.camera) << c.make << " " << c.iso;
-    EXPECT_EQ(panel_->Selection().isoIndex, c.isoIndex) << c.make << " " << c.iso;
+    EXPECT_EQ(session_.Panel().AutomaticShown(), c.automatic);
+    EXPECT_EQ(panel_->Selection().camera, c.camera);
+    EXPECT_EQ(panel_->Selection().isoIndex, c.isoIndex);
+    auto* cameras = Child<QComboBox>("cameras");
+    EXPECT_EQ(cameras->itemText(0).startsWith("Automatic (measured noise "), c.automatic);
+    EXPECT_EQ(cameras->currentIndex() == 0, c.automatic);
   }
+  EXPECT_GT(panel_->CurrentProfile().m_dStrength, 0.0);
+  panel_->StoreManualSetting("Acme / One", "100");
+  Open("Acme", "One", "100");
+  EXPECT_FALSE(session_.Panel().AutomaticShown());
+  EXPECT_EQ(panel_->Store().cameras[panel_->Selection().camera].m_wcsCameraName, "Acme / One");
 }
 
 TEST_F(PanelTest, AProfileShowsItsExactValuesAndTheFullRunGetsTheSliderPositions) {

@@ -14,6 +14,7 @@
 
 #include "engine/denoise.h"
 #include "engine/nlm_kernels.h"
+#include "support/kernel_forms.h"
 #include "support/single_cpu.h"
 #include "support/test_pictures.h"
 
@@ -144,11 +145,9 @@ void ExpectGoldenChecksums(const std::string& label) {
   }
 }
 
-// Every form of the filter's kernels the processor runs (SSE2 always, AVX2 where available).
+// Every form of the filter's kernels the processor runs.
 TEST(EngineGolden, OutputsKeepTheirRecordedChecksums) {
-  std::vector<const NlmRowKernels*> forms{&NlmKernelsSse2()};
-  if (NlmKernelsAvx2() != nullptr) forms.push_back(NlmKernelsAvx2());
-  for (const NlmRowKernels* kernels : forms) {
+  for (const NlmRowKernels* kernels : KernelForms()) {
     UseNlmKernels(kernels);
     ExpectGoldenChecksums(std::string("all CPUs, ") + kernels->name);
   }

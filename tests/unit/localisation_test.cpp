@@ -75,9 +75,8 @@ TEST_F(LocalisationTest, WithoutAFileEveryTextIsItsEnglishDefault) {
        "Batch denoising was successfully finished! You can find denoised images in subfolder "
        "named denoised in chosen folder."},
       {kStringBatchProfileFallback,
-       "The application will use existing profiles for denoising. If it doesn't find any setting "
-       "corresponding to EXIF metadata, it will use parameters from:\n\n <<Unknown Camera>>   "
-       "Lowest ISO setting."},
+       "The application will use the stored profile of each photo's camera and ISO. A photo "
+       "without one gets the automatic profile: strengths chosen from the noise measured on it."},
       {kStringOpen, "Open..."},
       {5, "Open..."},  // the menu appends the key itself
       {83, "Set Zoom 100%"},
@@ -85,6 +84,7 @@ TEST_F(LocalisationTest, WithoutAFileEveryTextIsItsEnglishDefault) {
       {kStringBatchCancelled, "Batch denoising was cancelled."},
       {kStringOutputNotWritten, "The output file could not be written:"},
       {14, ""},
+      {kStringAutomaticProfile, "Automatic (measured noise %1 / %2)"},
       {0, ""},
       {kLocalisedStringCount + 1, ""},
       {-1, ""},

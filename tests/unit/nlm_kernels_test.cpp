@@ -1,6 +1,6 @@
 // The row kernels of the non-local-means filter against plain loops, bit for bit, for every form
-// the processor runs (SSE2 always, AVX2 where available), over lengths that exercise the vector
-// bodies and the scalar ends and at the extremes of the value ranges.
+// the processor runs (SSE2 always, AVX2 and AVX-512 where available), over lengths that exercise
+// the vector bodies and the scalar ends and at the extremes of the value ranges.
 #include "engine/nlm_kernels.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <random>
 #include <vector>
+
+#include "support/kernel_forms.h"
 
 namespace {
 
@@ -35,10 +37,10 @@ void VerticalSums(uint16_t* out, const uint16_t* a, const uint16_t* b, const uin
   for (int32_t j = 0; j < count; ++j) out[j] = static_cast<uint16_t>(a[j] + b[j] + c[j]);
 }
 
-void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint32_t* pairs,
+void ExpandWeights(uint16_t* out, const uint16_t* box, int32_t count, const uint16_t* weights,
                    int32_t span) {
   for (int32_t j = 0; j < count; ++j) {
-    const auto weight = static_cast<uint16_t>(pairs[std::min<int32_t>(box[j], span - 1)]);
+    const uint16_t weight = weights[std::min<int32_t>(box[j], span - 1)];
     out[2 * j] = weight;
     out[2 * j + 1] = weight;
   }
@@ -70,12 +72,6 @@ void Accumulate(uint32_t* weightSum, Sum* valueSum, const NlmOffsetRow<Sample>* 
 }
 
 }  // namespace plain
-
-std::vector<const NlmRowKernels*> KernelForms() {
-  std::vector<const NlmRowKernels*> forms{&NlmKernelsSse2()};
-  if (NlmKernelsAvx2() != nullptr) forms.push_back(NlmKernelsAvx2());
-  return forms;
-}
 
 // Lengths around the vector widths (8 and 16 lanes, 16 and 32 bytes), and row lengths of tiles.
 const int32_t kCounts[] = {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 100, 563, 1100};
@@ -133,20 +129,25 @@ TEST(NlmKernels, BoxSumsMatchThePlainLoops) {
   }
 }
 
+// Spans of one to eight pieces of 64 weights (the AVX-512 form's tables in registers), at the edges
+// of the pieces, and beyond them.
 TEST(NlmKernels, ExpansionsClampToTheSpanAndDoubleEachCell) {
   std::mt19937 rng(3);
   for (const NlmRowKernels* k : KernelForms()) {
-    for (int32_t span : {1, 2, 211, 361, 2400, 9216}) {
+    for (int32_t span : {1, 2, 64, 65, 211, 361, 512, 513, 2400, 9216}) {
+      // Readable up to the next multiple of 64, as the cache's tables are.
+      std::vector<uint16_t> weights((span + 63) / 64 * 64, 0xDEAD);
       std::vector<uint32_t> pairs(span);
       for (int32_t i = 0; i < span; ++i) {
-        const uint32_t weight = i + 1 == span ? 0 : 10000 - i % 10000;
-        pairs[i] = weight * 0x10001u;
+        weights[i] = static_cast<uint16_t>(i + 1 == span ? 0 : 10000 - i % 10000);
+        pairs[i] = weights[i] * 0x10001u;
       }
+      const NlmWeightTable table{weights.data(), pairs.data(), span};
       for (int32_t count : kCounts) {
         const auto box = Random<uint16_t>(count, 9180, rng);
         std::vector<uint16_t> expected(2 * count), actual(2 * count);
-        plain::ExpandWeights(expected.data(), box.data(), count, pairs.data(), span);
-        k->expandWeights(actual.data(), box.data(), count, pairs.data(), span);
+        plain::ExpandWeights(expected.data(), box.data(), count, weights.data(), span);
+        k->expandWeights(actual.data(), box.data(), count, table);
         EXPECT_EQ(actual, expected) << k->name << " weights, span " << span << ", " << count;
         plain::ExpandDistances(expected.data(), box.data(), count, span);
         k->expandDistances(actual.data(), box.data(), count, span);
@@ -238,7 +239,7 @@ TEST(NlmKernels, AccumulationMatchesThePlainLoopAtBothDepths) {
 
 TEST(NlmKernels, ActiveFormFollowsTheProcessorUnlessChosen) {
   const NlmRowKernels* automatic = &ActiveNlmKernels();
-  EXPECT_EQ(automatic, NlmKernelsAvx2() != nullptr ? NlmKernelsAvx2() : &NlmKernelsSse2());
+  EXPECT_EQ(automatic, KernelForms().back());
   UseNlmKernels(&NlmKernelsSse2());
   EXPECT_EQ(&ActiveNlmKernels(), &NlmKernelsSse2());
   UseNlmKernels(nullptr);

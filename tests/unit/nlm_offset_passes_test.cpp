@@ -14,17 +14,12 @@
 #include "engine/nlm_kernels.h"
 #include "engine/non_local_means.h"
 #include "engine/weight_table_cache.h"
+#include "support/kernel_forms.h"
 #include "support/test_pictures.h"
 
 namespace {
 
 using testpics::Picture;
-
-std::vector<const NlmRowKernels*> KernelForms() {
-  std::vector<const NlmRowKernels*> forms{&NlmKernelsSse2()};
-  if (NlmKernelsAvx2() != nullptr) forms.push_back(NlmKernelsAvx2());
-  return forms;
-}
 
 // Chooses a kernel form for the filter for the life of a scope.
 class KernelChoice {
