@@ -64,10 +64,23 @@ void BatchProgressWindow::PhotoDone() {
   bar_->setValue(static_cast<int>(std::min<uint32_t>(progress_.doneCount, bar_->maximum())));
 }
 
-void BatchProgressWindow::PhotoDone(const std::filesystem::path&, const std::filesystem::path&,
-                                    BatchOutcome, const std::string&) {
-  QMetaObject::invokeMethod(this, qOverload<>(&BatchProgressWindow::PhotoDone),
-                            Qt::QueuedConnection);
+void BatchProgressWindow::PhotoDone(const std::filesystem::path& input,
+                                    const std::filesystem::path&, BatchOutcome outcome,
+                                    const std::string& reason) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, input, outcome, reason] {
+        if (outcome == BatchOutcome::kFailed) failures_.push_back({input, reason});
+        PhotoDone();
+      },
+      Qt::QueuedConnection);
+}
+
+void BatchProgressWindow::FolderSkipped(const std::filesystem::path& folder,
+                                        const std::string& reason) {
+  QMetaObject::invokeMethod(
+      this, [this, folder, reason] { failures_.push_back({folder, reason}); },
+      Qt::QueuedConnection);
 }
 
 QString BatchProgressWindow::EstimatedText() const { return estimated_->text(); }

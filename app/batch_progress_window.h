@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/batch_report.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_runner.h"
 
@@ -28,11 +29,15 @@ class BatchProgressWindow : public QDialog, public BatchObserver {
   void PhotoDone();
 
   // BatchObserver, called on the batch's worker: each photo done becomes a step on this window's
-  // thread (dropped when the window is gone); files that are no photos make no step.
+  // thread (dropped when the window is gone), and each failure is kept for the report; files that
+  // are no photos make no step.
   void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
                  BatchOutcome outcome, const std::string& reason) override;
   void FileSkipped(const std::filesystem::path&, const std::string&) override {}
-  void FolderSkipped(const std::filesystem::path&, const std::string&) override {}
+  void FolderSkipped(const std::filesystem::path& folder, const std::string& reason) override;
+
+  // The photos that failed and the folders that could not be read, in the order of the run.
+  const std::vector<BatchFailure>& Failures() const { return failures_; }
 
   const BatchProgress& Progress() const { return progress_; }
   QString EstimatedText() const;
@@ -47,6 +52,7 @@ class BatchProgressWindow : public QDialog, public BatchObserver {
  private:
   BatchProgress progress_;
   std::function<void()> cancel_;
+  std::vector<BatchFailure> failures_;
   QTimer clock_;
   QLabel* estimated_;
   QLabel* elapsed_;

@@ -17,6 +17,7 @@
 #include "app/acceleration_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
+#include "app/batch_report.h"
 #include "app/docker_panel.h"
 #include "app/file_dialogs.h"
 #include "app/help.h"
@@ -433,34 +434,31 @@ void MainWindow::CommandBatchDenoising() {
                                                            PathText(LoadLatestFolder()));
   if (chosen.isEmpty()) return;
   const std::filesystem::path root = chosen.toStdString();
-  const uint32_t total = CountBatchImages(root);
   StoreLatestFolder(root);
-  if (!ShowBatchOptionsDialog(this)) return;
-  StartBatch(root, total);
+  const std::optional<BatchChoices> choices = AskBatchChoices(this);
+  if (choices) StartBatch(root, *choices);
 }
 
-void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
+void MainWindow::StartBatch(const std::filesystem::path& root, const BatchChoices& choices) {
   if (session_.JobRunning()) return;
+  const uint32_t total = CountBatchImages(root, choices.includeSubfolders);
   ClosePhoto();
   batchWindow_ = new BatchProgressWindow(this, total, [this] { session_.CancelBatch(); });
   batchWindow_->show();
   SetDocumentCommandsEnabled(false);
   setCursor(Qt::WaitCursor);
-  session_.StartBatch(root, LoadJpegQuality(), batchWindow_);
+  session_.StartBatch(root, choices, batchWindow_);
 }
 
 void MainWindow::BatchEnded(const BatchSummary& summary) {
   SetDocumentCommandsEnabled(true);
+  const QString report = BatchReport(summary, batchWindow_->Failures());
   delete batchWindow_;
   batchWindow_ = nullptr;
   unsetCursor();
   ClosePhoto();
   if (shutDown_) return;
-  QString text = Localised(summary.cancelled ? kStringBatchCancelled : kStringBatchFinished);
-  if (summary.failed > 0) {
-    text += QStringLiteral("\n\n%1 (%2)").arg(Localised(kStringOutputNotWritten)).arg(summary.failed);
-  }
-  ShowMessage(this, MessageKind::kInformation, Localised(kStringReport), text);
+  ShowMessage(this, MessageKind::kInformation, Localised(kStringReport), report);
 }
 
 void MainWindow::PictureChanged() { view_->RefreshDenoised(); }

@@ -43,9 +43,9 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   bool CommandSaveAs();
   void CommandClose();
   void CommandBatchDenoising();
-  // The batch command after its dialogs: closes the photo, shows the progress window and starts
-  // the worker on the tree below `root` (`total` photos counted there).
-  void StartBatch(const std::filesystem::path& root, uint32_t total);
+  // The batch command after its dialogs: counts the photos, closes the photo, shows the progress
+  // window and starts the worker on `root` with the user's choices.
+  void StartBatch(const std::filesystem::path& root, const BatchChoices& choices);
   void CommandOptions();
   void CommandHelp();
   void CommandVisitWebSite();

@@ -220,6 +220,26 @@ constexpr EnglishText kEnglishTexts[] = {
      "Denoising stays on the processor: in a timed test the graphics card took %1 s where the "
      "processor took %2 s."},
     {kStringProgressLeft, "%1 % \u2014 %2 left"},
+    {kStringBatchProfiles, "Each photo is denoised with:"},
+    {kStringFirstBatchProfile, "its stored profile, else the automatic one"},
+    {kStringFirstBatchProfile + 1, "the automatic profile"},
+    {kStringFirstBatchProfile + 2, "the values set in the panel now"},
+    {kStringBatchAutomaticExplained,
+     "Every photo gets the automatic profile: strengths chosen from the noise measured on it, "
+     "whatever profiles are stored."},
+    {kStringBatchPanelValuesExplained,
+     "Every photo is denoised and sharpened with the values the panel shows now, as Denoise would "
+     "do it."},
+    {kStringIncludeSubfolders, "Include subfolders"},
+    {kTipIncludeSubfolders, "Denoises the photos of every folder below the chosen one as well"},
+    {kStringBatchIncomplete, "Batch denoising has finished, but not every photo could be denoised."},
+    {kStringBatchDenoisedCount, "Denoised: %1"},
+    {kStringBatchFailedCount, "Not denoised: %1"},
+    {kStringBatchSkippedCount, "Skipped, not photos: %1"},
+    {kStringBatchTooSmallCount, "Too small to denoise: %1"},
+    {kStringBatchUnreadFolders, "Folders that could not be read: %1"},
+    {kStringBatchFailures, "What went wrong:"},
+    {kStringBatchMoreFailures, "\u2026 and %1 more"},
 };
 
 // One text per string number; index 0 is unused.

@@ -37,7 +37,7 @@ inline constexpr int32_t kStringElapsedTime = 75;              // "Elapsed time"
 inline constexpr int32_t kStringWarning = 81;                  // "Warning"
 inline constexpr int32_t kStringCrashedLastTime = 85;          // "The application crashed last…"
 inline constexpr int32_t kStringBatchFinished = 88;  // "Batch denoising was successfully…"
-inline constexpr int32_t kStringBatchProfileFallback = 143;  // "The application will use existing…"
+inline constexpr int32_t kStringBatchProfileFallback = 143;  // "…the stored profile of each photo…"
 // Texts of our own, on free numbers above the last one of the original table (153).
 inline constexpr int32_t kStringBatchCancelled = 154;    // "Batch denoising was cancelled."
 inline constexpr int32_t kStringOutputNotWritten = 155;  // "The output file could not be written:"
@@ -80,9 +80,27 @@ inline constexpr int32_t kStringNoCard = 195;           // "…no OpenGL context
 inline constexpr int32_t kStringSelfTestFailed = 196;   // "…differs from the processor's…"
 inline constexpr int32_t kStringCardSlower = 197;       // "…took %1 s where the processor took %2 s…"
 inline constexpr int32_t kStringProgressLeft = 198;     // "%1 % — %2 left"
+// The batch window's choices: the label of the profile choice, its three options (in the order of
+// BatchProfiles) and what the second and third do (143 says what the first does), the subfolders
+// box with its tooltip.
+inline constexpr int32_t kStringBatchProfiles = 199;         // "Each photo is denoised with:"
+inline constexpr int32_t kStringFirstBatchProfile = 200;     // … 202
+inline constexpr int32_t kStringBatchAutomaticExplained = 203;
+inline constexpr int32_t kStringBatchPanelValuesExplained = 204;
+inline constexpr int32_t kStringIncludeSubfolders = 205;     // "Include subfolders"
+inline constexpr int32_t kTipIncludeSubfolders = 206;
+// The batch's report.
+inline constexpr int32_t kStringBatchIncomplete = 207;       // "…not every photo could be denoised."
+inline constexpr int32_t kStringBatchDenoisedCount = 208;    // "Denoised: %1"
+inline constexpr int32_t kStringBatchFailedCount = 209;      // "Not denoised: %1"
+inline constexpr int32_t kStringBatchSkippedCount = 210;     // "Skipped, not photos: %1"
+inline constexpr int32_t kStringBatchTooSmallCount = 211;    // "Too small to denoise: %1"
+inline constexpr int32_t kStringBatchUnreadFolders = 212;    // "Folders that could not be read: %1"
+inline constexpr int32_t kStringBatchFailures = 213;         // "What went wrong:"
+inline constexpr int32_t kStringBatchMoreFailures = 214;     // "… and %1 more"
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 198;
+inline constexpr int32_t kLocalisedStringCount = 214;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();

@@ -125,12 +125,28 @@ void DenoiseSession::FullRunEnded() {
   Tell([aborted](SessionObserver& observer) { observer.FullRunEnded(aborted); });
 }
 
-bool DenoiseSession::StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+bool DenoiseSession::StartBatch(const std::filesystem::path& root, const BatchChoices& choices,
                                 BatchObserver* progress) {
   if (JobRunning()) return false;
   BatchOptions options;
   options.engine = {quality_, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
-  options.jpegQuality = jpegQuality;
+  options.jpegQuality = choices.jpegQuality;
+  options.includeSubfolders = choices.includeSubfolders;
+  switch (choices.profiles) {
+    case BatchProfiles::kStored:
+      options.profileMode = ProfileMode::kAuto;
+      break;
+    case BatchProfiles::kAutomatic:
+      options.profileMode = ProfileMode::kMeasured;
+      break;
+    case BatchProfiles::kPanelValues:
+      // As a full-size run of the panel would denoise and sharpen the photo.
+      options.profileMode = ProfileMode::kDefault;
+      options.adjustProfile = [values = panel_.RunValues()](IsoProfile& profile) {
+        profile = values;
+      };
+      break;
+  }
   batchStop_.Clear();
   auto summary = std::make_shared<BatchSummary>();
   StartJob(

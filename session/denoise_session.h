@@ -26,6 +26,7 @@
 #include "picture/open_failure.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
+#include "session/batch_choices.h"
 #include "session/live_preview.h"
 #include "session/panel_model.h"
 #include "session/session_observer.h"
@@ -93,9 +94,10 @@ class DenoiseSession {
   // Asks the full-size run to stop (Abort); it ends as aborted.
   void AbortFullRun() { runStop_.Request(); }
 
-  // Batch denoising of the tree below `root` with the stored profiles, the session's acceleration
-  // and `jpegQuality`; `progress` hears of every photo (on the worker) and must outlive the run.
-  bool StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+  // Batch denoising of the folder `root` (and the folders below it, as chosen) with the chosen
+  // values and the session's acceleration; `progress` hears of every photo (on the worker) and
+  // must outlive the run.
+  bool StartBatch(const std::filesystem::path& root, const BatchChoices& choices,
                   BatchObserver* progress);
   void CancelBatch() { batchStop_.Request(); }
 

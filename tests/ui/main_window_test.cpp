@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSlider>
 #include <QMimeData>
 #include <QProgressBar>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "config/localisation.h"
+#include "picture/photo_saving.h"
 #include "widgets/localised_text.h"
 #include "widgets/message_boxes.h"
 #include "config/settings.h"
@@ -280,7 +282,7 @@ TEST_F(MainWindowTest, ABatchRunWritesTheDenoisedFoldersAndGivesTheWindowBack) {
   ASSERT_TRUE(window.OpenPhotoFile(Photo("open.png")));
   fs::create_directories(photos_ / "s");
   Photo("s/c.png", 48, 40);
-  window.StartBatch(photos_, 2);
+  window.StartBatch(photos_, BatchChoices{});
   EXPECT_TRUE(window.BatchActive());
   EXPECT_FALSE(window.OpenAction()->isEnabled());
   EXPECT_EQ(window.Document().sourcePicture.data, nullptr);  // the open photo was closed
@@ -290,6 +292,45 @@ TEST_F(MainWindowTest, ABatchRunWritesTheDenoisedFoldersAndGivesTheWindowBack) {
   EXPECT_TRUE(window.OpenAction()->isEnabled());
   EXPECT_FALSE(window.SaveAsAction()->isEnabled());
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, QString::fromStdString(LocalisedString(kStringBatchFinished)));
+  EXPECT_TRUE(messages_[0].text.startsWith(Localised(kStringBatchFinished)));
+  EXPECT_TRUE(messages_[0].text.contains(Localised(kStringBatchDenoisedCount).arg(2)));
+  window.close();
+}
+
+// The batch window's choices reach the run: only the chosen folder's own photos, each denoised
+// with the panel's values exactly as Denoise denoises the open photo; the report counts what
+// happened and says what went wrong.
+TEST_F(MainWindowTest, TheBatchRunsWithTheChosenValuesAndFoldersAndReportsWhatWentWrong) {
+  MainWindow window;
+  ASSERT_TRUE(window.OpenPhotoFile(Photo("a.png", 96, 80)));
+  auto* strength = window.Panel()->findChild<QLineEdit*>("value0");
+  strength->setText("23.5");
+  emit strength->editingFinished();
+  RunToResult(window);
+  const fs::path result = config_.Folder() / "result.png";
+  ASSERT_EQ(window.Session().Save(result, 85, nullptr), SaveFailure::kNone);
+  window.CommandClose();
+
+  fs::create_directories(photos_ / "s");
+  Photo("s/c.png", 48, 40);
+  const std::vector<uint8_t> whole = testphotos::ReadBytes(Photo("b.jpg", 200, 150));
+  testphotos::WriteBytes(photos_ / "cut.jpg", std::string(whole.begin(), whole.begin() + 2000));
+  testphotos::WriteBytes(photos_ / "notes.txt", "no photo");
+  messages_.clear();
+  window.StartBatch(photos_, {BatchProfiles::kPanelValues, false, 85});
+  WaitUntil([&] { return !window.BatchActive(); });
+
+  EXPECT_FALSE(fs::exists(photos_ / "s" / "denoised"));
+  EXPECT_TRUE(testphotos::ReadBytes(photos_ / "denoised" / "a.png") == testphotos::ReadBytes(result))
+      << "the batch's a.png differs from the full-size run's";
+  ASSERT_EQ(messages_.size(), 1u);
+  const QString report = messages_[0].text;
+  EXPECT_TRUE(report.startsWith(Localised(kStringBatchIncomplete))) << report.toStdString();
+  for (const QString& line : {Localised(kStringBatchDenoisedCount).arg(2),
+                              Localised(kStringBatchFailedCount).arg(1),
+                              Localised(kStringBatchSkippedCount).arg(1)}) {
+    EXPECT_TRUE(report.contains(line)) << line.toStdString();
+  }
+  EXPECT_TRUE(report.contains(QString::fromStdString((photos_ / "cut.jpg").string()) + ": "));
   window.close();
 }
