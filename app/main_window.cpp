@@ -142,7 +142,7 @@ void MainWindow::CreateToolBar() {
   zoomBoxAction_ = toolbar_->addWidget(placeholder);
 
   menuButton_ = new QToolButton;
-  menuButton_->setText(QStringLiteral("Menu"));
+  menuButton_->setText(Localised(kStringMenu));
   menuButton_->setIcon(ToolIcon("IDP_PICKER"));
   menuButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   menuButton_->setToolTip(Localised(kTipMenu));

@@ -80,6 +80,7 @@ OptionsDialog::OptionsDialog(QWidget* owner, std::function<AccelerationAdmission
   layout->addWidget(pureGpu_);
   layout->addWidget(darkScheme_);
   layout->addWidget(buttons);
+  setMinimumWidth(380);
 }
 
 void OptionsDialog::ShowAccelerationSettings() {

@@ -240,6 +240,7 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringBatchUnreadFolders, "Folders that could not be read: %1"},
     {kStringBatchFailures, "What went wrong:"},
     {kStringBatchMoreFailures, "\u2026 and %1 more"},
+    {kStringMenu, "Menu"},
 };
 
 // One text per string number; index 0 is unused.

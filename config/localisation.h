@@ -98,9 +98,10 @@ inline constexpr int32_t kStringBatchTooSmallCount = 211;    // "Too small to de
 inline constexpr int32_t kStringBatchUnreadFolders = 212;    // "Folders that could not be read: %1"
 inline constexpr int32_t kStringBatchFailures = 213;         // "What went wrong:"
 inline constexpr int32_t kStringBatchMoreFailures = 214;     // "… and %1 more"
+inline constexpr int32_t kStringMenu = 215;                  // "Menu" (the toolbar's menu button)
 
 // The highest string number.
-inline constexpr int32_t kLocalisedStringCount = 214;
+inline constexpr int32_t kLocalisedStringCount = 215;
 
 // Stillgrain_loc.ini in the folder that holds the shipped resources (platform/paths.h).
 std::filesystem::path LocalisationFilePath();
