@@ -23,9 +23,9 @@
 #include "panel/panel_slider.h"
 #include "panel/photo_information.h"
 #include "panel/progress_bar_sink.h"
-#include "widgets/timed_progress_bar.h"
 #include "widgets/localised_text.h"
 #include "widgets/message_boxes.h"
+#include "widgets/timed_progress_bar.h"
 
 namespace {
 

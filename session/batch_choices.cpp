@@ -12,7 +12,8 @@ BatchChoices LoadBatchChoices() {
 }
 
 bool StoreBatchChoices(const BatchChoices& choices) {
-  const bool profilesFailed = WriteSettingInt(kKeyBatchProfiles, static_cast<int32_t>(choices.profiles));
+  const bool profilesFailed =
+      WriteSettingInt(kKeyBatchProfiles, static_cast<int32_t>(choices.profiles));
   const bool subfoldersFailed = WriteSettingInt(kKeyBatchSubfolders, choices.includeSubfolders);
   return StoreJpegQuality(choices.jpegQuality) || profilesFailed || subfoldersFailed;
 }

@@ -29,13 +29,9 @@ struct ViewBox {
 };
 
 ViewBox BoxInView(const CBxPicMap& viewMapping, const PreviewRect& rect) {
-  double left = 0;
-  double top = 0;
-  double right = 0;
-  double bottom = 0;
-  viewMapping.MapPointSrcToDst(left, top, rect.left, rect.top);
-  viewMapping.MapPointSrcToDst(right, bottom, rect.right, rect.bottom);
-  return {ViewCoordinate(left), ViewCoordinate(top), ViewCoordinate(right), ViewCoordinate(bottom)};
+  const PreviewRect mapped = MappedToView(viewMapping, rect);
+  return {ViewCoordinate(mapped.left), ViewCoordinate(mapped.top), ViewCoordinate(mapped.right),
+          ViewCoordinate(mapped.bottom)};
 }
 
 bool Near(int32_t v, int32_t edge) { return std::abs(v - edge) <= kPreviewEdgeGrip; }
@@ -53,6 +49,13 @@ void MoveSide(double& moving, double fixed, double move) {
 }
 
 }  // namespace
+
+PreviewRect MappedToView(const CBxPicMap& viewMapping, const PreviewRect& rect) {
+  PreviewRect mapped;
+  viewMapping.MapPointSrcToDst(mapped.left, mapped.top, rect.left, rect.top);
+  viewMapping.MapPointSrcToDst(mapped.right, mapped.bottom, rect.right, rect.bottom);
+  return mapped;
+}
 
 PreviewRect PlacePreviewRect(const CBxPicMap& viewMapping, int32_t visibleRight, int32_t viewHeight,
                              int32_t width, int32_t height) {

@@ -49,6 +49,9 @@ PreviewPixels ExtendedRegion(const PreviewPixels& pixels, int32_t width, int32_t
 
 bool IsEmpty(const PreviewPixels& pixels);
 
+// The rectangle's corners mapped into the view, real-valued.
+PreviewRect MappedToView(const CBxPicMap& viewMapping, const PreviewRect& rect);
+
 // Whether the view point lies inside the rectangle mapped to the view (left and top inclusive,
 // right and bottom exclusive).
 bool PreviewContains(const CBxPicMap& viewMapping, const PreviewRect& rect, int32_t x, int32_t y);

@@ -3,9 +3,8 @@
 namespace {
 
 bool Same(const PanelValues& a, const PanelValues& b) {
-  return a.selection.camera == b.selection.camera &&
-         a.selection.isoIndex == b.selection.isoIndex && a.automatic == b.automatic &&
-         a.values == b.values;
+  return a.selection.camera == b.selection.camera && a.selection.isoIndex == b.selection.isoIndex &&
+         a.automatic == b.automatic && a.values == b.values;
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ QString TimedProgressBar::text() const {
   const qint64 done = qint64(value()) - minimum();
   const int percent = static_cast<int>(done * 100 / total);
   if (done <= 0 || done >= total) return QStringLiteral("%1 %").arg(percent);
-  const double left = ElapsedSeconds() * static_cast<double>(total - done) / static_cast<double>(done);
+  const double left =
+      ElapsedSeconds() * static_cast<double>(total - done) / static_cast<double>(done);
   const QString leftText =
       QString::fromStdString(FormatMinutesSeconds(static_cast<uint32_t>(std::lround(left))));
   return Localised(kStringProgressLeft).arg(percent).arg(leftText);

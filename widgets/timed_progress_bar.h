@@ -14,8 +14,8 @@ class TimedProgressBar : public QProgressBar {
 
   // A new job: the bar's own clock starts again.
   void Restart();
-  // The time so far as an owner with a clock of its own counts it (the batch window's seconds); from
-  // then on the bar's own clock is not read.
+  // The time so far as an owner with a clock of its own counts it (the batch window's seconds);
+  // from then on the bar's own clock is not read.
   void SetElapsedSeconds(double seconds);
 
   QString text() const override;

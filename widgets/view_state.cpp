@@ -91,15 +91,9 @@ void ShiftViewCenter(ViewState& state, int32_t stepsX, int32_t stepsY) {
 }
 
 void ScrollToShow(ViewState& state, const PreviewRect& rect, int32_t viewWidth, int32_t viewHeight) {
-  const CBxPicMap map = state.Mapping();
-  double left = 0;
-  double top = 0;
-  double right = 0;
-  double bottom = 0;
-  map.MapPointSrcToDst(left, top, rect.left, rect.top);
-  map.MapPointSrcToDst(right, bottom, rect.right, rect.bottom);
-  state.imageCenterX += ShiftToFit(left, right, viewWidth) / state.zoom;
-  state.imageCenterY += ShiftToFit(top, bottom, viewHeight) / state.zoom;
+  const PreviewRect shown = MappedToView(state.Mapping(), rect);
+  state.imageCenterX += ShiftToFit(shown.left, shown.right, viewWidth) / state.zoom;
+  state.imageCenterY += ShiftToFit(shown.top, shown.bottom, viewHeight) / state.zoom;
 }
 
 std::optional<double> ParseZoomText(std::string_view text) {

@@ -14,11 +14,11 @@ TEST(ReadablePhotoTypes, NamesMatchTheTypesThatOpenInAnyCase) {
     const char* name;
     bool photo;
   } cases[] = {
-      {"a.jpg", true},   {"a.JPEG", true},  {"a.b.Tiff", true}, {"a.tif", true},
-      {"a.png", true},   {"a.bmp", true},   {"a.tga", true},    {"a.ppm", true},
-      {"a.webp", true},  {"a.jp2", true},   {"a.psd", true},    {"a.nef", true},
-      {"a.gif", false},  {"a.hdr", false},  {"a.exr", false},   {"a.pbm", false},
-      {"a.txt", false},  {"jpg", false},    {"a.", false},      {"a.jpg.bak", false},
+      {"a.jpg", true},  {"a.JPEG", true}, {"a.b.Tiff", true}, {"a.tif", true},
+      {"a.png", true},  {"a.bmp", true},  {"a.tga", true},    {"a.ppm", true},
+      {"a.webp", true}, {"a.jp2", true},  {"a.psd", true},    {"a.nef", true},
+      {"a.gif", false}, {"a.hdr", false}, {"a.exr", false},   {"a.pbm", false},
+      {"a.txt", false}, {"jpg", false},   {"a.", false},      {"a.jpg.bak", false},
   };
   for (const auto& c : cases) EXPECT_EQ(HasReadablePhotoExtension(c.name), c.photo) << c.name;
   const std::vector<std::string>& listed = ReadablePhotoExtensions();
@@ -32,7 +32,8 @@ TEST(ReadablePhotoTypes, APhotoOfEachWritableListedTypeOpens) {
     ASSERT_TRUE(HasReadablePhotoExtension(name));
     testphotos::WritePatternPhoto(folder / name, 40, 30);
     PhotoDocument document;
-    const OpenOutcome outcome = OpenPhotoFile(document, folder / name, OpenOptions{1u << 20, false});
+    const OpenOutcome outcome =
+        OpenPhotoFile(document, folder / name, OpenOptions{1u << 20, false});
     EXPECT_EQ(outcome.failure, OpenFailure::kNone);
     EXPECT_EQ(document.sourcePicture.width, 40);
   }

@@ -129,19 +129,4 @@ TEST(BatchReport, CountsEveryOutcomeAndListsTheFailures) {
   EXPECT_TRUE(BatchReport(cancelled, {}).startsWith(Localised(kStringBatchCancelled)));
 }
 
-// A failure the worker reports reaches the window, for the report.
-TEST(BatchProgressWindow, KeepsTheFailuresForTheReport) {
-  BatchProgressWindow window(nullptr, 3, [] {});
-  BatchObserver& observer = window;
-  observer.PhotoDone("a.png", "denoised/a.png", BatchOutcome::kDenoised, "");
-  observer.PhotoDone("b.jpg", "denoised/b.jpg", BatchOutcome::kFailed, "the photo is damaged");
-  observer.FolderSkipped("locked", "permission denied");
-  QCoreApplication::processEvents();
-  ASSERT_EQ(window.Failures().size(), 2u);
-  EXPECT_EQ(window.Failures()[0].path, "b.jpg");
-  EXPECT_EQ(window.Failures()[0].reason, "the photo is damaged");
-  EXPECT_EQ(window.Failures()[1].path, "locked");
-  EXPECT_EQ(window.ProgressPosition(), 2);
-}
-
 }  // namespace

@@ -31,9 +31,8 @@ class HelpAndLanguagesTest : public ::testing::Test {
       opened_.push_back(url);
       return opens_;
     });
-    SetMessageRecorder([this](MessageKind, const QString&, const QString& text) {
-      messages_.push_back(text);
-    });
+    SetMessageRecorder(
+        [this](MessageKind, const QString&, const QString& text) { messages_.push_back(text); });
   }
   void TearDown() override {
     SetUrlOpener({});
@@ -62,7 +61,8 @@ class HelpAndLanguagesTest : public ::testing::Test {
 };
 
 TEST_F(HelpAndLanguagesTest, F1OpensTheHelpPageOfTheCurrentLanguage) {
-  for (const auto& [language, page] : {std::pair{0, "stillgrain_en.html"}, {1, "stillgrain_de.html"}}) {
+  for (const auto& [language, page] :
+       {std::pair{0, "stillgrain_en.html"}, {1, "stillgrain_de.html"}}) {
     SCOPED_TRACE(page);
     StartIn(language);
     opened_.clear();
@@ -115,7 +115,8 @@ TEST_F(HelpAndLanguagesTest, AStartInGermanShowsOurTextsAndQtsStandardButtonsInG
   {
     MainWindow window;
     EXPECT_EQ(window.Panel()->findChild<QPushButton*>("denoise")->text(), "Entrauschen");
-    EXPECT_TRUE(window.StatusText().startsWith("Klicken und ziehen")) << window.StatusText().toStdString();
+    EXPECT_TRUE(window.StatusText().startsWith("Klicken und ziehen"))
+        << window.StatusText().toStdString();
     window.close();
   }
   QMessageBox box;

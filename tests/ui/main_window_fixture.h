@@ -9,9 +9,9 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
-#include <QUrl>
 #include <QString>
 #include <QTest>
+#include <QUrl>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -63,7 +63,8 @@ class MainWindowTest : public ::testing::Test {
   static void Drop(MainWindow& window, const std::vector<std::filesystem::path>& files) {
     QMimeData data;
     QList<QUrl> urls;
-    for (const auto& file : files) urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+    for (const auto& file : files)
+      urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
     data.setUrls(urls);
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &enter);
@@ -74,7 +75,8 @@ class MainWindowTest : public ::testing::Test {
   // Denoise clicked and the run's end awaited: the result is shown and not saved.
   static void RunToResult(MainWindow& window) {
     window.Panel()->findChild<QPushButton*>(QStringLiteral("denoise"))->click();
-    WaitUntil([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; });
+    WaitUntil(
+        [&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; });
   }
 
   ScopedConfigHome config_;
@@ -83,4 +85,3 @@ class MainWindowTest : public ::testing::Test {
   std::vector<QString> saveQuestions_;
   SaveAnswer saveAnswer_ = SaveAnswer::kDiscard;
 };
-

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every way of throwing the shown result away asks first; Cancel keeps the result on screen, Discard
-// lets it go.
+// Every way of throwing the shown result away asks first; Cancel keeps the result on screen,
+// Discard lets it go.
 TEST_F(MainWindowTest, EveryWayOfLosingAnUnsavedResultAsksFirst) {
   const fs::path first = Photo("a.png", 96, 80);
   const fs::path other = Photo("b.png", 64, 48);
@@ -84,8 +84,9 @@ TEST_F(MainWindowTest, SaveInTheQuestionWritesTheResultBeforeItGoes) {
     dialog->accept();
   });
   EXPECT_TRUE(window.CommandSaveAs());
-  EXPECT_EQ(window.StatusText(),
-            Localised(kStringSavedAs).arg(QString::fromStdString((photos_ / "b-result.png").string())));
+  EXPECT_EQ(
+      window.StatusText(),
+      Localised(kStringSavedAs).arg(QString::fromStdString((photos_ / "b-result.png").string())));
   saveQuestions_.clear();
   window.close();
   EXPECT_TRUE(saveQuestions_.empty());

@@ -15,22 +15,10 @@ TEST(GpuAdmission, WithoutAUsableContextAccelerationStaysOff) {
   EXPECT_EQ(RunGpuSelfTestDetailed(&unusable).largestDifference, 0);
 }
 
-// The card is admitted only when it beats the CPU in the timed probe; "HW Accel" decides whether
-// it is tried at all, "GPUCPUFusion" is kept either way.
-TEST(GpuAdmission, TheCardIsUsedOnlyWhereItIsFasterThanTheCpu) {
-  const struct {
-    double gpuSeconds, cpuSeconds;
-    AccelerationVerdict verdict;
-  } probes[] = {
-      {0.05, 0.25, AccelerationVerdict::kAdmitted},
-      {0.25, 0.25, AccelerationVerdict::kSlowerThanCpu},
-      {3.50, 0.25, AccelerationVerdict::kSlowerThanCpu},
-  };
-  for (const auto& p : probes) {
-    EXPECT_EQ(JudgeProbe(p.gpuSeconds, p.cpuSeconds), p.verdict) << p.gpuSeconds;
-  }
+// "HW Accel" decides whether the card is tried at all, its admission whether it is used;
+// "GPUCPUFusion" is kept either way.
+TEST(GpuAdmission, TheCardIsUsedOnlyWhenAskedForAndAdmitted) {
   EXPECT_EQ(AdmitGraphicsCard(nullptr, 3).verdict, AccelerationVerdict::kNoCard);
-
   const struct {
     int32_t hwAccel, fusion;
     AccelerationVerdict verdict;
