@@ -79,7 +79,10 @@ void BatchProgressWindow::PhotoDone(const std::filesystem::path& input,
 void BatchProgressWindow::FolderSkipped(const std::filesystem::path& folder,
                                         const std::string& reason) {
   QMetaObject::invokeMethod(
-      this, [this, folder, reason] { failures_.push_back({folder, reason}); },
+      this,
+      [this, folder, reason] {
+        failures_.push_back({folder, reason});
+      },
       Qt::QueuedConnection);
 }
 

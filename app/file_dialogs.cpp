@@ -5,11 +5,11 @@
 #include <QMessageBox>
 #include <QTreeView>
 
-#include "widgets/localised_text.h"
 #include "app/jpeg_quality_row.h"
-#include "config/localisation.h"
 #include "app/save_name.h"
+#include "config/localisation.h"
 #include "picture/readable_photo_types.h"
+#include "widgets/localised_text.h"
 
 namespace fs = std::filesystem;
 

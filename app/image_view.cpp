@@ -169,15 +169,33 @@ void ImageView::keyPressEvent(QKeyEvent* event) {
     if (!runActive_) PanByKeys(dx, dy);
   };
   switch (event->key()) {
-    case Qt::Key_Left: pan(-1, 0); break;
-    case Qt::Key_Right: pan(1, 0); break;
-    case Qt::Key_Up: pan(0, -1); break;
-    case Qt::Key_Down: pan(0, 1); break;
-    case Qt::Key_Plus: ZoomBy(kZoomInFactor); break;
-    case Qt::Key_Minus: ZoomBy(kZoomOutFactor); break;
-    case Qt::Key_PageUp: emit stepRequested(StepDirection::kPrevious); break;
-    case Qt::Key_PageDown: emit stepRequested(StepDirection::kNext); break;
-    default: QWidget::keyPressEvent(event); return;
+    case Qt::Key_Left:
+      pan(-1, 0);
+      break;
+    case Qt::Key_Right:
+      pan(1, 0);
+      break;
+    case Qt::Key_Up:
+      pan(0, -1);
+      break;
+    case Qt::Key_Down:
+      pan(0, 1);
+      break;
+    case Qt::Key_Plus:
+      ZoomBy(kZoomInFactor);
+      break;
+    case Qt::Key_Minus:
+      ZoomBy(kZoomOutFactor);
+      break;
+    case Qt::Key_PageUp:
+      emit stepRequested(StepDirection::kPrevious);
+      break;
+    case Qt::Key_PageDown:
+      emit stepRequested(StepDirection::kNext);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
   }
   event->accept();
 }

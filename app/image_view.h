@@ -13,8 +13,8 @@
 
 #include "app/folder_stepping.h"
 #include "app/view_renderer.h"
-#include "widgets/view_state.h"
 #include "picture/photo_document.h"
+#include "widgets/view_state.h"
 
 class PreviewMouseClient;
 

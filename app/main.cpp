@@ -8,10 +8,10 @@
 #include <QThread>
 #include <filesystem>
 
-#include "config/localisation.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"
 #include "app/termination_signals.h"
+#include "config/localisation.h"
 #include "platform/notice.h"
 #include "theme/application_theme.h"
 

@@ -8,12 +8,12 @@
 #include <QVBoxLayout>
 
 #include "app/acceleration_text.h"
-#include "widgets/dialog_buttons.h"
 #include "config/localisation.h"
-#include "widgets/message_boxes.h"
 #include "config/settings.h"
 #include "theme/application_theme.h"
 #include "theme/colour_scheme.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_boxes.h"
 
 namespace {
 

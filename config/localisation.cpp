@@ -199,7 +199,8 @@ constexpr EnglishText kEnglishTexts[] = {
     {kTipFirstSlider + 4, "Sharpening of the finest details (1.0 leaves them as they are)"},
     {kTipFirstSlider + 5, "Sharpening of medium-sized details (1.0 leaves them as they are)"},
     {kTipFirstSlider + 6, "Sharpening of coarse details (1.0 leaves them as they are)"},
-    {kTipSliderHint, "Double click: back to the profile's value. Ctrl+Z: undo, Ctrl+Shift+Z: redo."},
+    {kTipSliderHint,
+     "Double click: back to the profile's value. Ctrl+Z: undo, Ctrl+Shift+Z: redo."},
     {kTipValueField, "Type a value and press Enter"},
     {kTipFirstMedianMode, "No extra pass against isolated bright or dark points"},
     {kTipFirstMedianMode + 1, "A median pass against isolated bright or dark points"},
@@ -207,7 +208,8 @@ constexpr EnglishText kEnglishTexts[] = {
     {kTipSetDefault, "Sets every slider to its standard value; the point-artefact choice stays"},
     {kTipMenu, "File, denoising and help commands"},
     {kTipLanguage, "The language of the texts, used from the next start"},
-    {kTipAcceleration, "Runs the filter on the graphics card where that is faster than the processor"},
+    {kTipAcceleration,
+     "Runs the filter on the graphics card where that is faster than the processor"},
     {kTipFusion, "The processor and the graphics card share the work"},
     {kTipPureGpu, "The graphics card does all the work"},
     {kStringNoCard,
@@ -232,7 +234,8 @@ constexpr EnglishText kEnglishTexts[] = {
      "do it."},
     {kStringIncludeSubfolders, "Include subfolders"},
     {kTipIncludeSubfolders, "Denoises the photos of every folder below the chosen one as well"},
-    {kStringBatchIncomplete, "Batch denoising has finished, but not every photo could be denoised."},
+    {kStringBatchIncomplete,
+     "Batch denoising has finished, but not every photo could be denoised."},
     {kStringBatchDenoisedCount, "Denoised: %1"},
     {kStringBatchFailedCount, "Not denoised: %1"},
     {kStringBatchSkippedCount, "Skipped, not photos: %1"},
@@ -281,8 +284,7 @@ std::string FileText(const std::string& read) {
 
 // The user's choice from the settings file, else the localisation file's default.
 int32_t ReadCurrentLanguage(const PrivateProfileFile& file) {
-  return ReadSettingInt(kKeyLanguageCurrent,
-                        file.GetInt(kGeneralSection, kKeyCurrentLanguage, 0));
+  return ReadSettingInt(kKeyLanguageCurrent, file.GetInt(kGeneralSection, kKeyCurrentLanguage, 0));
 }
 
 }  // namespace
@@ -297,8 +299,8 @@ void LoadLocalisationFrom(const fs::path& path) {
   state.currentLanguage = ReadCurrentLanguage(file);
   const std::string section = std::to_string(state.currentLanguage);
   for (int32_t number = 1; number <= kLocalisedStringCount; ++number) {
-    state.texts[number] = FileText(file.GetString(section, StringKey(number),
-                                                  EnglishString(number), kMaxLocalisedStringBytes));
+    state.texts[number] = FileText(file.GetString(section, StringKey(number), EnglishString(number),
+                                                  kMaxLocalisedStringBytes));
   }
 }
 

@@ -57,8 +57,9 @@ inline constexpr int32_t kStringNothingToSave = 168;     // "There is nothing to
 inline constexpr int32_t kStringSavedAs = 169;           // "Saved as %1"
 inline constexpr int32_t kStringRunAborted = 170;        // "Denoising was aborted…"
 // Tooltips: the run button in its three states, the profile lists, the manual-tuning button, the
-// seven sliders (in the order of PanelScale) with the hint that all of them share, the value fields,
-// the three point-artefact modes, "Set Default", the Menu button and the Options dialog's controls.
+// seven sliders (in the order of PanelScale) with the hint that all of them share, the value
+// fields, the three point-artefact modes, "Set Default", the Menu button and the Options dialog's
+// controls.
 inline constexpr int32_t kTipDenoise = 171;
 inline constexpr int32_t kTipAbort = 172;
 inline constexpr int32_t kTipRedefine = 173;
@@ -76,29 +77,29 @@ inline constexpr int32_t kTipAcceleration = 192;
 inline constexpr int32_t kTipFusion = 193;
 inline constexpr int32_t kTipPureGpu = 194;
 // Why denoising stays on the processor although the user asked for the graphics card.
-inline constexpr int32_t kStringNoCard = 195;           // "…no OpenGL context…"
-inline constexpr int32_t kStringSelfTestFailed = 196;   // "…differs from the processor's…"
-inline constexpr int32_t kStringCardSlower = 197;       // "…took %1 s where the processor took %2 s…"
-inline constexpr int32_t kStringProgressLeft = 198;     // "%1 % — %2 left"
+inline constexpr int32_t kStringNoCard = 195;          // "…no OpenGL context…"
+inline constexpr int32_t kStringSelfTestFailed = 196;  // "…differs from the processor's…"
+inline constexpr int32_t kStringCardSlower = 197;  // "…took %1 s where the processor took %2 s…"
+inline constexpr int32_t kStringProgressLeft = 198;  // "%1 % — %2 left"
 // The batch window's choices: the label of the profile choice, its three options (in the order of
 // BatchProfiles) and what the second and third do (143 says what the first does), the subfolders
 // box with its tooltip.
-inline constexpr int32_t kStringBatchProfiles = 199;         // "Each photo is denoised with:"
-inline constexpr int32_t kStringFirstBatchProfile = 200;     // … 202
+inline constexpr int32_t kStringBatchProfiles = 199;      // "Each photo is denoised with:"
+inline constexpr int32_t kStringFirstBatchProfile = 200;  // … 202
 inline constexpr int32_t kStringBatchAutomaticExplained = 203;
 inline constexpr int32_t kStringBatchPanelValuesExplained = 204;
-inline constexpr int32_t kStringIncludeSubfolders = 205;     // "Include subfolders"
+inline constexpr int32_t kStringIncludeSubfolders = 205;  // "Include subfolders"
 inline constexpr int32_t kTipIncludeSubfolders = 206;
 // The batch's report.
-inline constexpr int32_t kStringBatchIncomplete = 207;       // "…not every photo could be denoised."
-inline constexpr int32_t kStringBatchDenoisedCount = 208;    // "Denoised: %1"
-inline constexpr int32_t kStringBatchFailedCount = 209;      // "Not denoised: %1"
-inline constexpr int32_t kStringBatchSkippedCount = 210;     // "Skipped, not photos: %1"
-inline constexpr int32_t kStringBatchTooSmallCount = 211;    // "Too small to denoise: %1"
-inline constexpr int32_t kStringBatchUnreadFolders = 212;    // "Folders that could not be read: %1"
-inline constexpr int32_t kStringBatchFailures = 213;         // "What went wrong:"
-inline constexpr int32_t kStringBatchMoreFailures = 214;     // "… and %1 more"
-inline constexpr int32_t kStringMenu = 215;                  // "Menu" (the toolbar's menu button)
+inline constexpr int32_t kStringBatchIncomplete = 207;  // "…not every photo could be denoised."
+inline constexpr int32_t kStringBatchDenoisedCount = 208;  // "Denoised: %1"
+inline constexpr int32_t kStringBatchFailedCount = 209;    // "Not denoised: %1"
+inline constexpr int32_t kStringBatchSkippedCount = 210;   // "Skipped, not photos: %1"
+inline constexpr int32_t kStringBatchTooSmallCount = 211;  // "Too small to denoise: %1"
+inline constexpr int32_t kStringBatchUnreadFolders = 212;  // "Folders that could not be read: %1"
+inline constexpr int32_t kStringBatchFailures = 213;       // "What went wrong:"
+inline constexpr int32_t kStringBatchMoreFailures = 214;   // "… and %1 more"
+inline constexpr int32_t kStringMenu = 215;                // "Menu" (the toolbar's menu button)
 
 // The highest string number.
 inline constexpr int32_t kLocalisedStringCount = 215;

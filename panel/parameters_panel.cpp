@@ -232,7 +232,8 @@ QGroupBox* ParametersPanel::BuildSliderGroup(int32_t titleString,
     });
     connect(controls.slider, &PanelSlider::resetRequested, this,
             [this, scale] { ResetToProfileValue(scale); });
-    connect(controls.value, &QLineEdit::editingFinished, this, [this, scale] { ValueTyped(scale); });
+    connect(controls.value, &QLineEdit::editingFinished, this,
+            [this, scale] { ValueTyped(scale); });
     layout->addWidget(controls.label, row, 0, 1, 2);
     layout->addWidget(controls.slider, row + 1, 0);
     layout->addWidget(controls.value, row + 1, 1);
@@ -353,9 +354,15 @@ void ParametersPanel::ShowRunButton(PanelState state) {
     denoise_->setToolTip(Localised(tip));
   };
   switch (state) {
-    case PanelState::kIdle: show(38, kTipDenoise); break;
-    case PanelState::kRunning: show(43, kTipAbort); break;
-    case PanelState::kResultShown: show(144, kTipRedefine); break;
+    case PanelState::kIdle:
+      show(38, kTipDenoise);
+      break;
+    case PanelState::kRunning:
+      show(43, kTipAbort);
+      break;
+    case PanelState::kResultShown:
+      show(144, kTipRedefine);
+      break;
   }
 }
 
@@ -652,8 +659,8 @@ void ParametersPanel::ViewMouseMoved(QPoint viewPos, bool leftButtonDown) {
   const CBxPicMap mapping = view_.Mapping();
   const PreviewEdges edges =
       holding ? grabbed_ : GrabbedEdges(mapping, previewRect_, viewPos.x(), viewPos.y());
-  overPreview_ = holding || edges.Any() ||
-                 PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y());
+  overPreview_ =
+      holding || edges.Any() || PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y());
   SetViewCursor(overPreview_ ? CursorFor(edges) : Qt::ArrowCursor);
 }
 

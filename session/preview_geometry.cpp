@@ -22,7 +22,6 @@ int32_t ViewCoordinate(double v) {
   return RoundHalfUp(std::clamp(v, -kLimit, kLimit));
 }
 
-
 // The rectangle's edges in view coordinates.
 struct ViewBox {
   int32_t left, top, right, bottom;

@@ -7,13 +7,13 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
-#include <QToolBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QToolBar>
 #include <QToolTip>
 #include <cstdio>
 #include <filesystem>
@@ -22,21 +22,21 @@
 #include <utility>
 #include <vector>
 
-#include "widgets/localised_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
 #include "app/file_dialogs.h"
 #include "app/image_view.h"
-#include "config/localisation.h"
 #include "app/main_window.h"
-#include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
 #include "app/qt_translations.h"
+#include "config/localisation.h"
 #include "panel/adding_configuration_dialog.h"
 #include "panel/parameters_panel.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "theme/application_theme.h"
+#include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
 
 namespace fs = std::filesystem;
 
@@ -201,8 +201,8 @@ int main(int argc, char** argv) {
   const std::unique_ptr<QMenu> menu = window.BuildPopupMenu();
   Save(WithPopupMenu(window, *menu), "popup-menu.png");
 
-  OptionsDialog options(&window, [&] { return window.Session().CardAdmission(); },
-                        LocalisationFilePath());
+  OptionsDialog options(
+      &window, [&] { return window.Session().CardAdmission(); }, LocalisationFilePath());
   options.show();
   SaveWidget(options, "options-dialog.png");
   options.hide();

@@ -43,10 +43,9 @@ bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) {
 
 std::unique_ptr<QMessageBox> SaveQuestionBox(QWidget* owner, const QString& caption,
                                              const QString& text) {
-  auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, caption, text,
-                                           QMessageBox::Save | QMessageBox::Discard |
-                                               QMessageBox::Cancel,
-                                           owner);
+  auto box = std::make_unique<QMessageBox>(
+      QMessageBox::Warning, caption, text,
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner);
   box->setDefaultButton(QMessageBox::Save);
   box->setEscapeButton(QMessageBox::Cancel);
   return box;

@@ -90,7 +90,8 @@ void ShiftViewCenter(ViewState& state, int32_t stepsX, int32_t stepsY) {
   state.viewCenterY += stepsY * kKeyPanStep;
 }
 
-void ScrollToShow(ViewState& state, const PreviewRect& rect, int32_t viewWidth, int32_t viewHeight) {
+void ScrollToShow(ViewState& state, const PreviewRect& rect, int32_t viewWidth,
+                  int32_t viewHeight) {
   const PreviewRect shown = MappedToView(state.Mapping(), rect);
   state.imageCenterX += ShiftToFit(shown.left, shown.right, viewWidth) / state.zoom;
   state.imageCenterY += ShiftToFit(shown.top, shown.bottom, viewHeight) / state.zoom;

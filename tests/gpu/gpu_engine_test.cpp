@@ -1,8 +1,7 @@
 // The engine on the graphics card (Mesa's software OpenGL in CI) against the engine on the CPU:
 // whole pictures, the CPU+GPU tile sharing, the self-test and the admission of acceleration.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>

@@ -3,10 +3,10 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QLabel>
-#include <QRadioButton>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 
@@ -14,8 +14,8 @@
 #include "app/batch_progress_window.h"
 #include "app/batch_report.h"
 #include "app/jpeg_quality_row.h"
-#include "config/settings.h"
 #include "batch/batch_runner.h"
+#include "config/settings.h"
 #include "support/scoped_config_home.h"
 #include "widgets/localised_text.h"
 
@@ -105,8 +105,8 @@ TEST(BatchOptionsDialog, ShowsExplainsAndKeepsTheChoices) {
 TEST(BatchReport, CountsEveryOutcomeAndListsTheFailures) {
   BatchSummary clean;
   clean.denoised = 4;
-  EXPECT_EQ(BatchReport(clean, {}),
-            Localised(kStringBatchFinished) + "\n\nDenoised: 4\nNot denoised: 0\nSkipped, not photos: 0");
+  EXPECT_EQ(BatchReport(clean, {}), Localised(kStringBatchFinished) +
+                                        "\n\nDenoised: 4\nNot denoised: 0\nSkipped, not photos: 0");
 
   BatchSummary troubled;
   troubled.denoised = 1;

@@ -182,7 +182,8 @@ TEST(OpenDialog, OffersEveryReadablePhotoInAnyCaseAndAllFilesWithReadableColumns
     const qsizetype open = photos.indexOf('(');
     photoPatterns = photos.mid(open + 1, photos.lastIndexOf(')') - open - 1).split(' ');
     auto* files = dialog->findChild<QTreeView*>("treeView");
-    if (files && QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) == 4; })) {
+    if (files &&
+        QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) == 4; })) {
       // A column is too narrow when some text in it is wider than the column.
       narrowColumns = 0;
       const QAbstractItemModel& model = *files->model();
@@ -213,7 +214,8 @@ TEST(OpenDialog, OffersEveryReadablePhotoInAnyCaseAndAllFilesWithReadableColumns
   for (const char* name : {"a.jpeg", "B.TIFF", "c.Png", "d.JPG", "f.tga", "g.PPM", "h.webp"}) {
     EXPECT_TRUE(offered(name)) << name;
   }
-  for (const char* name : {"notes.txt", "e.gif", "f.hdr", "jpg"}) EXPECT_FALSE(offered(name)) << name;
+  for (const char* name : {"notes.txt", "e.gif", "f.hdr", "jpg"})
+    EXPECT_FALSE(offered(name)) << name;
   EXPECT_EQ(narrowColumns, 0);
 }
 

@@ -6,38 +6,38 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDropEvent>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSlider>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTest>
-#include <QPointer>
 #include <QUrl>
 #include <cmath>
 #include <csignal>
 #include <vector>
 
-#include "config/localisation.h"
-#include "picture/photo_saving.h"
-#include "widgets/localised_text.h"
-#include "widgets/message_boxes.h"
-#include "config/settings.h"
 #include "app/acceleration_text.h"
-#include "app/termination_signals.h"
 #include "app/image_view.h"
+#include "app/termination_signals.h"
 #include "app/zoom_box.h"
+#include "config/localisation.h"
+#include "config/settings.h"
 #include "engine/denoise.h"
 #include "gpu/gpgpu.h"
 #include "panel/parameters_panel.h"
+#include "picture/photo_saving.h"
 #include "support/photo_files.h"
 #include "support/scoped_config_home.h"
 #include "ui/main_window_fixture.h"
+#include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
 
 namespace fs = std::filesystem;
 
@@ -321,14 +321,15 @@ TEST_F(MainWindowTest, TheBatchRunsWithTheChosenValuesAndFoldersAndReportsWhatWe
   WaitUntil([&] { return !window.BatchActive(); });
 
   EXPECT_FALSE(fs::exists(photos_ / "s" / "denoised"));
-  EXPECT_TRUE(testphotos::ReadBytes(photos_ / "denoised" / "a.png") == testphotos::ReadBytes(result))
+  EXPECT_TRUE(testphotos::ReadBytes(photos_ / "denoised" / "a.png") ==
+              testphotos::ReadBytes(result))
       << "the batch's a.png differs from the full-size run's";
   ASSERT_EQ(messages_.size(), 1u);
   const QString report = messages_[0].text;
   EXPECT_TRUE(report.startsWith(Localised(kStringBatchIncomplete))) << report.toStdString();
-  for (const QString& line : {Localised(kStringBatchDenoisedCount).arg(2),
-                              Localised(kStringBatchFailedCount).arg(1),
-                              Localised(kStringBatchSkippedCount).arg(1)}) {
+  for (const QString& line :
+       {Localised(kStringBatchDenoisedCount).arg(2), Localised(kStringBatchFailedCount).arg(1),
+        Localised(kStringBatchSkippedCount).arg(1)}) {
     EXPECT_TRUE(report.contains(line)) << line.toStdString();
   }
   EXPECT_TRUE(report.contains(QString::fromStdString((photos_ / "cut.jpg").string()) + ": "));

@@ -14,12 +14,12 @@
 
 #include "app/help.h"
 #include "config/localisation.h"
-#include "widgets/message_boxes.h"
 #include "config/settings.h"
 #include "platform/private_profile.h"
 #include "support/scoped_config_home.h"
 #include "theme/application_theme.h"
 #include "theme/colour_scheme.h"
+#include "widgets/message_boxes.h"
 
 namespace fs = std::filesystem;
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "panel/photo_information.h"
-#include "session/preview_geometry.h"
 #include "session/live_preview.h"
+#include "session/preview_geometry.h"
 #include "session/slider_scale.h"
 #include "support/test_pictures.h"
 #include "widgets/view_state.h"
@@ -153,11 +153,16 @@ TEST(PreviewGeometry, EdgesAreGrabbedWithinTheGripAndResizingKeepsTheSidesWithin
     int x, y;
     PreviewEdges edges;
   } grabs[] = {
-      {100, 200, {true, false, false, false}},  {96, 200, {true, false, false, false}},
-      {104, 200, {true, false, false, false}},  {105, 200, {}},
-      {300, 200, {false, false, true, false}},  {200, 96, {false, true, false, false}},
-      {100, 100, {true, true, false, false}},   {304, 304, {false, false, true, true}},
-      {200, 200, {}},                            {95, 200, {}},
+      {100, 200, {true, false, false, false}},
+      {96, 200, {true, false, false, false}},
+      {104, 200, {true, false, false, false}},
+      {105, 200, {}},
+      {300, 200, {false, false, true, false}},
+      {200, 96, {false, true, false, false}},
+      {100, 100, {true, true, false, false}},
+      {304, 304, {false, false, true, true}},
+      {200, 200, {}},
+      {95, 200, {}},
       {100, 305, {}},
   };
   for (const auto& g : grabs) {
@@ -192,10 +197,10 @@ TEST(ViewState, ScrollToShowFollowsTheRectanglePastTheViewsEdge) {
     PreviewRect rect;
     double shiftX, shiftY;
   } cases[] = {
-      {{100, 100, 200, 200}, 0, 0},       // inside
-      {{380, 100, 480, 200}, 80, 0},      // 160 view pixels past the right edge at zoom 2
-      {{-30, -10, 70, 90}, -30, -10},     // past the left and top edges
-      {{-100, 50, 600, 100}, 0, 0},       // wider than the view
+      {{100, 100, 200, 200}, 0, 0},    // inside
+      {{380, 100, 480, 200}, 80, 0},   // 160 view pixels past the right edge at zoom 2
+      {{-30, -10, 70, 90}, -30, -10},  // past the left and top edges
+      {{-100, 50, 600, 100}, 0, 0},    // wider than the view
   };
   for (const auto& c : cases) {
     ViewState state;

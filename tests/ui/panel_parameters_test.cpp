@@ -3,8 +3,8 @@
 // aborted.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

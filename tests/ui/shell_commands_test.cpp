@@ -26,12 +26,12 @@ TEST(FolderStepping, StepsThroughPhotosInCaseInsensitiveNameOrderAndWraps) {
     const char* expected;
   } cases[] = {
       {"a.jpg", StepDirection::kNext, "b.PNG"},
-      {"C.tif", StepDirection::kNext, "d.jpeg"},       // every type that opens, in any case
+      {"C.tif", StepDirection::kNext, "d.jpeg"},  // every type that opens, in any case
       {"d.jpeg", StepDirection::kNext, "E.TIFF"},
-      {"E.TIFF", StepDirection::kNext, "a.jpg"},       // the last wraps to the first
-      {"a.jpg", StepDirection::kPrevious, "E.TIFF"},   // and the first to the last
-      {"A.JPG", StepDirection::kNext, "b.PNG"},        // names compare without case
-      {"notes.txt", StepDirection::kNext, "b.PNG"},    // not among the photos: from the first
+      {"E.TIFF", StepDirection::kNext, "a.jpg"},      // the last wraps to the first
+      {"a.jpg", StepDirection::kPrevious, "E.TIFF"},  // and the first to the last
+      {"A.JPG", StepDirection::kNext, "b.PNG"},       // names compare without case
+      {"notes.txt", StepDirection::kNext, "b.PNG"},   // not among the photos: from the first
   };
   for (const Case& c : cases) {
     const auto target = NeighbourPhoto(folder / c.current, c.direction);
