@@ -172,6 +172,7 @@ void RunBatchFolder(BatchFolderJob& job) {
     if (job.Stopped()) return;
     if (entry.name == kDenoisedFolderName || entry.kind == EntryKind::kIgnored) continue;
     if (entry.kind == EntryKind::kFolder) {
+      if (!job.options->includeSubfolders) continue;
       BatchFolderJob child = job;
       child.folderPath = job.folderPath / entry.name;
       child.outputPath = child.folderPath / kDenoisedFolderName;

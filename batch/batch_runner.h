@@ -57,6 +57,8 @@ struct BatchOptions {
   std::function<void(IsoProfile&)> adjustProfile;
   // The JPEG quality of every result (the settings' "jpeg" in the desktop application).
   int32_t jpegQuality = kDefaultJpegQuality;
+  // The photos of the folders below the root as well, or only the root's own.
+  bool includeSubfolders = true;
 };
 
 // The state of one folder being processed; each folder level has its own.

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "picture/open_failure.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
+#include "session/batch_choices.h"
 #include "session/live_preview.h"
 #include "session/panel_model.h"
 #include "session/session_observer.h"
@@ -50,6 +52,10 @@ class DenoiseSession {
   // the desktop application).
   AccelerationChoice Acceleration() const { return acceleration_; }
   void SetAcceleration(AccelerationChoice acceleration) { acceleration_ = acceleration; }
+  // Whether the card may be used, and why not: its self-test and the timed probe against the CPU,
+  // run on the first call (on this thread, which holds the card's context); the card stays what it
+  // is, so later calls give the same answer at once.
+  const AccelerationAdmission& CardAdmission();
   CGPGPU* Gpu() const { return gpu_.get(); }
   int32_t Quality() const { return quality_; }
 
@@ -65,6 +71,10 @@ class DenoiseSession {
                                  std::vector<std::string>* warnings);
   const PhotoDocument& Document() const { return document_; }
   bool HasPhoto() const;
+  // A finished full-size run's result is shown (what Save As writes), and whether no save has
+  // written it yet: closing, opening another photo or Redefine would then lose it.
+  bool HasResult() const { return HasPhoto() && panel_.State() == PanelState::kResultShown; }
+  bool HasUnsavedResult() const { return HasPhoto() && panel_.UnsavedResult(); }
 
   PanelModel& Panel() { return panel_; }
   const PanelModel& Panel() const { return panel_; }
@@ -84,9 +94,10 @@ class DenoiseSession {
   // Asks the full-size run to stop (Abort); it ends as aborted.
   void AbortFullRun() { runStop_.Request(); }
 
-  // Batch denoising of the tree below `root` with the stored profiles, the session's acceleration
-  // and `jpegQuality`; `progress` hears of every photo (on the worker) and must outlive the run.
-  bool StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+  // Batch denoising of the folder `root` (and the folders below it, as chosen) with the chosen
+  // values and the session's acceleration; `progress` hears of every photo (on the worker) and
+  // must outlive the run.
+  bool StartBatch(const std::filesystem::path& root, const BatchChoices& choices,
                   BatchObserver* progress);
   void CancelBatch() { batchStop_.Request(); }
 
@@ -106,6 +117,7 @@ class DenoiseSession {
   PostToOwner postToOwner_;
   std::unique_ptr<CGPGPU> gpu_;
   AccelerationChoice acceleration_;
+  std::optional<AccelerationAdmission> cardAdmission_;
   int32_t quality_ = 3;
   std::vector<SessionObserver*> observers_;
 

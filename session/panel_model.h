@@ -26,6 +26,7 @@
 #include "profiles/profile_choice.h"
 #include "session/profile_selection.h"
 #include "session/slider_scale.h"
+#include "session/value_history.h"
 
 enum class PanelState : int32_t { kIdle = 0, kRunning = 10, kResultShown = 20 };
 
@@ -50,11 +51,23 @@ class PanelModel {
   void ChooseIso(uint32_t isoIndex);
   void ChooseAutomatic();
 
-  // Values by the user; ignored unless Idle. A slider position sets the value it stands for.
-  void SetSliderPosition(PanelScale scale, int32_t position);
+  // Values by the user; ignored unless Idle. A slider position sets the value it stands for; while
+  // the thumb is dragged (`finished` false) the change is recorded for undo only by
+  // FinishValueChange, when the thumb is let go.
+  void SetSliderPosition(PanelScale scale, int32_t position, bool finished = true);
+  void FinishValueChange();
+  // A typed value, limited to the slider's range.
+  void SetValue(PanelScale scale, double value);
+  // The value of the chosen profile as it is stored (a double click on the slider).
+  void ResetToProfileValue(PanelScale scale);
   void SetMedianMode(int32_t mode);
   // Every slider to its default; the point-artefact mode stays.
   void SetDefaults();
+
+  // Undo and redo of the changes above and of the profile choice, while Idle; false when there is
+  // nothing to take back (or bring back). A new photo, a stored or deleted profile start afresh.
+  bool Undo();
+  bool Redo();
 
   // "Adding Configuration": the current values with the photo's measured noise become the profile
   // of that camera and ISO, which is then selected. Nothing happens for an empty camera name (false).
@@ -71,6 +84,10 @@ class PanelModel {
   void RunEnded(bool aborted);
   // "Redefine": from ResultShown back to tuning.
   void Redefine();
+  // A result was saved; it stays shown until Redefine or another photo.
+  void ResultSaved() { resultSaved_ = true; }
+  // A finished full-size run's result that no save has written yet.
+  bool UnsavedResult() const { return state_ == PanelState::kResultShown && !resultSaved_; }
 
   PanelState State() const { return state_; }
   const CameraProfileStore& Store() const { return store_; }
@@ -86,6 +103,9 @@ class PanelModel {
 
  private:
   void Select(ProfileChoice choice);
+  void Record();
+  void RestartHistory();
+  void Restore(const PanelValues& state);
 
   CameraProfileStore store_;
   bool storeSaved_ = true;
@@ -97,4 +117,6 @@ class PanelModel {
   IsoProfile values_{};
   NoiseLevels measuredNoise_{0, 0, 0};
   PanelState state_ = PanelState::kIdle;
+  bool resultSaved_ = false;
+  ValueHistory history_;
 };

@@ -3,9 +3,10 @@
 // aborted.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSvgRenderer>
@@ -26,6 +27,7 @@ class RecordingHost : public PanelHost, public SessionObserver {
   QSize ViewSize() const override { return {300, 240}; }
   void SetStatusText(const QString& text) override { status = text; }
   void SetSaveAsEnabled(bool) override {}
+  bool ResultMayBeDiscarded() override { return true; }
   void PictureChanged() override { ++pictureChanges; }
 
   QString status;
@@ -148,8 +150,8 @@ TEST_F(PanelTest, AProfileShowsItsExactValuesAndTheFullRunGetsTheSliderPositions
   Open("SONY", "ILCE-6000", "100");
   EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dStrength, 12.34);
   EXPECT_EQ(Child<QSlider>("slider0")->value(), 247);
-  EXPECT_EQ(Child<QLabel>("value0")->text(), "12.3");
-  EXPECT_EQ(Child<QLabel>("value3")->text(), "0.00");
+  EXPECT_EQ(Child<QLineEdit>("value0")->text(), "12.3");
+  EXPECT_EQ(Child<QLineEdit>("value3")->text(), "0.00");
 
   ClickDenoise();
   EXPECT_EQ(panel_->State(), PanelState::kRunning);
@@ -198,6 +200,35 @@ TEST_F(PanelTest, DraggingMovesTheRectangleAndOffThePictureShowsTheUntouchedPhot
   EXPECT_EQ(host_.pictureChanges, updates + 1);
 }
 
+// The rectangle's right edge dragged inward resizes it, down to 100 pixels; dragged past the view's
+// edge, the rectangle carries the view along; Redefine leaves it where it was.
+TEST_F(PanelTest, TheRectangleResizesByItsEdgeCarriesTheViewAndStaysThroughRedefine) {
+  Open("Acme", "One", "100");  // the rectangle covers the photo: view 0 … 300, 0 … 240
+  panel_->ViewMouseMoved({299, 120}, false);
+  EXPECT_EQ(host_.cursors.back(), Qt::SizeHorCursor);
+  panel_->ViewMousePressed({299, 120});
+  panel_->ViewMouseMoved({199, 120}, true);  // 100 view pixels: 50 picture pixels narrower
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 100, 120}));
+  panel_->ViewMouseMoved({99, 120}, true);
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 100, 120}));  // at least 100
+  panel_->ViewMouseReleased({99, 120});
+
+  panel_->ViewMouseMoved({50, 120}, false);
+  panel_->ViewMousePressed({50, 120});
+  panel_->ViewMouseMoved({350, 120}, true);  // past the view's right edge (300)
+  EXPECT_GT(view_.imageCenterX, 75.0);
+  double right = 0, bottom = 0;
+  view_.Mapping().MapPointSrcToDst(right, bottom, panel_->ShownPreviewPixels().right, 0);
+  EXPECT_LE(right, 300.0);
+  panel_->ViewMouseReleased({350, 120});
+  const PreviewPixels placed = panel_->ShownPreviewPixels();
+
+  ClickDenoise();
+  WaitForTheRunsEnd();
+  ClickDenoise();  // Redefine
+  EXPECT_EQ(panel_->ShownPreviewPixels(), placed);
+}
+
 TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   Open("SONY", "ILCE-6000", "100");
   QTest::mouseClick(Child<QAbstractButton>("median2"), Qt::LeftButton);
@@ -212,7 +243,7 @@ TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   QStringList texts;
   for (int i = 0; i < 7; ++i) {
     positions << QString::number(Child<QSlider>(qPrintable(QString("slider%1").arg(i)))->value());
-    texts << Child<QLabel>(qPrintable(QString("value%1").arg(i)))->text();
+    texts << Child<QLineEdit>(qPrintable(QString("value%1").arg(i)))->text();
   }
   EXPECT_EQ(positions.join(" "), "200 200 200 100 5 5 5");
   EXPECT_EQ(texts.join(" "), "10.0 10.0 10.0 0.00 1.0 1.0 1.0");
