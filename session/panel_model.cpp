@@ -34,9 +34,16 @@ void PanelModel::PhotoOpened(const PhotoDocument& document, bool keepChoice) {
   const SBxPicBuf& source = document.sourcePicture;
   const PhotoNoise noise = HasRaster(source) ? MeasurePhotoNoiseInDetail(source) : PhotoNoise{};
   measuredNoise_ = noise.whole;
-  if (keepChoice) return;
   const ProfileDecision decision = DecideProfile(store_, document.exif, noise, calibration_,
                                                  ProfileMode::kAuto, ChoiceSurface::kPanel);
+  // Values kept from the previous photo stay, but the automatic entry is this photo's own.
+  if (keepChoice) {
+    if (decision.rule == ProfileRule::kAutomatic) {
+      automatic_ = decision.profile;
+      automaticLevels_ = decision.read;
+    }
+    return;
+  }
   automatic_.reset();
   if (decision.rule != ProfileRule::kAutomatic) {
     Select(decision.stored);

@@ -140,6 +140,16 @@ TEST_F(PanelTest, ProfileChoiceTakesTheStoredIsoElseTheNearestElseTheAutomaticPr
     EXPECT_EQ(cameras->currentIndex() == 0, c.automatic);
   }
   EXPECT_GT(panel_->CurrentProfile().m_dStrength, 0.0);
+  // The next photo of the folder keeps the values being tuned, but the automatic entry is its own.
+  const QString noisier = Child<QComboBox>("cameras")->itemText(0);
+  PhotoDocument next;
+  testpics::OpenInDocument(next, testpics::AddNoise(photo_, 20.0, 9));
+  next.exif = ExifSummary{"f/4", "1/60 sec.", "150x120", "100", "Acme", "One", ""};
+  const IsoProfile kept = panel_->CurrentProfile();
+  ASSERT_TRUE(session_.Adopt(std::move(next)));
+  panel_->PhotoOpened(300, true);
+  EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dStrength, kept.m_dStrength);
+  EXPECT_NE(Child<QComboBox>("cameras")->itemText(0), noisier);
   panel_->StoreManualSetting("Acme / One", "100");
   Open("Acme", "One", "100");
   EXPECT_FALSE(session_.Panel().AutomaticShown());
