@@ -21,6 +21,32 @@ namespace {
 
 std::atomic<int> folderCount{0};
 
+// FreeImage's PSD writer loses a buffer on every save, which the sanitizer run would report as
+// ours: PSD pattern photos are written here instead, as 8-bit RGB planes without compression.
+void WritePatternPsd(const fs::path& path, int32_t width, int32_t height) {
+  std::string bytes = "8BPS";
+  const auto put = [&bytes](uint32_t value, int size) {
+    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
+      bytes += static_cast<char>(value >> shift);
+  };
+  put(1, 2);              // version
+  bytes.append(6, '\0');  // reserved
+  put(3, 2);              // channels
+  put(static_cast<uint32_t>(height), 4);
+  put(static_cast<uint32_t>(width), 4);
+  put(8, 2);                                                // bits per channel
+  put(3, 2);                                                // RGB
+  for (int section = 0; section < 3; ++section) put(0, 4);  // colour table, resources, layers
+  put(0, 2);                                                // raw planes
+  for (uint32_t channel = 3; channel-- > 0;) {  // R, G, B as the pattern's channels 2, 1, 0
+    for (int32_t y = 0; y < height; ++y) {
+      for (int32_t x = 0; x < width; ++x)
+        bytes += static_cast<char>(PatternValue(x, y, channel, 8));
+    }
+  }
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
 }  // namespace
 
 TempFolder::TempFolder()
@@ -154,8 +180,10 @@ uint32_t SampleAt(const SBxPicBuf& picture, int32_t x, int32_t y, uint32_t compo
 
 void WritePatternPhoto(const std::filesystem::path& path, int32_t width, int32_t height) {
   std::filesystem::create_directories(path.parent_path());
+  const FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(path.c_str());
+  if (format == FIF_PSD) return WritePatternPsd(path, width, height);
   const UniqueBitmap bitmap = PatternBitmap(FIT_BITMAP, 24, width, height);
-  WriteBitmapFile(bitmap.get(), FreeImage_GetFIFFromFilename(path.c_str()), path);
+  WriteBitmapFile(bitmap.get(), format, path);
 }
 
 void WriteBitmapFile(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, const fs::path& path, int flags) {
