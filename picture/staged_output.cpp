@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -21,13 +23,60 @@ namespace {
 
 std::atomic<unsigned> stagedCount{0};
 
-// Temporary names: ".stillgrain-PID-N.part", and ".NAME.PID-N.part" as earlier versions named them.
+// A temporary of another machine (a folder shared over the network) is taken for a leftover only
+// when nothing has written to it for this long: its process cannot be asked whether it still runs.
+constexpr auto kForeignLeftoverAge = std::chrono::hours(24);
+
+// This machine's name as it goes into temporary names: letters, digits, '.', '-' and '_' only.
+const std::string& HostName() {
+  static const std::string name = [] {
+    char buffer[256] = {};
+    const bool named = gethostname(buffer, sizeof(buffer) - 1) == 0 && buffer[0] != '\0';
+    std::string host = named ? buffer : "host";
+    for (char& c : host) {
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
+    }
+    return host.substr(0, 64);
+  }();
+  return name;
+}
+
+// Temporary names: ".stillgrain-HOST-PID-N.part"; ".stillgrain-PID-N.part" and ".NAME.PID-N.part"
+// as earlier versions named them, which count as this machine's.
 const std::regex& TemporaryName() {
+  static const std::regex name(R"(\.stillgrain-(.+)-(\d{1,9})-\d+\.part)");
+  return name;
+}
+const std::regex& EarlierTemporaryName() {
   static const std::regex name(R"(\.(?:stillgrain-|.+\.)(\d{1,9})-\d+\.part)");
   return name;
 }
 
 bool ProcessIsAlive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+bool IsOldFile(const fs::path& path) {
+  std::error_code error;
+  const fs::file_time_type written = fs::last_write_time(path, error);
+  return !error && fs::file_time_type::clock::now() - written > kForeignLeftoverAge;
+}
+
+// Whether a file of that name is a temporary that its process left behind: one of this machine
+// whose process no longer runs, or one of another machine that has not been written for a day.
+bool IsLeftover(const fs::path& path, const std::string& name) {
+  if (name.empty() || name[0] != '.') return false;
+  std::smatch match;
+  std::string pid;
+  if (std::regex_match(name, match, TemporaryName())) {
+    if (match[1].str() != HostName()) return IsOldFile(path);
+    pid = match[2].str();
+  } else if (std::regex_match(name, match, EarlierTemporaryName())) {
+    pid = match[1].str();
+  } else {
+    return false;
+  }
+  const auto process = static_cast<pid_t>(std::stol(pid));
+  return process != getpid() && !ProcessIsAlive(process);
+}
 
 // Removes the temporary files of processes that no longer run. Each folder is looked through once
 // per process: a batch writes many results into the same folder.
@@ -41,12 +90,8 @@ void RemoveStaleTemporaries(const fs::path& folder) {
   std::error_code error;
   for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
        it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    std::smatch match;
-    if (name.empty() || name[0] != '.' || !std::regex_match(name, match, TemporaryName())) continue;
-    const auto pid = static_cast<pid_t>(std::stol(match[1].str()));
     std::error_code ignored;
-    if (pid != getpid() && !ProcessIsAlive(pid) && it->is_regular_file(ignored)) {
+    if (IsLeftover(it->path(), it->path().filename().string()) && it->is_regular_file(ignored)) {
       fs::remove(it->path(), ignored);
     }
   }
@@ -58,8 +103,8 @@ fs::path CreateTemporaryBeside(const fs::path& target) {
   constexpr int kAttempts = 100;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     fs::path candidate = target;
-    candidate.replace_filename(".stillgrain-" + std::to_string(getpid()) + "-" +
-                               std::to_string(stagedCount.fetch_add(1)) + ".part");
+    candidate.replace_filename(".stillgrain-" + HostName() + "-" + std::to_string(getpid()) +
+                               "-" + std::to_string(stagedCount.fetch_add(1)) + ".part");
     const int descriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor >= 0) {
       close(descriptor);

@@ -9,10 +9,12 @@
 class StagedOutput {
  public:
   // Creates an empty temporary file beside `target`, with the permissions a new file gets. Its
-  // name is hidden and short, whatever the target's name: ".stillgrain-PID-N.part". Temporary files
-  // of this kind that earlier processes left in the folder (killed before they could remove them)
-  // are removed first, once per folder and process. `Failed()` when the file cannot be made, for
-  // instance because the folder does not exist.
+  // name is hidden and short, whatever the target's name: ".stillgrain-HOST-PID-N.part", with the
+  // machine's name, because machines that share a folder over the network write into it at once.
+  // Temporary files of this kind that earlier processes left in the folder (killed before they
+  // could remove them) are removed first, once per folder and process: this machine's when their
+  // process no longer runs, another machine's when nothing has written to them for a day.
+  // `Failed()` when the file cannot be made, for instance because the folder does not exist.
   explicit StagedOutput(std::filesystem::path target);
   ~StagedOutput();
   StagedOutput(const StagedOutput&) = delete;
