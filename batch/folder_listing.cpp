@@ -49,13 +49,21 @@ bool HasCountedExtension(const std::string& name) {
          extension == ".tif" || extension == ".png";
 }
 
-uint32_t CountBatchImages(const fs::path& folder) {
+namespace {
+
+uint32_t CountBelow(const fs::path& folder, const fs::path& relativePath, const Shard& shard) {
   uint32_t count = 0;
   for (const FolderEntry& entry : ListFolder(folder)) {
     if (entry.kind == EntryKind::kFolder && entry.name != kDenoisedFolderName) {
-      count += CountBatchImages(folder / entry.name);
+      count += CountBelow(folder / entry.name, relativePath / entry.name, shard);
     }
-    if (HasCountedExtension(entry.name)) ++count;
+    if (HasCountedExtension(entry.name) && shard.Holds(relativePath / entry.name)) ++count;
   }
   return count;
+}
+
+}  // namespace
+
+uint32_t CountBatchImages(const fs::path& folder, const Shard& shard) {
+  return CountBelow(folder, fs::path(), shard);
 }
