@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -52,7 +53,16 @@ const std::regex& EarlierTemporaryName() {
   return name;
 }
 
-bool ProcessIsAlive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+// A process that has ended but was not reaped yet (its parent was killed, and the process that
+// adopts it has not come round to it) no longer writes anything.
+bool ProcessIsAlive(pid_t pid) {
+  if (kill(pid, 0) != 0 && errno != EPERM) return false;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const size_t nameEnd = line.rfind(')');
+  return nameEnd == std::string::npos || nameEnd + 2 >= line.size() || line[nameEnd + 2] != 'Z';
+}
 
 bool IsOldFile(const fs::path& path) {
   std::error_code error;
@@ -78,25 +88,6 @@ bool IsLeftover(const fs::path& path, const std::string& name) {
   return process != getpid() && !ProcessIsAlive(process);
 }
 
-// Removes the temporary files of processes that no longer run. Each folder is looked through once
-// per process: a batch writes many results into the same folder.
-void RemoveStaleTemporaries(const fs::path& folder) {
-  static std::mutex mutex;
-  static std::set<fs::path> cleaned;
-  {
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (!cleaned.insert(folder).second) return;
-  }
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
-       it.increment(error)) {
-    std::error_code ignored;
-    if (IsLeftover(it->path(), it->path().filename().string()) && it->is_regular_file(ignored)) {
-      fs::remove(it->path(), ignored);
-    }
-  }
-}
-
 // A name no other save of this or another process uses at the same time: the process id and a
 // count, retried while the name is taken.
 fs::path CreateTemporaryBeside(const fs::path& target) {
@@ -117,9 +108,28 @@ fs::path CreateTemporaryBeside(const fs::path& target) {
 
 }  // namespace
 
+// Each folder is looked through once per process: a batch writes many results into the same
+// folder.
+void RemoveLeftoverTemporaries(const fs::path& folder) {
+  static std::mutex mutex;
+  static std::set<fs::path> cleaned;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!cleaned.insert(folder).second) return;
+  }
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
+    std::error_code ignored;
+    if (IsLeftover(it->path(), it->path().filename().string()) && it->is_regular_file(ignored)) {
+      fs::remove(it->path(), ignored);
+    }
+  }
+}
+
 StagedOutput::StagedOutput(fs::path target) : target_(std::move(target)) {
   const fs::path folder = target_.parent_path();
-  RemoveStaleTemporaries(folder.empty() ? fs::path(".") : folder);
+  RemoveLeftoverTemporaries(folder.empty() ? fs::path(".") : folder);
   temporary_ = CreateTemporaryBeside(target_);
 }
 

@@ -6,6 +6,11 @@
 
 #include <filesystem>
 
+// Removes the temporary files that killed processes left in `folder`, as a new StagedOutput does
+// before its first save into a folder (its constructor says which), for a caller that visits a
+// folder without saving into it. Each folder is looked through once per process.
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder);
+
 class StagedOutput {
  public:
   // Creates an empty temporary file beside `target`, with the permissions a new file gets. Its
