@@ -12,6 +12,7 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "picture/source_metadata.h"
+#include "picture/staged_output.h"
 #include "profiles/noise_calibration_file.h"
 #include "profiles/profile_request.h"
 
@@ -120,6 +121,9 @@ ProcessedFile PhotoProcessor::ProcessUntimed(const PhotoTask& task) {
   ProcessedFile file;
   PhotoRecord& record = file.record;
   record.task = task;
+  // A run that was killed may have left temporaries where a result was being written; a run that
+  // keeps the results there writes nothing that would clear them.
+  RemoveLeftoverTemporaries(task.output.parent_path());
   const FileStamp photo = StampOfFile(task.input).value_or(FileStamp{});
   const OpenOutcome opened =
       OpenPhotoFile(document_, task.input, OpenOptions{maxPixels_, options_.acceptDamaged});
@@ -182,6 +186,11 @@ void PhotoProcessor::DenoiseAndWrite(ProcessedFile& file, const ResultRecord& ma
   }
   const std::string failure =
       SaveResult(document_, record.task.output, options_.jpegQuality, made, notes);
+  // A save that a stop cut short was rolled back on purpose: the photo is not done, nor failed.
+  if (!failure.empty() && StopRequested()) {
+    file.kind = ProcessedFile::Kind::kStopped;
+    return;
+  }
   record.outcome = failure.empty() ? BatchOutcome::kDenoised : BatchOutcome::kFailed;
   record.reason = failure.empty() ? Joined(notes) : failure;
 }
