@@ -80,6 +80,22 @@ TEST_F(CliTest, DenoiseTakesOverridesAndRefusesValuesOutOfRange) {
   EXPECT_EQ(Run("denoise p.png -o p.png").status, 1);  // never over the input
 }
 
+// A process held to a CPU numbered above 0 (a cluster's job, taskset) runs no more filter threads
+// than --threads says, although the engine counts CPUs up to the highest it may use.
+TEST_F(CliTest, ThreadsCapTheFiltersOnCpusNumberedHigh) {
+  if (std::thread::hardware_concurrency() < 2 || std::system("command -v taskset >/dev/null") != 0) {
+    GTEST_SKIP() << "needs two CPUs and taskset";
+  }
+  WritePhoto("p.png", 48, 40);
+  const std::string denoise = "-c 1 '" + std::string(STILLGRAIN_CLI_PATH) + "' denoise p.png ";
+  const Result held = testcli::Run("taskset", work_.path(), denoise + "-o held.png");
+  ASSERT_EQ(held.status, 0) << held.err;
+  EXPECT_NE(held.out.find("on 2 threads"), std::string::npos) << held.out;
+  const Result capped = testcli::Run("taskset", work_.path(), denoise + "-o capped.png --threads 1");
+  ASSERT_EQ(capped.status, 0) << capped.err;
+  EXPECT_NE(capped.out.find("on 1 threads"), std::string::npos) << capped.out;
+}
+
 TEST_F(CliTest, UnreadableInputAndUnwritableOutputExitWithTwo) {
   testphotos::WriteBytes(work_ / "fake.jpg", "not a photo at all");
   const Result unreadable = Run("denoise fake.jpg");
