@@ -138,19 +138,24 @@ bool PhotoWorkers::AnyBusy() const {
 
 void PhotoWorkers::Submit(const PhotoTask& task, const Done& done, const StopFlag* stop) {
   const auto stopped = [stop] { return stop != nullptr && stop->Requested(); };
-  Worker* idle = IdleWorker();
-  while (idle == nullptr && AnyBusy() && !stopped()) {
-    CollectSome(done, stop);
-    idle = IdleWorker();
+  // Each failed hand-over replaces a worker that went while it had nothing to do; a few in a row
+  // mean that no worker can be had.
+  for (size_t attempt = 0; attempt <= workers_.size(); ++attempt) {
+    Worker* idle = IdleWorker();
+    while (idle == nullptr && AnyBusy() && !stopped()) {
+      CollectSome(done, stop);
+      idle = IdleWorker();
+    }
+    if (stopped()) return;
+    if (idle == nullptr) break;
+    if (SendMessage(idle->socket, EncodeTask(task))) {
+      idle->task = task;
+      return;
+    }
+    Replace(*idle, done, false);
   }
-  if (stopped()) return;
-  if (idle == nullptr) {
-    done(FailedFile(task, "no worker process runs: " + startFailure_));
-    return;
-  }
-  // A worker that is gone shows when its result is awaited.
-  SendMessage(idle->socket, EncodeTask(task));
-  idle->task = task;
+  done(FailedFile(task, "no worker process could take the photo" +
+                            (startFailure_.empty() ? "" : ": " + startFailure_)));
 }
 
 void PhotoWorkers::Finish(const Done& done, const StopFlag* stop) {

@@ -205,6 +205,30 @@ void PrintSummary(std::FILE* out, const BatchSummary& summary, bool skipDone, ui
   }
 }
 
+// How the photos of the run are denoised; the graphics card and the workers are added by the caller.
+BatchOptions BatchOptionsFor(const ProfileOptions& options, const ArchiveOptions& archive) {
+  BatchOptions batch;
+  batch.engine = {options.quality, false, options.fusion, NoiseLevels{-1, -1, -1}};
+  batch.acceptDamaged = options.acceptDamaged;
+  batch.profileMode = options.mode;
+  batch.calibration = LoadCalibrationOrWarn(options.quiet);
+  batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
+  batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
+  batch.skipDone = archive.skipDone;
+  batch.shard = archive.shard;
+  return batch;
+}
+
+// The report's last line. A report that could not be written fails a run that succeeded.
+int Summarise(BatchReport& report, const BatchSummary& summary, double seconds,
+              const ArchiveOptions& archive, int status) {
+  report.Summarise(summary, seconds, archive.shard, archive.jobs, status);
+  if (report.WriteFailure().empty()) return status;
+  std::fprintf(stderr, "stillgrain-cli: the report could not be written: %s\n",
+               report.WriteFailure().c_str());
+  return status == kExitSuccess ? kExitFileError : status;
+}
+
 // Worker processes for `jobs` photos at once, each with its own graphics card when the run asks
 // for one; none for a single job. The batch's own options are copied into each worker.
 std::unique_ptr<PhotoWorkers> StartWorkers(uint32_t jobs, const ProfileOptions& options,
@@ -247,8 +271,6 @@ int RunBatch(Arguments args) {
   PrepareRun(options);
   InstallInterruptHandler();
 
-  // With the report on standard output, the text that would go there goes to stderr.
-  const bool reportOnStdout = archive.report == "-";
   BatchReporter reporter(CountBatchImages(folder, archive.shard), options.quiet);
   std::unique_ptr<BatchReport> report;
   if (archive.report) {
@@ -259,15 +281,7 @@ int RunBatch(Arguments args) {
       return kExitFileError;
     }
   }
-  BatchOptions batch;
-  batch.engine = {options.quality, false, options.fusion, NoiseLevels{-1, -1, -1}};
-  batch.acceptDamaged = options.acceptDamaged;
-  batch.profileMode = options.mode;
-  batch.calibration = LoadCalibrationOrWarn(options.quiet);
-  batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
-  batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
-  batch.skipDone = archive.skipDone;
-  batch.shard = archive.shard;
+  BatchOptions batch = BatchOptionsFor(options, archive);
   // The workers are forked before this process opens a graphics context, which starts threads.
   const std::unique_ptr<PhotoWorkers> workers = StartWorkers(archive.jobs, options, batch);
   if (workers && workers->Running() == 0) {
@@ -276,9 +290,11 @@ int RunBatch(Arguments args) {
     return kExitFileError;
   }
   batch.workers = workers.get();
-  const std::optional<GpuUse> gpu =
-      workers ? std::nullopt : std::make_optional<GpuUse>(options.gpu, options.quiet || reportOnStdout);
-  if (gpu) {
+  // With the report on standard output, the text that would go there goes to stderr.
+  const bool reportOnStdout = archive.report == "-";
+  std::optional<GpuUse> gpu;
+  if (!workers) {
+    gpu.emplace(options.gpu, options.quiet || reportOnStdout);
     batch.engine.useGpu = gpu->active();
     batch.gpu = gpu->gpu();
   }
@@ -286,24 +302,17 @@ int RunBatch(Arguments args) {
   const BatchSummary summary = BatchThread(folder, batch, observer, &RunStopFlag());
   reporter.ClearBar();
   reporter.ListProblems();
-  std::FILE* text = reportOnStdout ? stderr : stdout;
   if (!options.quiet || !summary.Complete()) {
-    PrintSummary(text, summary, archive.skipDone, reporter.ElapsedSeconds());
+    PrintSummary(reportOnStdout ? stderr : stdout, summary, archive.skipDone,
+                 reporter.ElapsedSeconds());
   }
-  int status = Interrupted()           ? InterruptedExitStatus()
-               : summary.Complete()    ? kExitSuccess
-                                       : kExitFileError;
-  if (report) {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    report->Summarise(summary, seconds, archive.shard, archive.jobs, status);
-    if (!report->WriteFailure().empty()) {
-      std::fprintf(stderr, "stillgrain-cli: the report could not be written: %s\n",
-                   report->WriteFailure().c_str());
-      if (status == kExitSuccess) status = kExitFileError;
-    }
-  }
-  return status;
+  const int status = Interrupted()        ? InterruptedExitStatus()
+                     : summary.Complete() ? kExitSuccess
+                                          : kExitFileError;
+  if (!report) return status;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return Summarise(*report, summary, seconds, archive, status);
 }
 
 }  // namespace cli
