@@ -2,39 +2,33 @@
 // sharpened, and written under the same name into a "denoised" subfolder of the folder that holds
 // it. This is the worker's side, free of any window: the desktop application's progress window and
 // the command line both follow a run through a `BatchObserver`.
+//
+// The tree is walked in name order, each subfolder depth first when it is reached. Each photo of
+// the run's shard goes to a PhotoProcessor on the calling thread, or to the run's worker processes,
+// which report in the order they finish.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
 
+#include "batch/batch_options.h"
 #include "batch/folder_listing.h"
-#include "config/settings.h"
+#include "batch/photo_processor.h"
 #include "engine/run_control.h"
-#include "picture/photo_document.h"
-#include "profiles/camera_profile_store.h"
-#include "profiles/noise_calibration.h"
-#include "profiles/profile_decision.h"
-#include "profiles/profile_request.h"
-
-// What happened to one file of the tree.
-enum class BatchOutcome {
-  kDenoised,  // denoised and written
-  kTooSmall,  // 15 pixels or less on a side, or not 8 to 16 bits: counted as done, not written
-  kFailed,    // not denoised: the photo could not be opened (unreadable, damaged, too large), memory
-              // ran out, or the result could not be written; the run goes on
-};
 
 class BatchObserver {
  public:
   virtual ~BatchObserver() = default;
-  // A photo is done (one progress step): written, too small, or failed. `reason` says why it
-  // failed, or what was left out of one that was written (accepted damage, further pages, metadata
-  // the output cannot hold); empty otherwise.
+  // A photo is done (one progress step): written, kept from an earlier run, too small, or failed.
+  // `reason` says why it failed, or what was left out of one that was written (accepted damage,
+  // further pages, metadata the output cannot hold); empty otherwise. Does nothing by default.
   virtual void PhotoDone(const std::filesystem::path& input, const std::filesystem::path& output,
-                         BatchOutcome outcome, const std::string& reason) = 0;
+                         BatchOutcome outcome, const std::string& reason);
+  // The same event with everything the run knows of the photo, for an observer that keeps a
+  // record of the run. The runner calls this one; unless overridden it passes the photo on to
+  // PhotoDone.
+  virtual void PhotoFinished(const PhotoRecord& record);
   // A file that is not a photo (no format that can be read), or not a file at all (a pipe or a
   // device), with the reason; no progress step.
   virtual void FileSkipped(const std::filesystem::path& input, const std::string& reason) = 0;
@@ -42,59 +36,25 @@ class BatchObserver {
   virtual void FolderSkipped(const std::filesystem::path& folder, const std::string& reason) = 0;
 };
 
-// How a run denoises. Each photo gets the profile that profiles/profile_decision.h decides for
-// `profileMode` (by default the profile of its camera and ISO when both are stored exactly, else
-// the automatic profile from the noise measured on it); `adjustProfile`, when set, may then change
-// it (the command line's single-value overrides).
-struct BatchOptions {
-  EngineChoice engine;
-  CGPGPU* gpu = nullptr;  // the card engine.useGpu refers to, current on the batch's thread
-  ProfileMode profileMode = ProfileMode::kAuto;
-  // The calibration of the automatic profile; unset, the shipped one, read at the start of the run
-  // like the profile store.
-  std::optional<NoiseCalibration> calibration;
-  bool acceptDamaged = false;  // denoise what a damaged photo holds instead of counting it failed
-  std::function<void(IsoProfile&)> adjustProfile;
-  // The JPEG quality of every result (the settings' "jpeg" in the desktop application).
-  int32_t jpegQuality = kDefaultJpegQuality;
-  // The photos of the folders below the root as well, or only the root's own.
-  bool includeSubfolders = true;
-};
-
-// The state of one folder being processed; each folder level has its own.
-struct BatchFolderJob {
-  std::filesystem::path folderPath;
-  std::filesystem::path outputPath;  // folderPath / "denoised"
-  PhotoDocument* document = nullptr;
-  const CameraProfileStore* store = nullptr;
-  const NoiseCalibration* calibration = nullptr;
-  const BatchOptions* options = nullptr;
-  BatchObserver* observer = nullptr;
-  uint64_t maxPixels = 0;  // photos with more pixels are skipped (MaxPhotoPixels at the start)
-  const StopFlag* stop = nullptr;
-
-  bool Stopped() const { return stop != nullptr && stop->Requested(); }
-};
-
-// Processes one folder: its photos in name order, each subfolder depth first when it is reached.
-void RunBatchFolder(BatchFolderJob& job);
-
 struct BatchSummary {
   uint32_t denoised = 0;
+  uint32_t alreadyDone = 0;     // results of an earlier run that were kept
   uint32_t tooSmall = 0;
   uint32_t failed = 0;
   uint32_t skipped = 0;         // files that are not photos
   uint32_t skippedFolders = 0;  // folders that could not be read
   bool cancelled = false;
 
-  // Whether every photo of the tree was denoised (or too small to be): nothing failed and no
-  // folder was left unread.
+  // Whether every photo of the tree (or of the shard) has its result, or is too small to have one:
+  // nothing failed and no folder was left unread.
   bool Complete() const { return failed == 0 && skippedFolders == 0 && !cancelled; }
 };
 
-// The worker's body: loads the profile store (and the calibration, unless the options hold one)
-// once and processes the tree below `root`. `stop` (the progress window's Cancel, an interrupt)
-// ends the run: the photo in hand is not written and no further one is begun. The document's
-// pictures are reused for every photo and released at the end.
+// The worker's body: processes the tree below `root` with the options' shard, skip-done rule and
+// workers. Without workers, the profile store (and the calibration, unless the options hold one)
+// is loaded once and a photo document reused for every photo; each worker does the same on its
+// own. `stop` (the progress window's Cancel, an interrupt) ends the run: the photos in hand are
+// not written and no further one is begun. When a photo's "denoised" folder can neither be found
+// nor made, the rest of its folder, subfolders included, is left; the parent folder goes on.
 BatchSummary BatchThread(const std::filesystem::path& root, const BatchOptions& options,
                          BatchObserver* observer, const StopFlag* stop = nullptr);

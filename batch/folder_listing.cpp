@@ -49,14 +49,23 @@ bool HasCountedExtension(const std::string& name) {
          extension == ".tif" || extension == ".png";
 }
 
-uint32_t CountBatchImages(const fs::path& folder, bool includeSubfolders) {
+namespace {
+
+uint32_t CountBelow(const fs::path& folder, const fs::path& relativePath, bool includeSubfolders,
+                    const Shard& shard) {
   uint32_t count = 0;
   for (const FolderEntry& entry : ListFolder(folder)) {
     if (includeSubfolders && entry.kind == EntryKind::kFolder &&
         entry.name != kDenoisedFolderName) {
-      count += CountBatchImages(folder / entry.name, true);
+      count += CountBelow(folder / entry.name, relativePath / entry.name, true, shard);
     }
-    if (HasCountedExtension(entry.name)) ++count;
+    if (HasCountedExtension(entry.name) && shard.Holds(relativePath / entry.name)) ++count;
   }
   return count;
+}
+
+}  // namespace
+
+uint32_t CountBatchImages(const fs::path& folder, bool includeSubfolders, const Shard& shard) {
+  return CountBelow(folder, fs::path(), includeSubfolders, shard);
 }

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "batch/shard.h"
+
 // The folder beside the photos that their results are written into.
 inline constexpr const char* kDenoisedFolderName = "denoised";
 
@@ -32,6 +34,7 @@ std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder,
 bool HasCountedExtension(const std::string& name);
 
 // Number of photo files below the folder (its own and, with `includeSubfolders`, every real
-// subfolder's, not those of the "denoised" folders, which a run does not enter). It only sizes the
-// progress bar and the time estimate.
-uint32_t CountBatchImages(const std::filesystem::path& folder, bool includeSubfolders = true);
+// subfolder's, not those of the "denoised" folders, which a run does not enter) that belong to
+// `shard`. It only sizes the progress bar and the time estimate.
+uint32_t CountBatchImages(const std::filesystem::path& folder, bool includeSubfolders = true,
+                          const Shard& shard = {});

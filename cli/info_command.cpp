@@ -33,35 +33,6 @@ namespace {
 constexpr OptionSpec kJsonOption[] = {{"--json", false}};
 constexpr OptionSpec kInfoOptions[] = {{"--json", false}, {"--profile", true}};
 
-using Fields = std::vector<std::pair<std::string, std::string>>;  // name, JSON value
-
-std::string Number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%.2f", value);
-  return text;
-}
-
-Fields ProfileFields(const IsoProfile& p) {
-  return {{"iso", std::to_string(p.isoValue)},
-          {"strength", Number(p.m_dStrength)},
-          {"chroma", Number(p.m_dStrengthChroma)},
-          {"chromaLarge", Number(p.m_dStrengthChromaLarge)},
-          {"dynamics", Number(p.m_dDynamics)},
-          {"sharpen", "[" + Number(p.m_dSharp1) + ", " + Number(p.m_dSharp2) + ", " +
-                          Number(p.m_dSharp3) + "]"},
-          {"noiseLuma", Number(p.m_dImmerkaerY)},
-          {"noiseChroma", Number(p.m_dImmerkaerUV)},
-          {"median", std::to_string(p.m_iUseMedian)}};
-}
-
-std::string JsonObject(const Fields& fields) {
-  std::string out = "{";
-  for (size_t i = 0; i < fields.size(); ++i) {
-    out += (i ? ", " : "") + JsonString(fields[i].first) + ": " + fields[i].second;
-  }
-  return out + "}";
-}
-
 // `text` safe to print on a terminal: control characters (C0, DEL and the C1 range, which
 // terminals take for commands) and the backslash become C escapes, bytes that are not UTF-8 become
 // U+FFFD.
@@ -151,22 +122,22 @@ int RunInfo(Arguments args) {
       stored ? sources.store.cameras[decision.stored.camera].m_wcsCameraName : std::string();
   const ExifSummary& exif = document.exif;
   const std::string camera = NormaliseCameraName(FormCameraName(exif.make, exif.model));
-  const Fields text = {{"maker", exif.make},          {"model", exif.model},
+  const JsonFields text = {{"maker", exif.make},          {"model", exif.model},
                        {"camera", camera},            {"resolution", exif.dimensions},
                        {"iso", exif.iso},             {"fNumber", exif.fNumber},
                        {"exposure", exif.exposure},   {"captured", exif.captured}};
   if (parsed.Has("--json")) {
-    Fields fields;
+    JsonFields fields;
     for (const auto& [name, value] : text) fields.push_back({name, JsonString(value)});
     fields.push_back({"width", std::to_string(source.width)});
     fields.push_back({"height", std::to_string(source.height)});
     fields.push_back({"components", std::to_string(source.components)});
     fields.push_back({"bitsPerComponent", std::to_string(source.bitsPerComponent)});
     fields.push_back({"alpha", document.alphaPlane.data != nullptr ? "true" : "false"});
-    fields.push_back({"noiseLuma", Number(noise.luma)});
-    fields.push_back({"noiseChroma", Number(noise.chroma)});
-    fields.push_back({"smoothNoiseLuma", Number(smooth.luma)});
-    fields.push_back({"smoothNoiseChroma", Number(smooth.chroma)});
+    fields.push_back({"noiseLuma", JsonNumber(noise.luma)});
+    fields.push_back({"noiseChroma", JsonNumber(noise.chroma)});
+    fields.push_back({"smoothNoiseLuma", JsonNumber(smooth.luma)});
+    fields.push_back({"smoothNoiseChroma", JsonNumber(smooth.chroma)});
     fields.push_back({"profileRule", JsonString(RuleName(decision.rule))});
     fields.push_back({"profileReason", JsonString(why)});
     fields.push_back({"profileCamera", stored ? JsonString(profileCamera) : "null"});

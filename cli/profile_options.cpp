@@ -148,7 +148,12 @@ IsoProfile ProfileOptions::Apply(const IsoProfile& chosen) const {
 }
 
 void PrepareRun(const ProfileOptions& options) {
-  if (options.threads) LimitProcessToCpus(*options.threads);
+  if (options.threads) {
+    LimitProcessToCpus(*options.threads);
+    // The engine counts CPUs by the highest one the process may use: a process held to CPUs 8 to
+    // 15 (a cluster's job, taskset) would otherwise run 16 threads on 8 CPUs.
+    CapCpuCount(*options.threads);
+  }
   SetVerboseLibraryMessages(options.verbose);
 }
 

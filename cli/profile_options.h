@@ -45,7 +45,8 @@ std::string ReadProfileOptions(const ParsedArguments& parsed, ProfileOptions& op
 // Reads the value of --profile into `mode`. Returns an error message for an unknown name.
 std::string ReadProfileMode(std::string_view value, ProfileMode& mode);
 
-// Applies what must happen before a run: the thread cap and the library message switch.
+// Applies what must happen before a run: the CPUs of --threads (the first N the process may use,
+// and never more than N filter threads) and the library message switch.
 void PrepareRun(const ProfileOptions& options);
 
 }  // namespace cli

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string_view>
 
 #include "picture/exiv2_library.h"
@@ -58,9 +59,19 @@ void DropExtendedXmp(Exiv2::XmpData& xmp, const SourceMetadata& source) {
   }
 }
 
+// The stamp's properties over `xmp`, in place of everything `xmp` held in their namespaces.
+void SetStamp(Exiv2::XmpData& xmp, const Exiv2::XmpData& stamp) {
+  std::set<std::string> groups;
+  for (const Exiv2::Xmpdatum& datum : stamp) groups.insert(datum.groupName());
+  for (auto datum = xmp.begin(); datum != xmp.end();) {
+    datum = groups.count(datum->groupName()) != 0 ? xmp.erase(datum) : datum + 1;
+  }
+  for (const Exiv2::Xmpdatum& datum : stamp) xmp.add(datum);
+}
+
 // The XMP of the target. A JPEG holds one segment of it: what does not fit is left out and said.
 void CopyXmp(const SourceMetadata& source, Exiv2::Image& target, const WrittenPixels& pixels,
-             std::vector<std::string>& warnings) {
+             const Exiv2::XmpData* stamp, std::vector<std::string>& warnings) {
   const bool jpeg = target.imageType() == Exiv2::ImageType::jpeg;
   if (source.xmp.empty() && !source.xmpPacket.empty()) {
     // A packet that Exiv2 could not parse is carried over as it is.
@@ -84,6 +95,7 @@ void CopyXmp(const SourceMetadata& source, Exiv2::Image& target, const WrittenPi
                        " bytes does not fit a JPEG and was left out");
     xmp.clear();
   }
+  if (stamp != nullptr) SetStamp(xmp, *stamp);
   target.setXmpData(xmp);
   target.writeXmpFromPacket(false);
 }
@@ -105,7 +117,8 @@ void CopyIccProfile(const SourceMetadata& source, Exiv2::Image& target, const Wr
 }
 
 bool WriteWithExiv2(const SourceMetadata& source, const std::filesystem::path& targetPath,
-                    const WrittenPixels& pixels, std::vector<std::string>& warnings) {
+                    const WrittenPixels& pixels, const Exiv2::XmpData* stamp,
+                    std::vector<std::string>& warnings) {
   try {
     Exiv2::Image::AutoPtr target = Exiv2::ImageFactory::open(targetPath.string());
     target->readMetadata();
@@ -113,7 +126,7 @@ bool WriteWithExiv2(const SourceMetadata& source, const std::filesystem::path& t
     Exiv2::ExifData exif = source.exif;
     DescribeWrittenPixels(exif, pixels);
     target->setExifData(exif);
-    CopyXmp(source, *target, pixels, warnings);
+    CopyXmp(source, *target, pixels, stamp, warnings);
     target->setIptcData(source.iptc);
     CopyIccProfile(source, *target, pixels, warnings);
     target->writeMetadata();
@@ -201,9 +214,11 @@ bool HasExiv2Part(const SourceMetadata& source) {
 }  // namespace
 
 bool CopyMetadata(const SourceMetadata& source, const std::filesystem::path& target,
-                  const WrittenPixels& pixels, std::vector<std::string>& warnings) {
+                  const WrittenPixels& pixels, std::vector<std::string>& warnings,
+                  const Exiv2::XmpData* stamp) {
   UseExiv2();
-  if (HasExiv2Part(source) && WriteWithExiv2(source, target, pixels, warnings)) return true;
+  const bool exiv2Part = HasExiv2Part(source) || (stamp != nullptr && !stamp->empty());
+  if (exiv2Part && WriteWithExiv2(source, target, pixels, stamp, warnings)) return true;
   const bool colour = !source.pngColourChunks.empty() || !source.iccProfile.empty();
   return colour && IsPng(target) && CompletePngColourDescription(source, target);
 }

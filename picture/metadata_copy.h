@@ -33,5 +33,12 @@ struct WrittenPixels {
 // first, then the whole packet. What is left out is said in `warnings`. Nothing is done, and that
 // is no failure, when the target's format holds no metadata (BMP). True when the target could not
 // be rewritten. Exiv2's own warnings go to the library message log (library_messages.h).
+//
+// `stamp`, when given, holds XMP properties of the program's own (the batch's record of how the
+// result was made). They replace whatever the source held in their namespaces, so that a source
+// that was itself a result never passes its stamp on, and they stay when the source's XMP does not
+// fit a JPEG. Only a source packet that Exiv2 could not parse, which is carried over as it is,
+// leaves no room for them.
 bool CopyMetadata(const SourceMetadata& source, const std::filesystem::path& target,
-                  const WrittenPixels& pixels, std::vector<std::string>& warnings);
+                  const WrittenPixels& pixels, std::vector<std::string>& warnings,
+                  const Exiv2::XmpData* stamp = nullptr);

@@ -84,7 +84,7 @@ int SaveFlags(FREE_IMAGE_FORMAT format, int32_t jpegQuality) {
 // complete its metadata: a 16-bit 24-megapixel photo would otherwise hold both at once.
 bool WriteBitmap(UniqueBitmap bitmap, FREE_IMAGE_FORMAT format, int32_t jpegQuality,
                  const std::filesystem::path& output, const SourceMetadata* metadata,
-                 std::vector<std::string>& warnings) {
+                 const Exiv2::XmpData* stamp, std::vector<std::string>& warnings) {
   StagedOutput staged(output);
   if (staged.Failed() || SaveBitmapFile(format, bitmap.get(), staged.TemporaryPath(),
                                         SaveFlags(format, jpegQuality))) {
@@ -94,7 +94,10 @@ bool WriteBitmap(UniqueBitmap bitmap, FREE_IMAGE_FORMAT format, int32_t jpegQual
                              static_cast<int32_t>(FreeImage_GetHeight(bitmap.get())),
                              FreeImage_GetColorType(bitmap.get()) == FIC_MINISBLACK ? 1u : 3u};
   bitmap.reset();
-  if (metadata != nullptr && CopyMetadata(*metadata, staged.TemporaryPath(), pixels, warnings)) {
+  const SourceMetadata none;
+  if ((metadata != nullptr || stamp != nullptr) &&
+      CopyMetadata(metadata != nullptr ? *metadata : none, staged.TemporaryPath(), pixels,
+                   warnings, stamp)) {
     return true;
   }
   return staged.Commit();
@@ -115,18 +118,20 @@ int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerCom
 }
 
 SaveFailure SavePhoto(const PhotoDocument& document, const std::filesystem::path& output,
-                      int32_t jpegQuality, std::vector<std::string>* warnings) {
+                      int32_t jpegQuality, std::vector<std::string>* warnings,
+                      const Exiv2::XmpData* stamp) {
   const SBxPicBuf& picture = document.denoisedPicture;
   if (!picture.data || output.empty()) return SaveFailure::kNothingToSave;
   const int32_t index = OutputTypeIndex(output, picture.bitsPerComponent);
   return SavePictureWithMetadata(picture, &document.alphaPlane, output, document.metadata.get(),
-                                 kOutputTypes[index].format, jpegQuality, warnings);
+                                 kOutputTypes[index].format, jpegQuality, warnings, stamp);
 }
 
 SaveFailure SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
                                     const std::filesystem::path& output,
                                     const SourceMetadata* metadata, FREE_IMAGE_FORMAT format,
-                                    int32_t jpegQuality, std::vector<std::string>* warnings) {
+                                    int32_t jpegQuality, std::vector<std::string>* warnings,
+                                    const Exiv2::XmpData* stamp) {
   UseFreeImage();
   const FREE_IMAGE_FORMAT outputFormat = WritableFormat(output, format);
   if (outputFormat == FIF_UNKNOWN) return SaveFailure::kUnsupportedFormat;
@@ -141,7 +146,7 @@ SaveFailure SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* a
   }
   std::vector<std::string> unused;
   const bool failed = WriteBitmap(std::move(bitmap), outputFormat, jpegQuality, output, metadata,
-                                  warnings != nullptr ? *warnings : unused);
+                                  stamp, warnings != nullptr ? *warnings : unused);
   return failed ? SaveFailure::kNotWritten : SaveFailure::kNone;
 }
 

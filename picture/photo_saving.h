@@ -19,6 +19,10 @@
 #include "picture/freeimage_library.h"
 #include "picture/photo_document.h"
 
+namespace Exiv2 {
+class XmpData;
+}
+
 enum class SaveFailure {
   kNone,               // written
   kNothingToSave,      // no denoised picture, or an empty output path
@@ -48,22 +52,25 @@ int32_t OutputTypeIndex(const std::filesystem::path& output, uint32_t bitsPerCom
 // OutputTypeIndex gives, with the document's metadata (none for a picture not opened from a file).
 // A JPEG is written at `jpegQuality` percent when it is at least 1 (values above 100 count as 100),
 // else at 95. A failed save leaves any earlier file at `output` as it was. Metadata that the output
-// cannot hold is said in `warnings`, when given.
+// cannot hold is said in `warnings`, when given. `stamp`, when given, holds XMP properties of the
+// program's own that the result carries besides the source's (metadata_copy.h).
 [[nodiscard]] SaveFailure SavePhoto(const PhotoDocument& document,
                                     const std::filesystem::path& output, int32_t jpegQuality,
-                                    std::vector<std::string>* warnings = nullptr);
+                                    std::vector<std::string>* warnings = nullptr,
+                                    const Exiv2::XmpData* stamp = nullptr);
 
 // Writes `picture` (and `alpha`, when it has storage, matches the picture's size and depth, and the
 // format holds an alpha channel; for other formats it is left out) to `output` in `format`, or in
 // the format FreeImage finds from the output name when `format` is FIF_UNKNOWN, JPEGs at
 // `jpegQuality` as SavePhoto says. When `metadata` is given, the source's metadata (EXIF, XMP,
 // IPTC), ICC profile and PNG colour chunks are carried over (metadata_copy.h), and what the output
-// cannot hold is said in `warnings`.
+// cannot hold is said in `warnings`. `stamp` as for SavePhoto.
 [[nodiscard]] SaveFailure SavePictureWithMetadata(const SBxPicBuf& picture, const SBxPicBuf* alpha,
                                                   const std::filesystem::path& output,
                                                   const SourceMetadata* metadata,
                                                   FREE_IMAGE_FORMAT format, int32_t jpegQuality,
-                                                  std::vector<std::string>* warnings = nullptr);
+                                                  std::vector<std::string>* warnings = nullptr,
+                                                  const Exiv2::XmpData* stamp = nullptr);
 
 // A new bitmap of the picture's size and depth holding the picture, with an alpha channel when
 // `alpha` is given, has storage and matches the picture (colour pictures only; see

@@ -6,13 +6,20 @@
 
 #include <filesystem>
 
+// Removes the temporary files that killed processes left in `folder`, as a new StagedOutput does
+// before its first save into a folder (its constructor says which), for a caller that visits a
+// folder without saving into it. Each folder is looked through once per process.
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder);
+
 class StagedOutput {
  public:
   // Creates an empty temporary file beside `target`, with the permissions a new file gets. Its
-  // name is hidden and short, whatever the target's name: ".stillgrain-PID-N.part". Temporary files
-  // of this kind that earlier processes left in the folder (killed before they could remove them)
-  // are removed first, once per folder and process. `Failed()` when the file cannot be made, for
-  // instance because the folder does not exist.
+  // name is hidden and short, whatever the target's name: ".stillgrain-HOST-PID-N.part", with the
+  // machine's name, because machines that share a folder over the network write into it at once.
+  // Temporary files of this kind that earlier processes left in the folder (killed before they
+  // could remove them) are removed first, once per folder and process: this machine's when their
+  // process no longer runs, another machine's when nothing has written to them for a day.
+  // `Failed()` when the file cannot be made, for instance because the folder does not exist.
   explicit StagedOutput(std::filesystem::path target);
   ~StagedOutput();
   StagedOutput(const StagedOutput&) = delete;

@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <fstream>
 #include <string>
@@ -10,6 +11,8 @@
 namespace {
 
 constexpr uint32_t kMaxCpus = CPU_SETSIZE;
+
+std::atomic<uint32_t> cpuCountCap{0};
 
 void SetBit(CpuMask& mask, uint32_t cpu) {
   if (cpu >= kMaxCpus) return;
@@ -80,8 +83,12 @@ uint32_t AffinityCpuBitLength() {
   CpuMask mask = ProcessMask();
   const CpuMask online = OnlineMask();
   for (size_t w = 0; w < mask.size(); ++w) mask[w] &= w < online.size() ? online[w] : 0;
-  return std::max<uint32_t>(MaskBitLength(mask), 1);
+  const uint32_t length = std::max<uint32_t>(MaskBitLength(mask), 1);
+  const uint32_t cap = cpuCountCap.load(std::memory_order_relaxed);
+  return cap == 0 ? length : std::min(length, cap);
 }
+
+void CapCpuCount(uint32_t count) { cpuCountCap.store(count, std::memory_order_relaxed); }
 
 bool LimitProcessToCpus(uint32_t count) {
   cpu_set_t set;

@@ -16,8 +16,14 @@ uint32_t MaskBitLength(const CpuMask& mask);
 // Malformed pieces are ignored.
 CpuMask ParseCpuList(std::string_view list);
 
-// Bit length of the process affinity mask AND the mask of online CPUs; at least 1.
+// Bit length of the process affinity mask AND the mask of online CPUs; at least 1, and at most the
+// cap below when one is set.
 uint32_t AffinityCpuBitLength();
+
+// Caps the count that AffinityCpuBitLength gives this process (0 lifts the cap). A batch worker
+// process, one of several that share the machine's CPUs, takes its share this way: its filters run
+// that many threads, and the scheduler still places them on any CPU of the process.
+void CapCpuCount(uint32_t count);
 
 // Restricts the process to the first `count` CPUs of its affinity mask, so that the engine's thread
 // count (the mask's bit length) is at most `count` where the CPUs are numbered without gaps. True on

@@ -35,11 +35,14 @@ PACKAGES=(
   # Qt's own texts (standard buttons, the file dialog) in the interface language; without it they
   # stay English
   qt6-translations-l10n
-  # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh)
+  # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh);
+  # the batch's tests read its JSON reports and run its shards through GNU parallel
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   npm
+  nlohmann-json3-dev
+  parallel
   # the fuzz targets: clang with libFuzzer and the sanitizer runtimes; the seed-corpus script
   clang
   libclang-rt-14-dev

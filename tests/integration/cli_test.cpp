@@ -1,9 +1,7 @@
 // stillgrain-cli end to end: every command and its exit status, on real and generated photos.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "profiles/camera_profile_store.h"
+#include "support/cli_process.h"
 #include "support/photo_files.h"
 
 namespace fs = std::filesystem;
@@ -22,11 +21,7 @@ namespace {
 
 using testphotos::TempFolder;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using testcli::Result;
 
 class CliTest : public ::testing::Test {
  protected:
@@ -34,14 +29,7 @@ class CliTest : public ::testing::Test {
   // the test's own.
   Result Run(const std::string& arguments, const std::string& environment = "",
              const fs::path& program = STILLGRAIN_CLI_PATH) {
-    const fs::path out = work_ / "stdout.txt";
-    const fs::path err = work_ / "stderr.txt";
-    const std::string command = "cd '" + work_.path().string() + "' && XDG_CONFIG_HOME='" +
-                                (work_ / "config").string() + "' " + environment + " '" +
-                                program.string() + "' " + arguments + " >'" + out.string() +
-                                "' 2>'" + err.string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(out), Read(err)};
+    return testcli::Run(program, work_.path(), arguments, environment);
   }
 
   static std::string Read(const fs::path& path) {
@@ -90,6 +78,22 @@ TEST_F(CliTest, DenoiseTakesOverridesAndRefusesValuesOutOfRange) {
   EXPECT_FALSE(fs::exists(work_ / "bad.png"));
   EXPECT_EQ(Run("denoise").status, 1);
   EXPECT_EQ(Run("denoise p.png -o p.png").status, 1);  // never over the input
+}
+
+// A process held to a CPU numbered above 0 (a cluster's job, taskset) runs no more filter threads
+// than --threads says, although the engine counts CPUs up to the highest it may use.
+TEST_F(CliTest, ThreadsCapTheFiltersOnCpusNumberedHigh) {
+  if (std::thread::hardware_concurrency() < 2 || std::system("command -v taskset >/dev/null") != 0) {
+    GTEST_SKIP() << "needs two CPUs and taskset";
+  }
+  WritePhoto("p.png", 48, 40);
+  const std::string denoise = "-c 1 '" + std::string(STILLGRAIN_CLI_PATH) + "' denoise p.png ";
+  const Result held = testcli::Run("taskset", work_.path(), denoise + "-o held.png");
+  ASSERT_EQ(held.status, 0) << held.err;
+  EXPECT_NE(held.out.find("on 2 threads"), std::string::npos) << held.out;
+  const Result capped = testcli::Run("taskset", work_.path(), denoise + "-o capped.png --threads 1");
+  ASSERT_EQ(capped.status, 0) << capped.err;
+  EXPECT_NE(capped.out.find("on 1 threads"), std::string::npos) << capped.out;
 }
 
 TEST_F(CliTest, UnreadableInputAndUnwritableOutputExitWithTwo) {
@@ -222,24 +226,10 @@ TEST_F(CliTest, RefusedCalibrationIsNamedAndTheBuiltInOneServes) {
 // its exit status.
 int InterruptedStatus(const fs::path& folder, const std::vector<std::string>& arguments,
                       int delayMs, int signal = SIGINT) {
-  const pid_t child = fork();
-  if (child == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(99);
-    std::vector<char*> argv{const_cast<char*>(STILLGRAIN_CLI_PATH)};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, STDOUT_FILENO);
-    dup2(devnull, STDERR_FILENO);
-    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
-    execv(argv[0], argv.data());
-    _exit(98);
-  }
+  const pid_t child = testcli::Start(STILLGRAIN_CLI_PATH, folder, arguments);
   std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   kill(child, signal);
-  int raw = 0;
-  waitpid(child, &raw, 0);
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return testcli::Wait(child);
 }
 
 // Ctrl+C, SIGTERM (kill, a service manager) and SIGHUP (a closed terminal) all end a run cleanly,

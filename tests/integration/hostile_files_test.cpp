@@ -174,15 +174,26 @@ TEST(HostileFiles, SavesTakeLongNamesClearLeftoversAndRollBackWhenAskedToEnd) {
   Document document;
   ASSERT_EQ(Open(document, folder / "photo.png").failure, OpenFailure::kNone);
   testpics::CopyPicture(document.doc.denoisedPicture, document.doc.sourcePicture);
-  // Process ids beyond the kernel's limit belong to no running process.
-  const std::vector<std::string> leftovers = {".stillgrain-999999999-0.part",
-                                              ".out.png.999999998-3.part"};
+  // Process ids beyond the kernel's limit belong to no running process. Another machine's
+  // temporary (a folder shared over the network) goes only when nothing has written to it for a
+  // day: its process may still be writing it.
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof(host) - 1), 0);
+  const std::vector<std::string> leftovers = {
+      ".stillgrain-999999999-0.part", ".out.png.999999998-3.part",
+      ".stillgrain-" + std::string(host) + "-999999997-1.part", ".stillgrain-far-away-12-0.part"};
   for (const std::string& name : leftovers) testphotos::WriteBytes(folder / name, "left over");
+  fs::last_write_time(folder / ".stillgrain-far-away-12-0.part",
+                      fs::file_time_type::clock::now() - std::chrono::hours(25));
+  const std::string busy = ".stillgrain-elsewhere-12-0.part";
+  testphotos::WriteBytes(folder / busy, "being written");
   testphotos::WriteBytes(folder / ".notes.part", "someone else's");
 
   const std::string longName = std::string(251, 'n') + ".png";
   ASSERT_EQ(SavePhoto(document.doc, folder / longName, 90), SaveFailure::kNone);
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{".notes.part", longName, "photo.png"}));
+  EXPECT_EQ(folder.Entries(),
+            (std::vector<std::string>{".notes.part", busy, longName, "photo.png"}));
+  fs::remove(folder / busy);
 
   const std::vector<uint8_t> earlier = testphotos::ReadBytes(folder / longName);
   RecordTerminationSignal(SIGTERM);
