@@ -3,12 +3,15 @@
 #include "engine/denoise_component.h"
 #include "engine/gaussian_blur.h"
 #include "engine/large_chroma_pass.h"
+#include "engine/non_local_means.h"
 #include "engine/point_artefacts.h"
 #include "engine/split_rows.h"
 
 namespace {
 
 constexpr double kPreBlurThreshold = 25.0;
+
+bool PreBlurs(double strength) { return strength > kPreBlurThreshold; }
 
 // Denoises Y, U and V of a three-component tile with their own strengths, in place.
 void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseRequest& params, const RunControl& run,
@@ -67,7 +70,7 @@ void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseRequest
   ScopedPicBuf yuv;
   if (CBxPicBufAPI::ReinitHeap(*yuv, picture)) return;
   SplitPixelOp(*yuv, picture, threadCount, &CBxPicBufAPI::ConvertRGBtoYUV);
-  if (params.strength > kPreBlurThreshold || params.strengthChroma > kPreBlurThreshold) {
+  if (PreBlurs(params.strength) || PreBlurs(params.strengthChroma)) {
     BlurYUVComponents(*yuv, PreBlurSigma(params.strength), PreBlurSigma(params.strengthChroma));
   }
   if (params.useGpu) {
@@ -83,7 +86,7 @@ void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const Denoi
                            const RunControl& run, int32_t threadCount) {
   const SBxPicBuf* source = &picture;
   ScopedPicBuf blurred;
-  if (params.strength > kPreBlurThreshold && !CBxPicBufAPI::ReinitHeap(*blurred, picture)) {
+  if (PreBlurs(params.strength) && !CBxPicBufAPI::ReinitHeap(*blurred, picture)) {
     CBxPicBufAPI::Copy(*blurred, picture);
     const double sigma = PreBlurSigma(params.strength);
     if (picture.components == 1) {
@@ -112,4 +115,15 @@ void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& para
   } else {
     DenoiseAsOneComponent(out, *source, params, run, threadCount);
   }
+}
+
+Footprint DenoiseFootprint(const DenoiseRequest& params) {
+  const Footprint filter = NlmFootprint(params.quality);
+  Footprint footprint = PointArtefactFootprint(params.medianMode);
+  if (PreBlurs(params.strength) || PreBlurs(params.strengthChroma)) {
+    footprint = footprint + GaussianBlurFootprint();
+  }
+  footprint = footprint + filter;
+  if (params.strengthChromaLarge > 1) footprint = footprint + LargeChromaPassFootprint(filter);
+  return footprint;
 }

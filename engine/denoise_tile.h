@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/denoise.h"
+#include "engine/footprint.h"
 #include "picture/pic_buf.h"
 
 // Denoises `in` (1 or 3 components, 8 or 16 bits) into `out` (same geometry): the point-artefact
@@ -13,3 +14,7 @@
 // cannot be had leaves the samples concerned as they were (engine/denoise.h).
 void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
                  const RunControl& run, int32_t threadCount);
+
+// What DenoiseTile with `params` depends on (engine/footprint.h): the footprints of the stages it
+// runs, one after the other. The CPU filter's stands for the graphics card's, which has the same.
+Footprint DenoiseFootprint(const DenoiseRequest& params);
