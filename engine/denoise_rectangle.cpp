@@ -1,0 +1,41 @@
+#include "engine/denoise_rectangle.h"
+
+#include "engine/denoise_tile.h"
+
+TileRect RectangleRegion(const TileRect& rect, const DenoiseRequest& request,
+                         const DetailGains& gains, int32_t width, int32_t height) {
+  const Footprint footprint = WithReachOfAtLeast(
+      DenoiseFootprint(request) + SharpeningFootprint(gains), kLeastRectangleMargin);
+  return RegionAround(rect, footprint, width, height);
+}
+
+bool DenoiseRectangleOfRegion(SBxPicBuf& out, const SBxPicBuf& region, const TileRect& regionRect,
+                              const TileRect& rect, const DenoiseRequest& request,
+                              const DetailGains& gains, const RunControl& run) {
+  ScopedPicBuf result;
+  if (CBxPicBufAPI::ReinitHeap(*result, region)) return true;
+  DenoisePicture(*result, region, request, run);
+  if (run.StopRequested()) return true;
+  SharpenPicture(*result, gains);
+  if (CBxPicBufAPI::ReinitHeap(out, rect.Width(), rect.Height(), region.components,
+                               region.bitsPerComponent)) {
+    return true;
+  }
+  CBxPicBufAPI::CopyRect(out, *result, {0, 0}, {rect.x0 - regionRect.x0, rect.y0 - regionRect.y0},
+                         {rect.Width(), rect.Height()});
+  return false;
+}
+
+bool DenoiseRectangle(SBxPicBuf& out, const SBxPicBuf& picture, const TileRect& rect,
+                      const DenoiseRequest& request, const DetailGains& gains,
+                      const RunControl& run) {
+  const TileRect regionRect = RectangleRegion(rect, request, gains, picture.width, picture.height);
+  ScopedPicBuf region;
+  if (CBxPicBufAPI::ReinitHeap(*region, regionRect.Width(), regionRect.Height(),
+                               picture.components, picture.bitsPerComponent)) {
+    return true;
+  }
+  CBxPicBufAPI::CopyRect(*region, picture, {0, 0}, {regionRect.x0, regionRect.y0},
+                         {regionRect.Width(), regionRect.Height()});
+  return DenoiseRectangleOfRegion(out, *region, regionRect, rect, request, gains, run);
+}
