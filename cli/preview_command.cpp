@@ -1,7 +1,6 @@
 #include "cli/preview_command.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -40,25 +39,16 @@ struct PreviewArguments {
   ProfileOptions options;
 };
 
-std::optional<int32_t> WholeNumber(std::string_view option, std::string_view text, double low,
-                                   double high, std::string& error) {
-  const std::optional<double> value = ParseNumberInRange(option, text, low, high, error);
-  if (!value) return std::nullopt;
-  if (*value != std::floor(*value)) {
-    error = std::string(option) + " wants a whole number, not '" + std::string(text) + "'";
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(*value);
-}
-
 // "--at X,Y": two whole numbers from 0.
 std::string ReadCorner(std::string_view text, PreviewArguments& arguments) {
   const size_t comma = text.find(',');
   if (comma == std::string_view::npos) return "--at wants the corner as X,Y such as 120,80";
   std::string error;
-  const auto x = WholeNumber("--at", text.substr(0, comma), 0, kLargestCoordinate, error);
-  const auto y = x ? WholeNumber("--at", text.substr(comma + 1), 0, kLargestCoordinate, error)
-                   : std::nullopt;
+  const auto coordinate = [&error](std::string_view part) {
+    return ParseWholeNumberInRange("--at", part, 0, kLargestCoordinate, error);
+  };
+  const std::optional<int32_t> x = coordinate(text.substr(0, comma));
+  const std::optional<int32_t> y = x ? coordinate(text.substr(comma + 1)) : std::nullopt;
   if (!x || !y) return error;
   arguments.x = *x;
   arguments.y = *y;
@@ -79,7 +69,7 @@ std::string ParsePreview(Arguments args, PreviewArguments& arguments, bool& help
     if (name == "-o" || name == "--output") arguments.output = std::filesystem::path(value);
     if (name == "--at") error = ReadCorner(value, arguments);
     if (name == "--size") {
-      const auto side = WholeNumber(name, value, 1, 100000, error);
+      const auto side = ParseWholeNumberInRange(name, value, 1, 100000, error);
       if (side) arguments.side = *side;
     }
     if (!error.empty()) return error;

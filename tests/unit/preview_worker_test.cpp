@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,75 +32,70 @@ class Journal {
   std::vector<std::string> entries_;
 };
 
-// A task that says it has started and then runs until `release` is ready or it is asked to stop.
-PreviewWorker::Task Blocking(Journal& journal, const std::string& name, std::promise<void>& started,
-                             std::shared_future<void> release) {
-  return [&journal, name, &started, release](const StopFlag& stop) {
-    started.set_value();
-    while (!stop.Requested() && release.wait_for(1ms) != std::future_status::ready) {
-    }
-    journal.Add(stop.Requested() ? name + " (stopped)" : name);
-  };
-}
-
 PreviewWorker::Task Quick(Journal& journal, const std::string& name) {
   return [&journal, name](const StopFlag&) { journal.Add(name); };
 }
 
-TEST(PreviewWorker, TheNewestTaskReplacesTheOneWaitingAndFollowsTheOneInProgress) {
-  Journal journal;
-  std::promise<void> started;
-  std::promise<void> release;
-  PreviewWorker worker;
-  worker.Submit(Blocking(journal, "first", started, release.get_future().share()), false);
-  started.get_future().wait();
-  worker.Submit(Quick(journal, "second"), false);
-  worker.Submit(Quick(journal, "third"), false);
-  release.set_value();
-  worker.WaitUntilIdle();
-  EXPECT_EQ(journal.Entries(), (std::vector<std::string>{"first", "third"}));
-}
-
-TEST(PreviewWorker, ATaskWhoseResultWouldBeOfNoUseIsStopped) {
-  Journal journal;
-  std::promise<void> started;
-  std::promise<void> never;
-  PreviewWorker worker;
-  worker.Submit(Blocking(journal, "first", started, never.get_future().share()), false);
-  started.get_future().wait();
-  worker.Submit(Quick(journal, "second"), true);
-  worker.WaitUntilIdle();
-  EXPECT_EQ(journal.Entries(), (std::vector<std::string>{"first (stopped)", "second"}));
-}
-
-TEST(PreviewWorker, AbandonStopsTheTaskInProgressAndDropsTheWaitingOne) {
-  Journal journal;
-  std::promise<void> started;
-  std::promise<void> never;
-  PreviewWorker worker;
-  worker.Submit(Blocking(journal, "first", started, never.get_future().share()), false);
-  started.get_future().wait();
-  worker.Submit(Quick(journal, "second"), false);
-  worker.Abandon();
-  worker.WaitUntilIdle();
-  EXPECT_EQ(journal.Entries(), (std::vector<std::string>{"first (stopped)"}));
-
-  // The worker goes on with what comes next.
-  worker.Submit(Quick(journal, "third"), false);
-  worker.WaitUntilIdle();
-  EXPECT_EQ(journal.Entries().back(), "third");
-}
-
-TEST(PreviewWorker, GoingAwayStopsTheTaskInProgress) {
-  Journal journal;
-  std::promise<void> started;
-  std::promise<void> never;
-  {
-    PreviewWorker worker;
-    worker.Submit(Blocking(journal, "first", started, never.get_future().share()), false);
+// A worker whose first task has started and runs until it is released or asked to stop.
+class PreviewWorkerTest : public ::testing::Test {
+ protected:
+  PreviewWorkerTest() {
+    std::promise<void> started;
+    std::shared_future<void> release = release_.get_future().share();
+    worker_->Submit(
+        [this, &started, release](const StopFlag& stop) {
+          started.set_value();
+          while (!stop.Requested() && release.wait_for(1ms) != std::future_status::ready) {
+          }
+          journal_.Add(stop.Requested() ? "first (stopped)" : "first");
+        },
+        false);
     started.get_future().wait();
   }
-  EXPECT_EQ(journal.Entries(), (std::vector<std::string>{"first (stopped)"}));
+  ~PreviewWorkerTest() override {
+    worker_.reset();
+    if (!released_) release_.set_value();
+  }
+  void Release() {
+    release_.set_value();
+    released_ = true;
+  }
+
+  Journal journal_;
+  std::promise<void> release_;
+  bool released_ = false;
+  std::unique_ptr<PreviewWorker> worker_ = std::make_unique<PreviewWorker>();
+};
+
+TEST_F(PreviewWorkerTest, TheNewestTaskReplacesTheOneWaitingAndFollowsTheOneInProgress) {
+  worker_->Submit(Quick(journal_, "second"), false);
+  worker_->Submit(Quick(journal_, "third"), false);
+  Release();
+  worker_->WaitUntilIdle();
+  EXPECT_EQ(journal_.Entries(), (std::vector<std::string>{"first", "third"}));
+}
+
+TEST_F(PreviewWorkerTest, ATaskWhoseResultWouldBeOfNoUseIsStopped) {
+  worker_->Submit(Quick(journal_, "second"), true);
+  worker_->WaitUntilIdle();
+  EXPECT_EQ(journal_.Entries(), (std::vector<std::string>{"first (stopped)", "second"}));
+}
+
+TEST_F(PreviewWorkerTest, AbandonStopsTheTaskInProgressAndDropsTheWaitingOne) {
+  worker_->Submit(Quick(journal_, "second"), false);
+  worker_->Abandon();
+  worker_->WaitUntilIdle();
+  EXPECT_EQ(journal_.Entries(), (std::vector<std::string>{"first (stopped)"}));
+
+  // The worker goes on with what comes next.
+  worker_->Submit(Quick(journal_, "third"), false);
+  worker_->WaitUntilIdle();
+  EXPECT_EQ(journal_.Entries().back(), "third");
+}
+
+TEST_F(PreviewWorkerTest, GoingAwayStopsTheTaskInProgress) {
+  worker_.reset();
+  EXPECT_EQ(journal_.Entries(), (std::vector<std::string>{"first (stopped)"}));
 }
 
 }  // namespace
