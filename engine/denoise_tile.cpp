@@ -13,26 +13,61 @@ constexpr double kPreBlurThreshold = 25.0;
 
 bool PreBlurs(double strength) { return strength > kPreBlurThreshold; }
 
-// Denoises Y, U and V of a three-component tile with their own strengths, in place.
-void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseRequest& params, const RunControl& run,
-                          int32_t threadCount) {
+// Denoises the plane `in` into `out` (re-created like it) where the result inside `needed` depends
+// on it: the filter's region around `needed`, the rest of `out` a copy of `in`. A small `needed`
+// spares the filter's work on the rest.
+void DenoisePlanePart(SBxPicBuf& out, const SBxPicBuf& in, const TileRect& needed,
+                      double strength, double noiseLevel, const DenoiseRequest& params,
+                      const RunControl& run, int32_t threadCount) {
+  const TileRect part = RegionAround(needed, NlmFootprint(params.quality), in.width, in.height);
+  if (part == TileRect{0, 0, in.width, in.height}) {
+    DenoiseComponent(out, in, strength, params.quality, params.dynamics, run, noiseLevel, false,
+                     threadCount);
+    return;
+  }
+  ScopedPicBuf cut;
+  ScopedPicBuf denoised;
+  if (CBxPicBufAPI::ReinitHeap(out, in) ||
+      CBxPicBufAPI::ReinitHeap(*cut, part.Width(), part.Height(), 1, in.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*denoised, *cut)) {
+    return;
+  }
+  CopyRectInBands(out, in, {0, 0}, {0, 0}, {in.width, in.height}, threadCount);
+  CopyRectInBands(*cut, in, {0, 0}, {part.x0, part.y0}, {part.Width(), part.Height()},
+                  threadCount);
+  DenoiseComponent(*denoised, *cut, strength, params.quality, params.dynamics, run, noiseLevel,
+                   false, threadCount);
+  CopyRectInBands(out, *denoised, {part.x0, part.y0}, {0, 0}, {part.Width(), part.Height()},
+                  threadCount);
+}
+
+// Denoises Y, U and V of a three-component tile with their own strengths, in place, exactly inside
+// `needed`: Y where `needed` depends on it, U and V where the coarse-scale chroma pass's result
+// inside `needed` does.
+void DenoiseYuvComponents(SBxPicBuf& yuv, const TileRect& needed, const DenoiseRequest& params,
+                          const RunControl& run, int32_t threadCount) {
   ScopedPicBuf in;
   ScopedPicBuf out;
   if (CBxPicBufAPI::ReinitHeap(*in, yuv.width, yuv.height, 1, yuv.bitsPerComponent) ||
       CBxPicBufAPI::ReinitHeap(*out, *in)) {
     return;
   }
+  const bool largeChroma = params.strengthChromaLarge > 1;
   const auto largeStrength = static_cast<int32_t>(params.strengthChromaLarge);
+  const TileRect chromaNeeded =
+      largeChroma ? RegionAround(needed, LargeChromaPassFootprint(NlmFootprint(params.quality)),
+                                 yuv.width, yuv.height)
+                  : needed;
   for (uint32_t c = 0; c < 3; ++c) {
     const bool luma = c == 0;
     SplitPixelOp(*in, yuv, threadCount, [c](SBxPicBuf& plane, const SBxPicBuf& picture) {
       CBxPicBufAPI::ExtractComponent(plane, c, picture);
     });
-    DenoiseComponent(*out, *in, luma ? params.strength : params.strengthChroma, params.quality,
-                     params.dynamics, run,
-                     luma ? params.noiseLevels.luma : params.noiseLevels.chroma, false,
+    DenoisePlanePart(*out, *in, luma ? needed : chromaNeeded,
+                     luma ? params.strength : params.strengthChroma,
+                     luma ? params.noiseLevels.luma : params.noiseLevels.chroma, params, run,
                      threadCount);
-    if (!luma && params.strengthChromaLarge > 1) {
+    if (!luma && largeChroma) {
       LargeChromaPass(*out, *out, largeStrength, params.quality, params.dynamics, run, false,
                       threadCount);
     }
@@ -65,8 +100,8 @@ void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseRequest& params, const RunCont
   CBxPicBufAPI::Copy(yuv, *denoised);
 }
 
-void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseRequest& params,
-                  const RunControl& run, int32_t threadCount) {
+void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const TileRect& needed,
+                  const DenoiseRequest& params, const RunControl& run, int32_t threadCount) {
   ScopedPicBuf yuv;
   if (CBxPicBufAPI::ReinitHeap(*yuv, picture)) return;
   SplitPixelOp(*yuv, picture, threadCount, &CBxPicBufAPI::ConvertRGBtoYUV);
@@ -76,7 +111,7 @@ void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseRequest
   if (params.useGpu) {
     DenoiseYuvOnGpu(*yuv, params, run, threadCount);
   } else {
-    DenoiseYuvComponents(*yuv, params, run, threadCount);
+    DenoiseYuvComponents(*yuv, needed, params, run, threadCount);
   }
   if (CBxPicBufAPI::ReinitHeap(out, picture)) return;
   SplitPixelOp(out, *yuv, threadCount, &CBxPicBufAPI::ConvertYUVtoRGB);
@@ -103,7 +138,7 @@ void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const Denoi
 }  // namespace
 
 void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-                 const RunControl& run, int32_t threadCount) {
+                 const RunControl& run, int32_t threadCount, const TileRect* needed) {
   const SBxPicBuf* source = &in;
   ScopedPicBuf filtered;
   if (IsPointArtefactModeActive(params.medianMode)) {
@@ -111,7 +146,8 @@ void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& para
     source = &*filtered;
   }
   if (params.processInYUV && source->components == 3) {
-    DenoiseInYuv(out, *source, params, run, threadCount);
+    DenoiseInYuv(out, *source, needed != nullptr ? *needed : TileRect{0, 0, in.width, in.height},
+                 params, run, threadCount);
   } else {
     DenoiseAsOneComponent(out, *source, params, run, threadCount);
   }

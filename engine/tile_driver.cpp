@@ -25,8 +25,9 @@ bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const Denois
     return true;
   }
   CopyRectInBands(*source, in, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()}, threadCount);
-  DenoiseTile(*result, *source, params, run, threadCount);
   const TileRect& c = tile.core;
+  const TileRect core{c.x0 - s.x0, c.y0 - s.y0, c.x1 - s.x0, c.y1 - s.y0};
+  DenoiseTile(*result, *source, params, run, threadCount, &core);
   CopyRectInBands(out, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
                   {c.Width(), c.Height()}, threadCount);
   return false;
@@ -77,13 +78,14 @@ TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseRequest& par
 }
 
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-              const RunControl& run, int32_t threadCount, int32_t tileLimit) {
+              const RunControl& run, int32_t threadCount, int32_t tileLimit,
+              const TileRect* needed) {
   const ProgressEstimate estimate =
       EstimateProgress(params, in.components, static_cast<uint32_t>(threadCount));
   const TileMode mode = ChooseTileMode(in.width, in.height, params, threadCount, tileLimit);
   if (mode == TileMode::kUntiled) {
     InitProgress(run, estimate.perUnit);
-    DenoiseTile(out, in, params, run, threadCount);
+    DenoiseTile(out, in, params, run, threadCount, needed);
     return;
   }
   // The graphics card's largest tile edge is 1000 as well, so the shared grid uses the same limit.

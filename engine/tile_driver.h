@@ -40,7 +40,8 @@ enum class TileMode { kUntiled, kShared, kSequential };
 TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseRequest& params,
                         int32_t threadCount, int32_t tileLimit = kTileLimit);
 
-// Denoises `in` into `out` (same geometry) in the mode `ChooseTileMode` gives. The progress bar is
-// initialised here.
+// Denoises `in` into `out` (same geometry) in the mode `ChooseTileMode` gives; with `needed`, exactly
+// inside it at least (DenoisePicture). The progress bar is initialised here.
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-              const RunControl& run, int32_t threadCount, int32_t tileLimit = kTileLimit);
+              const RunControl& run, int32_t threadCount, int32_t tileLimit = kTileLimit,
+              const TileRect* needed = nullptr);

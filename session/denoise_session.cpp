@@ -4,7 +4,6 @@
 
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
-#include "gpu/gl_context.h"
 #include "gpu/gpgpu.h"
 #include "profiles/profile_request.h"
 

@@ -28,9 +28,9 @@
 #include "picture/open_failure.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
+#include "session/gpu_hand_over.h"
 #include "session/live_preview.h"
 #include "session/panel_model.h"
-#include "session/gpu_hand_over.h"
 #include "session/session_observer.h"
 #include "session/worker_thread.h"
 

@@ -102,15 +102,17 @@ void LivePreview::Reset() {
   known_.reset();
   pasted_.reset();
   knownPasted_ = false;
+  abandoned_ = false;
 }
 
 void LivePreview::Abandon() {
   worker_.Abandon();
   ++generation_;
+  abandoned_ = Working();
 }
 
 void LivePreview::Resume() {
-  if (Working() && last_ != nullptr) Request(false);
+  if (abandoned_ && last_ != nullptr) Request(false);
 }
 
 // The shown picture rebuilt from the photo when it is not known to be the photo with a rectangle
@@ -152,6 +154,7 @@ void LivePreview::ShowKnownPart(const PreviewPixels& pixels, PreviewChange& chan
 // the worker. Without the memory for the cut nothing is asked for, and the rectangle shows what
 // is known.
 void LivePreview::Request(bool stopRunning) {
+  abandoned_ = false;
   const SBxPicBuf& source = document_.sourcePicture;
   const PreviewEngineSettings& settings = last_->settings;
   auto job = std::make_shared<Job>();

@@ -108,6 +108,7 @@ class LivePreview {
   // Where the shown picture differs from the photo; none while that is not known.
   std::optional<PreviewPixels> pasted_;
   bool knownPasted_ = false;  // the newest result is what `pasted_` shows
+  bool abandoned_ = false;    // Abandon stopped the request for the rectangle asked for last
   // Results posted to the owner hold a weak reference: one that arrives after the preview is gone
   // does nothing.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
