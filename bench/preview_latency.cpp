@@ -7,6 +7,7 @@
 //
 //   preview_latency --photo PHOTO [--rounds N]
 #include <stdlib.h>
+#include <time.h>
 
 #include <QApplication>
 #include <QImage>
@@ -36,6 +37,21 @@ using Clock = std::chrono::steady_clock;
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
+
+// The processor time of the whole process so far (every thread), in ms: steadier than the wall
+// clock on a machine that other work keeps busy.
+double ProcessorMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// The wall-clock and processor times of one drag, in ms.
+struct Latency {
+  double wall;
+  double processor;
+  bool operator<(const Latency& other) const { return wall < other.wall; }
+};
 
 struct Setting {
   const char* name;
@@ -100,7 +116,7 @@ bool ViewShowsTheRectangle(MainWindow& window) {
 
 // One drag of the rectangle by (dx, dy) view pixels: press on its middle, move, release; the time
 // until the view's image shows the rectangle's result.
-double DragAndWait(MainWindow& window, int dx, int dy) {
+Latency DragAndWait(MainWindow& window, int dx, int dy) {
   const PreviewPixels& rect = window.Panel()->ShownPreviewPixels();
   int viewX = 0;
   int viewY = 0;
@@ -112,10 +128,11 @@ double DragAndWait(MainWindow& window, int dx, int dy) {
   panel.ViewMouseMoved(start, false);
   panel.ViewMousePressed(start);
   const Clock::time_point began = Clock::now();
+  const double processor = ProcessorMilliseconds();
   panel.ViewMouseMoved(end, true);
   panel.ViewMouseReleased(end);
   WaitForThePreview(window);
-  return MillisecondsSince(began);
+  return {MillisecondsSince(began), ProcessorMilliseconds() - processor};
 }
 
 // The engine alone on the region of the rectangle now shown, as the preview computes it.
@@ -152,7 +169,7 @@ void Measure(const fs::path& photo, const Setting& setting, int rounds) {
   window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
   WaitForThePreview(window);
 
-  std::vector<double> times;
+  std::vector<Latency> times;
   bool shown = true;
   for (int round = 0; round < rounds; ++round) {
     const int sign = round % 2 == 0 ? 1 : -1;
@@ -166,11 +183,13 @@ void Measure(const fs::path& photo, const Setting& setting, int rounds) {
       TileRectOf(rect), RequestForProfile(panel.RunValues(), EngineChoice{}),
       {panel.RunValues().m_dSharp1, panel.RunValues().m_dSharp2, panel.RunValues().m_dSharp3},
       source.width, source.height);
-  std::printf("%-14s %5d x %-5d %2u bits | drag to pixels: best %6.1f ms, median %6.1f ms, "
-              "worst %6.1f ms | engine alone %6.1f ms | region %d x %d%s\n",
-              setting.name, source.width, source.height, source.bitsPerComponent, times.front(),
-              times[times.size() / 2], times.back(), EngineAlone(window), region.Width(),
-              region.Height(), shown ? "" : " | THE VIEW DID NOT SHOW THE RESULT");
+  const Latency& median = times[times.size() / 2];
+  std::printf("%-14s %5d x %-5d %2u bits | drag to pixels: best %6.1f ms, median %6.1f ms "
+              "(processor %6.1f ms), worst %6.1f ms | engine alone %6.1f ms | region %d x %d%s\n",
+              setting.name, source.width, source.height, source.bitsPerComponent,
+              times.front().wall, median.wall, median.processor, times.back().wall,
+              EngineAlone(window), region.Width(), region.Height(),
+              shown ? "" : " | THE VIEW DID NOT SHOW THE RESULT");
   window.close();
 }
 
