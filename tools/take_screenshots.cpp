@@ -144,6 +144,9 @@ int main(int argc, char** argv) {
   window.resize(1280, 880);
   window.show();
   window.OpenPhotoFile(photo, true);
+  // The preview is computed on its worker: the screenshots show its result.
+  const auto previewShown = [&window] { return !window.Session().PreviewWorking(); };
+  WaitFor(previewShown, 60);
   SaveWidget(window, "main-window.png");
 
   const std::unique_ptr<QMenu> menu = window.BuildPopupMenu();
@@ -164,6 +167,7 @@ int main(int argc, char** argv) {
   window.OpenPhotoFile(noisy, true);
   window.ImageViewWidget()->Zoom100();
   window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
+  WaitFor(previewShown, 60);
   SaveWidget(window, "preview-rectangle.png");
   SaveWidget(*window.Panel(), "panel-manual-tuning.png");
 
