@@ -6,6 +6,8 @@
 #                inputs from a fixed seed (fuzz/README.md)
 #   make photos  fetch the public camera photos that some tests read (into build/test-photos)
 #   make bench   build and run the benchmark against OpenCV
+#   make calibrate  fit the noise calibration of the automatic profile on a corpus made from the
+#                fetched photos (docs/NOISE_CALIBRATION.md); CALIBRATE_ARGS=--check only checks it
 #   make screenshots  render the documentation's screenshots of the application (docs/screenshots)
 #   make install set everything up and install the programs (PREFIX, default /usr/local)
 #   make build   install missing packages, configure and build (release, in build/)
@@ -51,7 +53,7 @@ endif
 DEPS_STAMP := $(BUILD_DIR)/.deps-installed
 
 .DEFAULT_GOAL := build
-.PHONY: deps build photos demo test fuzz bench screenshots install clean
+.PHONY: deps build photos demo test fuzz bench calibrate screenshots install clean
 
 deps: $(DEPS_STAMP)
 
@@ -78,7 +80,8 @@ photos: $(DEPS_STAMP)
 	-scripts/fetch-test-photos.sh $(PHOTOS_DIR)
 
 # The main job: a real camera photo (6000 × 4000, from the fetched test photos) denoised with the
-# stored profile of its camera, saved with its EXIF beside the other build outputs.
+# stored profile of its camera and ISO (else the automatic profile from its measured noise), saved
+# with its EXIF beside the other build outputs.
 DEMO_PHOTO  := $(PHOTOS_DIR)/sony-alpha-6000.jpg
 DEMO_OUTPUT := $(BUILD_DIR)/demo/sony-alpha-6000-denoised.jpg
 
@@ -97,6 +100,13 @@ fuzz: photos $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) --target fuzzers
 	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(if $(FUZZ_RUNS),runs=$(FUZZ_RUNS),$(FUZZ_SECONDS)) \
 	    $(FUZZ_DIR)/work
+
+# Needs Debian's python3-numpy and python3-pil, which the tests do not: they are not among the
+# project's packages. About 20 minutes on two cores the first time; the sweeps are kept in
+# build/calibration and a second run only fits and checks.
+CALIBRATE_ARGS ?=
+calibrate: build photos
+	/usr/bin/python3 tools/fit_noise_calibration.py --build $(BUILD_DIR) $(CALIBRATE_ARGS)
 
 # Real photos, rendered on Qt's off-screen platform: no display needed.
 SCREENSHOTS_DIR := docs/screenshots

@@ -3,12 +3,12 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <algorithm>
 #include <climits>
 
 #include "config/localisation.h"
 #include "widgets/localised_text.h"
+#include "widgets/timed_progress_bar.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount,
   progress_.totalCount = totalCount;
   estimated_ = new QLabel(MinutesSeconds(0), this);
   elapsed_ = new QLabel(MinutesSeconds(0), this);
-  bar_ = new QProgressBar(this);
+  bar_ = new TimedProgressBar(this);
+  bar_->SetElapsedSeconds(0);
   bar_->setRange(0, static_cast<int>(std::min<uint32_t>(totalCount, INT_MAX)));
   bar_->setValue(0);
 
@@ -53,6 +54,7 @@ BatchProgressWindow::BatchProgressWindow(QWidget* owner, uint32_t totalCount,
 void BatchProgressWindow::AdvanceOneSecond() {
   ++progress_.elapsedSeconds;
   elapsed_->setText(MinutesSeconds(progress_.elapsedSeconds));
+  bar_->SetElapsedSeconds(progress_.elapsedSeconds);
 }
 
 void BatchProgressWindow::PhotoDone() {
@@ -62,10 +64,26 @@ void BatchProgressWindow::PhotoDone() {
   bar_->setValue(static_cast<int>(std::min<uint32_t>(progress_.doneCount, bar_->maximum())));
 }
 
-void BatchProgressWindow::PhotoDone(const std::filesystem::path&, const std::filesystem::path&,
-                                    BatchOutcome, const std::string&) {
-  QMetaObject::invokeMethod(this, qOverload<>(&BatchProgressWindow::PhotoDone),
-                            Qt::QueuedConnection);
+void BatchProgressWindow::PhotoDone(const std::filesystem::path& input,
+                                    const std::filesystem::path&, BatchOutcome outcome,
+                                    const std::string& reason) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, input, outcome, reason] {
+        if (outcome == BatchOutcome::kFailed) failures_.push_back({input, reason});
+        PhotoDone();
+      },
+      Qt::QueuedConnection);
+}
+
+void BatchProgressWindow::FolderSkipped(const std::filesystem::path& folder,
+                                        const std::string& reason) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, folder, reason] {
+        failures_.push_back({folder, reason});
+      },
+      Qt::QueuedConnection);
 }
 
 QString BatchProgressWindow::EstimatedText() const { return estimated_->text(); }
@@ -73,6 +91,8 @@ QString BatchProgressWindow::EstimatedText() const { return estimated_->text(); 
 QString BatchProgressWindow::ElapsedText() const { return elapsed_->text(); }
 
 int BatchProgressWindow::ProgressPosition() const { return bar_->value(); }
+
+QString BatchProgressWindow::ProgressText() const { return bar_->text(); }
 
 void BatchProgressWindow::reject() {
   clock_.stop();

@@ -1,18 +1,19 @@
 #include "app/file_dialogs.h"
 
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
 
-#include "widgets/localised_text.h"
 #include "app/jpeg_quality_row.h"
-#include "config/localisation.h"
 #include "app/save_name.h"
+#include "config/localisation.h"
+#include "picture/readable_photo_types.h"
+#include "widgets/localised_text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kPhotoPatterns = "*.bmp;*.jpg;*.tif;*.png";
 
 fs::path ToPath(const QString& text) { return fs::path(text.toStdString()); }
 
@@ -34,14 +35,46 @@ QString NameFilter(const std::string& patterns) {
   return description + " (" + matched.join(' ') + ")";
 }
 
+// "*.[jJ][pP][gG]": the extension in any case, for dialogs that compare names case-sensitively.
+QString AnyCasePattern(const std::string& extension) {
+  QString pattern = QStringLiteral("*.");
+  for (const QChar c : QString::fromStdString(extension)) {
+    pattern += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower()).arg(c.toUpper()) : c;
+  }
+  return pattern;
+}
+
+// "Photos (…)" with every readable photo type, then "All files (*)".
+QStringList OpenFilters() {
+  QStringList patterns;
+  for (const std::string& extension : ReadablePhotoExtensions()) {
+    patterns << AnyCasePattern(extension);
+  }
+  return {Localised(kStringPhotosFilter) + " (" + patterns.join(' ') + ")",
+          Localised(kStringAllFilesFilter) + " (*)"};
+}
+
+// Qt's own dialog lists files in columns; each but the name takes the width of its contents, the
+// name the rest, so that sizes, types and dates are read whole at the dialog's first size.
+void MakeColumnsReadable(QFileDialog& dialog) {
+  auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (files == nullptr) return;
+  QHeaderView* header = files->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
 }  // namespace
 
-std::optional<fs::path> AskPhotoToOpen(QWidget* owner) {
+std::optional<fs::path> AskPhotoToOpen(QWidget* owner, const fs::path& folder) {
   QFileDialog dialog(owner, Localised(kStringOpen));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
-  dialog.setNameFilter(NameFilter(kPhotoPatterns));
+  dialog.setNameFilters(OpenFilters());
+  if (!folder.empty()) dialog.setDirectory(ToText(folder));
+  MakeColumnsReadable(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return ToPath(dialog.selectedFiles().front());
 }
@@ -64,6 +97,7 @@ SaveDialog::SaveDialog(QWidget* owner, const fs::path& currentPhoto, uint32_t bi
   if (currentPhoto.has_parent_path()) setDirectory(ToText(currentPhoto.parent_path()));
   selectFile(QString::fromStdString(proposed.name));
 
+  MakeColumnsReadable(*this);
   quality_ = new JpegQualityRow(jpegQuality, this);
   if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
     grid->addWidget(quality_, grid->rowCount(), 0, 1, grid->columnCount());
@@ -103,8 +137,7 @@ void SaveDialog::accept() {
 }
 
 bool SaveDialog::ConfirmReplacing(const fs::path& file) {
-  const QString question =
-      QString("%1 already exists.\nDo you want to replace it?").arg(ToText(file.filename()));
+  const QString question = Localised(kStringReplaceFile).arg(ToText(file.filename()));
   return QMessageBox::warning(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No) ==
          QMessageBox::Yes;
 }

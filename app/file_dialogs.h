@@ -9,8 +9,10 @@
 
 class JpegQualityRow;
 
-// "Open...": one filter for the photo types; nullopt when cancelled.
-std::optional<std::filesystem::path> AskPhotoToOpen(QWidget* owner);
+// "Open...", starting in `folder` (when not empty): the photos of every readable type in any case,
+// or all files; nullopt when cancelled.
+std::optional<std::filesystem::path> AskPhotoToOpen(QWidget* owner,
+                                                    const std::filesystem::path& folder = {});
 
 struct SaveChoice {
   std::filesystem::path path;  // with the extension of the chosen filter when none was typed

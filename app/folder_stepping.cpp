@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "batch/folder_listing.h"
+#include "picture/readable_photo_types.h"
 
 std::optional<std::filesystem::path> NeighbourPhoto(const std::filesystem::path& current,
                                                     StepDirection direction) {
   const std::filesystem::path folder = current.parent_path();
   std::vector<std::string> photos;
   for (const FolderEntry& entry : ListFolder(folder)) {
-    if (entry.kind == EntryKind::kFile && HasCountedExtension(entry.name)) {
+    if (entry.kind == EntryKind::kFile && HasReadablePhotoExtension(entry.name)) {
       photos.push_back(entry.name);
     }
   }

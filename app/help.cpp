@@ -1,11 +1,11 @@
 #include "app/help.h"
 
-#include <QDesktopServices>
 #include <QString>
 #include <QUrl>
 
 #include "config/localisation.h"
 #include "platform/paths.h"
+#include "widgets/url_opener.h"
 
 namespace fs = std::filesystem;
 
@@ -20,16 +20,10 @@ bool IsFile(const fs::path& path) {
   return fs::is_regular_file(path, error);
 }
 
-std::string AcronymOf(int32_t language) {
-  const std::vector<std::string>& acronyms = LanguageAcronyms();
-  const auto slot = static_cast<std::size_t>(language);
-  return slot < acronyms.size() ? acronyms[slot] : std::string();
-}
-
 }  // namespace
 
 bool OpenWithDesktopViewer(const fs::path& file) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+  return OpenWithDesktop(QUrl::fromLocalFile(QString::fromStdString(file.string())));
 }
 
 fs::path HelpFilePath(const fs::path& folder, const std::string& acronym) {
@@ -49,6 +43,6 @@ bool ShowHelp(const fs::path& file, const HelpOpener& opener) {
 }
 
 bool ShowHelpContents(const HelpOpener& opener, const HelpLocator& locate) {
-  return ShowHelp(locate(AcronymOf(CurrentLanguage())), opener) ||
-         ShowHelp(locate(AcronymOf(0)), opener);
+  return ShowHelp(locate(LanguageAcronym(CurrentLanguage())), opener) ||
+         ShowHelp(locate(LanguageAcronym(0)), opener);
 }

@@ -1,5 +1,6 @@
 #include "app/image_view.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -10,8 +11,8 @@ ImageView::ImageView(const PhotoDocument& document, ViewState& state, QWidget* p
     : QWidget(parent), document_(document), state_(state) {
   // Every move reaches the panel's hit test, not only those of a drag.
   setMouseTracking(true);
-  // A click in the view takes the keyboard from the panel, so the arrow keys pan again.
-  setFocusPolicy(Qt::ClickFocus);
+  // A click in the view (or Tab) takes the keyboard from the panel, so the view's keys act again.
+  setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -169,6 +170,42 @@ void ImageView::wheelEvent(QWheelEvent* event) {
 }
 
 void ImageView::leaveEvent(QEvent* /*event*/) { EndPan(); }
+
+void ImageView::keyPressEvent(QKeyEvent* event) {
+  const auto pan = [this](int dx, int dy) {
+    if (!runActive_) PanByKeys(dx, dy);
+  };
+  switch (event->key()) {
+    case Qt::Key_Left:
+      pan(-1, 0);
+      break;
+    case Qt::Key_Right:
+      pan(1, 0);
+      break;
+    case Qt::Key_Up:
+      pan(0, -1);
+      break;
+    case Qt::Key_Down:
+      pan(0, 1);
+      break;
+    case Qt::Key_Plus:
+      ZoomBy(kZoomInFactor);
+      break;
+    case Qt::Key_Minus:
+      ZoomBy(kZoomOutFactor);
+      break;
+    case Qt::Key_PageUp:
+      emit stepRequested(StepDirection::kPrevious);
+      break;
+    case Qt::Key_PageDown:
+      emit stepRequested(StepDirection::kNext);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  event->accept();
+}
 
 bool ImageView::HasPicture() const {
   const SBxPicBuf& picture = document_.sourcePicture;

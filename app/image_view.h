@@ -1,16 +1,21 @@
 // The image view: the denoised picture (the source picture while the right button is held) scaled
-// and shifted into the main window's view area. Zoom and pan come from the mouse here and from the
-// main window's commands; mouse moves, left presses and left releases go to the parameters panel
-// first, so that it can drag its preview rectangle.
+// and shifted into the main window's view area. Zoom and pan come from the mouse and the keys here
+// and from the main window's commands; mouse moves, left presses and left releases go to the
+// parameters panel first, so that it can drag its preview rectangle.
+//
+// The view's keys act while the view has the keyboard focus, so that the panel's controls keep
+// theirs: the arrows pan, "+" and "-" zoom, Page Up and Page Down ask for the previous or next
+// photo of the folder.
 #pragma once
 
 #include <QImage>
 #include <QWidget>
 #include <vector>
 
+#include "app/folder_stepping.h"
 #include "app/view_renderer.h"
-#include "widgets/view_state.h"
 #include "picture/photo_document.h"
+#include "widgets/view_state.h"
 
 class PreviewMouseClient;
 
@@ -52,6 +57,8 @@ class ImageView : public QWidget {
 
  signals:
   void zoomChanged(double zoom);
+  // Page Up or Page Down.
+  void stepRequested(StepDirection direction);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -62,6 +69,7 @@ class ImageView : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   bool HasPicture() const;

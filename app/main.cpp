@@ -1,16 +1,17 @@
-// The desktop application's process: localisation first, the dark colour scheme for every window,
-// the main window (which sets up the graphics card, the settings and the crash flag), the event
-// loop, which SIGTERM and SIGHUP end as closing the window does. A photo named on the command line
-// is opened at once.
+// The desktop application's process: localisation first (our texts and Qt's own in the user's
+// language), the dark colour scheme for every window, the main window (which sets up the graphics
+// card, the settings and the crash flag), the event loop, which SIGTERM and SIGHUP end as closing
+// the window does. A photo named on the command line is opened at once.
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
 #include <filesystem>
 
-#include "config/localisation.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/termination_signals.h"
+#include "config/localisation.h"
 #include "platform/notice.h"
 #include "theme/application_theme.h"
 
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Stillgrain"));
   QApplication::setDesktopFileName(QStringLiteral("stillgrain"));
   LoadLocalisation();
+  LoadLanguageList();
+  InstallQtTranslations(LanguageAcronym(CurrentLanguage()));
   ApplyColourScheme(2);
   ShowNoticesAsMessageBoxes();
 
@@ -46,6 +49,6 @@ int main(int argc, char** argv) {
   CloseOnTerminationSignals(&window);
   window.show();
   const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1) window.OpenPhotoFile(arguments.at(1).toStdString(), true);
+  if (arguments.size() > 1) window.OpenPhotoFile(arguments.at(1).toStdString());
   return QApplication::exec();
 }

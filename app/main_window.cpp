@@ -3,16 +3,21 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMimeData>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
+#include "app/acceleration_text.h"
 #include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
+#include "app/batch_report.h"
 #include "app/docker_panel.h"
 #include "app/file_dialogs.h"
 #include "app/help.h"
@@ -31,6 +36,7 @@
 #include "theme/application_theme.h"
 #include "widgets/localised_text.h"
 #include "widgets/message_boxes.h"
+#include "widgets/url_opener.h"
 
 namespace {
 
@@ -63,16 +69,14 @@ MainWindow::MainWindow()
           OpenGraphicsCard()) {
   session_.AddObserver(this);
   setWindowTitle(QStringLiteral("Stillgrain"));
-  setFocusPolicy(Qt::StrongFocus);
   setWindowIcon(QIcon(QStringLiteral(":/images/STILLGRAIN.svg")));
   setAcceptDrops(true);
 
-  // The graphics card first: the settings admit acceleration only when it is usable and the
-  // engine's self-test passes. The crash flag read here decides about the warning.
-  session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
-  if (MarkRunStarted() != 0) {
-    ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning), Localised(kStringCrashedLastTime));
-  }
+  // The graphics card first: the settings admit acceleration only when it is usable, the engine's
+  // self-test passes and it is faster than the CPU. The crash flag read here decides about the
+  // warning.
+  const QString accelerationNote = ReloadSettings();
+  crashWarningDue_ = MarkRunStarted() != 0;
 
   status_ = new QLabel(Localised(kStringPressCtrlO));
   statusBar()->addWidget(status_, 1);
@@ -83,7 +87,13 @@ MainWindow::MainWindow()
   saveAction_->setEnabled(false);
   zoomBox_->setEnabled(false);
   viewState_.zoom = 1.0;
-  resize(1280, 860);
+  // 1280 × 860, or less where the screen is smaller: a laptop's 768 lines hold the desktop's own
+  // panels besides the window, and the window's title bar is not known before it is shown.
+  constexpr int kTitleBarAllowance = 40;
+  resize(QSize(1280, 860).boundedTo(screen()->availableGeometry().size() -
+                                    QSize(0, kTitleBarAllowance)));
+  view_->setFocus();
+  if (!accelerationNote.isEmpty()) SetStatusText(accelerationNote);
 }
 
 MainWindow::~MainWindow() { session_.StopJobAndWait(); }
@@ -96,7 +106,7 @@ void MainWindow::CreateToolBar() {
   toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
   toolbar_->setContentsMargins(7, 0, 0, 0);
 
-  const auto add = [this](const char* image, int32_t tooltip, void (MainWindow::*command)()) {
+  const auto add = [this](const char* image, int32_t tooltip, auto command) {
     QAction* action = toolbar_->addAction(ToolIcon(image), Localised(tooltip));
     action->setToolTip(Localised(tooltip));
     connect(action, &QAction::triggered, this, command);
@@ -124,6 +134,7 @@ void MainWindow::CreateToolBar() {
   auto* placeholder = new QWidget;
   placeholder->setToolTip(Localised(84));
   zoomBox_ = new ZoomBox(placeholder);
+  zoomBox_->setToolTip(Localised(84));
   zoomBox_->setMinimumContentsLength(7);
   const int boxWidth = std::max(85, zoomBox_->sizeHint().width());
   zoomBox_->setGeometry(5, 4, boxWidth, 26);
@@ -131,9 +142,10 @@ void MainWindow::CreateToolBar() {
   zoomBoxAction_ = toolbar_->addWidget(placeholder);
 
   menuButton_ = new QToolButton;
-  menuButton_->setText(QStringLiteral("Menu"));
+  menuButton_->setText(Localised(kStringMenu));
   menuButton_->setIcon(ToolIcon("IDP_PICKER"));
   menuButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  menuButton_->setToolTip(Localised(kTipMenu));
   connect(menuButton_, &QToolButton::clicked, this, &MainWindow::ShowPopupMenu);
   toolbar_->addWidget(menuButton_);
 }
@@ -144,10 +156,16 @@ void MainWindow::CreateViewAndDocker() {
   setCentralWidget(viewArea_);
   view_ = new ImageView(session_.Document(), viewState_, viewArea_);
   docker_ = new DockerPanel(viewArea_);
-  panel_ = new ParametersPanel(session_, viewState_, *this, docker_);
-  panel_->adjustSize();
+  // The panel scrolls when the window is shorter than the panel, so that all of it can be reached.
+  panelScroll_ = new QScrollArea(docker_);
+  panelScroll_->setObjectName(QStringLiteral("panelScroll"));
+  panelScroll_->setFrameShape(QFrame::NoFrame);
+  panelScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  panelScroll_->setWidgetResizable(true);
+  panel_ = new ParametersPanel(session_, viewState_, *this, nullptr);
+  panelScroll_->setWidget(panel_);
   panel_->installEventFilter(this);
-  docker_->AddDockedWindow(panel_);
+  docker_->AddDockedWindow(panelScroll_);
   docker_->LayoutDocker();
   docker_->show();
   view_->SetPreviewMouseClient(panel_);
@@ -156,58 +174,52 @@ void MainWindow::CreateViewAndDocker() {
           [this](Qt::CursorShape shape) { view_->setCursor(shape); });
 
   connect(view_, &ImageView::zoomChanged, this, [this] { ShowZoom(); });
-  connect(zoomBox_, &ZoomBox::zoomChosen, this, [this](double zoom) {
-    view_->SetZoom(zoom);
-    setFocus();
-  });
+  connect(view_, &ImageView::stepRequested, this, &MainWindow::StepPhoto);
+  connect(zoomBox_, &ZoomBox::zoomChosen, view_, &ImageView::SetZoom);
+  // The keyboard given to the window goes to the view (at start, and when the zoom box is done).
+  setFocusProxy(view_);
   connect(zoomInAction_, &QAction::triggered, this, [this] { view_->ZoomBy(kZoomInFactor); });
   connect(zoomOutAction_, &QAction::triggered, this, [this] { view_->ZoomBy(kZoomOutFactor); });
   connect(zoom100Action_, &QAction::triggered, this, [this] { view_->Zoom100(); });
   connect(zoomFitAction_, &QAction::triggered, this, [this] { view_->ZoomToFit(); });
 }
 
+// The window's own keys act wherever the focus is; the view's (arrows, "+", "-", Page Up, Page
+// Down) are the view's own, so that a focused control keeps those keys.
 void MainWindow::CreateKeys() {
   openAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  saveAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  zoomInAction_->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::KeypadModifier | Qt::Key_Plus)});
-  zoomOutAction_->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus)});
   const auto key = [this](QList<QKeySequence> keys, auto handler) {
     auto* action = new QAction(this);
     action->setShortcuts(keys);
     connect(action, &QAction::triggered, this, handler);
     addAction(action);
   };
+  // Ctrl+S works also while Save As is disabled, to say why there is nothing to save yet.
+  key({QKeySequence(Qt::CTRL | Qt::Key_S)}, [this] { CommandSaveAs(); });
   key({QKeySequence(Qt::Key_F1)}, [this] { CommandHelp(); });
   key({QKeySequence(Qt::ALT | Qt::Key_Slash), QKeySequence(Qt::ALT | Qt::Key_Question)},
       [this] { CommandAbout(); });
-  key({QKeySequence(Qt::Key_PageUp)}, [this] { StepPhoto(StepDirection::kPrevious); });
-  key({QKeySequence(Qt::Key_PageDown)}, [this] { StepPhoto(StepDirection::kNext); });
-  const auto pan = [this](int dx, int dy) {
-    return [this, dx, dy] {
-      if (!RunActive()) view_->PanByKeys(dx, dy);
-    };
-  };
-  key({QKeySequence(Qt::Key_Left)}, pan(-1, 0));
-  key({QKeySequence(Qt::Key_Right)}, pan(1, 0));
-  key({QKeySequence(Qt::Key_Up)}, pan(0, -1));
-  key({QKeySequence(Qt::Key_Down)}, pan(0, 1));
 }
 
-// The docker stands at the right edge of the area below the toolbar; the view takes the rest.
+// The docker stands at the right edge of the area below the toolbar; the view takes the rest. The
+// panel's scroll area is as high as the docker and keeps room for its scroll bar. The panel keeps
+// the widest width it asked for, so that its texts do not wrap anew when a run changes a button's
+// text, and nothing in it moves.
 void MainWindow::LayoutViewArea() {
+  panelWidth_ = std::max(panelWidth_, panel_->sizeHint().width());
+  const int scrollBar = panelScroll_->verticalScrollBar()->sizeHint().width();
+  panelScroll_->resize(panelWidth_ + scrollBar, viewArea_->height());
   docker_->setGeometry(docker_->x(), 0, docker_->width(), viewArea_->height());
   docker_->LayoutDocker();
   view_->setGeometry(0, 0, std::max(docker_->x(), 0), viewArea_->height());
 }
 
 // The view area is laid out again when it changes size, and when the panel's contents change its
-// size (Show / Hide of manual tuning): the panel takes its natural size and the docker follows.
+// size (Show / Hide of manual tuning): the panel's scroll area takes its width and the docker
+// follows.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == viewArea_ && event->type() == QEvent::Resize) LayoutViewArea();
-  if (watched == panel_ && event->type() == QEvent::LayoutRequest) {
-    panel_->adjustSize();
-    LayoutViewArea();
-  }
+  if (watched == panel_ && event->type() == QEvent::LayoutRequest) LayoutViewArea();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -226,12 +238,12 @@ void MainWindow::SetTitleForPath(const std::filesystem::path& path) {
 void MainWindow::ShowZoom() { zoomBox_->ShowZoom(viewState_.zoom); }
 
 void MainWindow::CommandOpen() {
-  const auto path = AskPhotoToOpen(this);
-  if (path) OpenPhotoFile(*path, true);
+  const auto path = AskPhotoToOpen(this, session_.Document().path.parent_path());
+  if (path) OpenPhotoFile(*path);
 }
 
-bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel) {
-  if (session_.JobRunning() || path.empty()) return false;
+bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool keepProfile) {
+  if (session_.JobRunning() || path.empty() || !ResultMayBeDiscarded()) return false;
   OpenOutcome outcome = session_.Open(path, false);
   const QString notice = QString::fromStdString(OpenFailureNotice(outcome, path));
   // A damaged photo is opened only when the user asks for what can be read of it, once per open.
@@ -247,13 +259,13 @@ bool MainWindow::OpenPhotoFile(const std::filesystem::path& path, bool tellPanel
                 QString::fromStdString(OpenFailureNotice(outcome, path)));
     return false;
   }
-  AfterOpen(path, tellPanel);
+  AfterOpen(path, keepProfile);
   // What the open photo lacks (further pages, accepted damage) is said where the view's help is.
   if (!outcome.notes.empty()) SetStatusText(QString::fromStdString(outcome.notes.front()));
   return true;
 }
 
-void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
+void MainWindow::AfterOpen(const std::filesystem::path& path, bool keepProfile) {
   SetTitleForPath(path);
   SetStatusText(Localised(kStringViewHelp));
   viewState_.panning = false;
@@ -261,16 +273,22 @@ void MainWindow::AfterOpen(const std::filesystem::path& path, bool tellPanel) {
   view_->ZoomToFit();
   ShowZoom();
   zoomBox_->setEnabled(true);
-  saveAction_->setEnabled(true);
-  if (tellPanel) panel_->PhotoOpened(view_->width(), false);
+  view_->setFocus();
+  panel_->PhotoOpened(view_->width(), keepProfile);
 }
 
-void MainWindow::CommandSaveAs() {
+// Only a finished result is saved: before a full-size run the shown picture is the photo as
+// loaded with the preview's square pasted into it, which nobody wants as a file.
+bool MainWindow::CommandSaveAs() {
+  if (session_.JobRunning()) return false;
+  if (!session_.HasResult()) {
+    if (HasPhoto()) SetStatusText(Localised(kStringNothingToSave));
+    return false;
+  }
   const PhotoDocument& document = session_.Document();
-  if (!document.denoisedPicture.data || session_.JobRunning()) return;
   const auto choice = AskSaveTarget(this, document.path, document.denoisedPicture.bitsPerComponent,
                                     LoadJpegQuality());
-  if (!choice) return;
+  if (!choice) return false;
   std::vector<std::string> warnings;
   const SaveFailure failure = session_.Save(choice->path, choice->jpegQuality, &warnings);
   // Whatever failed, the photo stays open with its changes.
@@ -282,12 +300,32 @@ void MainWindow::CommandSaveAs() {
   } else {
     StoreJpegQuality(choice->jpegQuality);
     SetTitleForPath(choice->path);
-    if (!warnings.empty()) SetStatusText(QString::fromStdString(warnings.front()));
+    SetStatusText(warnings.empty() ? Localised(kStringSavedAs).arg(PathText(choice->path))
+                                   : QString::fromStdString(warnings.front()));
   }
   update();
+  return failure == SaveFailure::kNone;
+}
+
+bool MainWindow::ResultMayBeDiscarded() {
+  if (!session_.HasUnsavedResult()) return true;
+  const QString name = PathText(session_.Document().path.filename());
+  switch (AskSaveDiscardCancel(this, windowTitle(), Localised(kStringUnsavedResult).arg(name))) {
+    case SaveAnswer::kSave:
+      return CommandSaveAs();
+    case SaveAnswer::kDiscard:
+      return true;
+    case SaveAnswer::kCancel:
+      return false;
+  }
+  return false;
 }
 
 void MainWindow::CommandClose() {
+  if (ResultMayBeDiscarded()) ClosePhoto();
+}
+
+void MainWindow::ClosePhoto() {
   SetStatusText(Localised(kStringPressCtrlO));
   setWindowTitle(QStringLiteral("Stillgrain"));
   session_.Close();
@@ -300,29 +338,54 @@ void MainWindow::CommandClose() {
   panel_->SetDenoiseEnabled(false);
 }
 
+// The settings as the Options dialog and the runs use them: the language list (for the dialog and
+// the help file's name) and the admitted acceleration. The card is only tried when the user asked
+// for it; when it is not admitted, the reason is returned.
+QString MainWindow::ReloadSettings() {
+  LoadLanguageList();
+  const StartupSettings stored = LoadSettings();
+  if (stored.hwAccel == 0) {
+    session_.SetAcceleration(AdmitAcceleration(stored, AccelerationAdmission{}));
+    return {};
+  }
+  const AccelerationAdmission& card = session_.CardAdmission();
+  session_.SetAcceleration(AdmitAcceleration(stored, card));
+  return AccelerationReason(card);
+}
+
 void MainWindow::CommandOptions() {
-  session_.SetAcceleration(AdmitAcceleration(LoadSettings(), session_.Gpu()));
-  const auto chosen = ShowOptionsDialog(this, [this] { return RunGpuSelfTest(session_.Gpu()); });
+  ReloadSettings();
+  const auto chosen = ShowOptionsDialog(this, [this] { return session_.CardAdmission(); });
   if (chosen) session_.SetAcceleration(*chosen);
   view_->SetBackgroundGrey(ViewBackgroundGrey());  // the dialog may have switched the scheme
   view_->RefreshCaches();
 }
 
-void MainWindow::CommandHelp() { ShowHelpContents(); }
+// Help and the web site say where they looked when nothing opened, instead of doing nothing.
+void MainWindow::CommandHelp() {
+  if (ShowHelpContents()) return;
+  ShowMessage(this, MessageKind::kWarning, Localised(4),
+              Localised(kStringHelpNotOpened) + QStringLiteral("\n") +
+                  PathText(InstalledHelpFile(LanguageAcronym(CurrentLanguage()))));
+}
 
-void MainWindow::CommandVisitWebSite() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); }
+void MainWindow::CommandVisitWebSite() {
+  const QUrl address(QString::fromLatin1(kWebSite));
+  if (OpenWithDesktop(address)) return;
+  ShowMessage(this, MessageKind::kWarning, Localised(13),
+              Localised(kStringWebSiteNotOpened) + QStringLiteral("\n") + address.toString());
+}
 
 void MainWindow::CommandAbout() {
   ShowMessage(this, MessageKind::kInformation, Localised(31),
-              QStringLiteral("Stillgrain %1\n\nNoise reduction for digital photographs.")
-                  .arg(QStringLiteral(STILLGRAIN_VERSION)));
+              Localised(kStringAboutText).arg(QStringLiteral(STILLGRAIN_VERSION)));
 }
 
 void MainWindow::StepPhoto(StepDirection direction) {
   const std::filesystem::path& current = session_.Document().path;
   if (!HasPhoto() || current.empty()) return;
   const auto target = NeighbourPhoto(current, direction);
-  if (target) OpenPhotoFile(*target, false);
+  if (target) OpenPhotoFile(*target, true);
 }
 
 std::unique_ptr<QMenu> MainWindow::BuildPopupMenu() {
@@ -340,6 +403,7 @@ std::unique_ptr<QMenu> MainWindow::BuildPopupMenu() {
   denoise->addAction(Localised(11), this, &MainWindow::CommandBatchDenoising)
       ->setEnabled(batchAction_->isEnabled());
   QMenu* help = menu->addMenu(Localised(4));
+  help->addAction(Localised(12) + QStringLiteral("\tF1"), this, &MainWindow::CommandHelp);
   help->addAction(Localised(13), this, &MainWindow::CommandVisitWebSite);
   help->addAction(Localised(16), this, &MainWindow::CommandAbout);
   return menu;
@@ -355,7 +419,7 @@ void MainWindow::SetDocumentCommandsEnabled(bool enabled) {
                           zoomBoxAction_}) {
     action->setEnabled(enabled);
   }
-  saveAction_->setEnabled(enabled && HasPhoto());
+  saveAction_->setEnabled(enabled && session_.HasResult());
   batchAction_->setEnabled(enabled);
 }
 
@@ -365,39 +429,36 @@ void MainWindow::SetToolBarEnabled(bool enabled) {
 }
 
 void MainWindow::CommandBatchDenoising() {
-  if (session_.JobRunning()) return;
+  if (session_.JobRunning() || !ResultMayBeDiscarded()) return;
   const QString chosen = QFileDialog::getExistingDirectory(this, Localised(kStringSelectBatchFolder),
                                                            PathText(LoadLatestFolder()));
   if (chosen.isEmpty()) return;
   const std::filesystem::path root = chosen.toStdString();
-  const uint32_t total = CountBatchImages(root);
   StoreLatestFolder(root);
-  if (!ShowBatchOptionsDialog(this)) return;
-  StartBatch(root, total);
+  const std::optional<BatchChoices> choices = AskBatchChoices(this);
+  if (choices) StartBatch(root, *choices);
 }
 
-void MainWindow::StartBatch(const std::filesystem::path& root, uint32_t total) {
+void MainWindow::StartBatch(const std::filesystem::path& root, const BatchChoices& choices) {
   if (session_.JobRunning()) return;
-  CommandClose();
+  const uint32_t total = CountBatchImages(root, choices.includeSubfolders);
+  ClosePhoto();
   batchWindow_ = new BatchProgressWindow(this, total, [this] { session_.CancelBatch(); });
   batchWindow_->show();
   SetDocumentCommandsEnabled(false);
   setCursor(Qt::WaitCursor);
-  session_.StartBatch(root, LoadJpegQuality(), batchWindow_);
+  session_.StartBatch(root, choices, batchWindow_);
 }
 
 void MainWindow::BatchEnded(const BatchSummary& summary) {
   SetDocumentCommandsEnabled(true);
+  const QString report = BatchReport(summary, batchWindow_->Failures());
   delete batchWindow_;
   batchWindow_ = nullptr;
   unsetCursor();
-  CommandClose();
+  ClosePhoto();
   if (shutDown_) return;
-  QString text = Localised(summary.cancelled ? kStringBatchCancelled : kStringBatchFinished);
-  if (summary.failed > 0) {
-    text += QStringLiteral("\n\n%1 (%2)").arg(Localised(kStringOutputNotWritten)).arg(summary.failed);
-  }
-  ShowMessage(this, MessageKind::kInformation, Localised(kStringReport), text);
+  ShowMessage(this, MessageKind::kInformation, Localised(kStringReport), report);
 }
 
 void MainWindow::PictureChanged() { view_->RefreshDenoised(); }
@@ -409,7 +470,11 @@ void MainWindow::PreviewShown(const std::vector<PreviewPixels>& areas, bool work
 
 void MainWindow::FullRunStarted() { SetToolBarEnabled(false); }
 
-void MainWindow::FullRunEnded(bool) { SetToolBarEnabled(true); }
+void MainWindow::FullRunEnded(bool aborted) {
+  SetToolBarEnabled(true);
+  saveAction_->setEnabled(session_.HasResult());
+  if (aborted) SetStatusText(Localised(kStringRunAborted));
+}
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
@@ -422,7 +487,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   const std::string path = urls.first().toLocalFile().toStdString();
   if (path.size() > kMaxPhotoPathBytes) return;
-  if (OpenPhotoFile(path, true)) {
+  if (OpenPhotoFile(path)) {
     raise();
     activateWindow();
     setFocus();
@@ -440,7 +505,28 @@ void MainWindow::ShutDown() {
   MarkOrderlyExit();
 }
 
+// The crash warning waits until the window is on screen, so that it stands over the window rather
+// than wherever the desktop puts a box without a visible owner.
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!crashWarningDue_) return;
+  crashWarningDue_ = false;
+  QTimer::singleShot(0, this, [this] {
+    ShowMessage(this, MessageKind::kInformation, Localised(kStringWarning),
+                Localised(kStringCrashedLastTime));
+  });
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closingWithoutQuestions_ && !shutDown_ && !ResultMayBeDiscarded()) {
+    event->ignore();
+    return;
+  }
   ShutDown();
   event->accept();
+}
+
+void MainWindow::CloseWithoutQuestions() {
+  closingWithoutQuestions_ = true;
+  close();
 }

@@ -23,6 +23,7 @@ class BatchProgressWindow;
 class DockerPanel;
 class ImageView;
 class ParametersPanel;
+class QScrollArea;
 class ZoomBox;
 
 class MainWindow : public QMainWindow, public PanelHost, public SessionObserver {
@@ -34,14 +35,17 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
 
   // The commands, in the order of the toolbar and the menu.
   void CommandOpen();
-  // Opens `path` and runs the after-open steps; `tellPanel` for Open and drop, not for stepping.
-  bool OpenPhotoFile(const std::filesystem::path& path, bool tellPanel);
-  void CommandSaveAs();
+  // Opens `path` and runs the after-open steps. The panel chooses the profile by the photo's camera
+  // and ISO (Open, drop), or with `keepProfile` keeps the values being tuned (stepping through the
+  // folder).
+  bool OpenPhotoFile(const std::filesystem::path& path, bool keepProfile = false);
+  // Saves the finished result; false when there is none, or the user cancelled, or it failed.
+  bool CommandSaveAs();
   void CommandClose();
   void CommandBatchDenoising();
-  // The batch command after its dialogs: closes the photo, shows the progress window and starts
-  // the worker on the tree below `root` (`total` photos counted there).
-  void StartBatch(const std::filesystem::path& root, uint32_t total);
+  // The batch command after its dialogs: counts the photos, closes the photo, shows the progress
+  // window and starts the worker on `root` with the user's choices.
+  void StartBatch(const std::filesystem::path& root, const BatchChoices& choices);
   void CommandOptions();
   void CommandHelp();
   void CommandVisitWebSite();
@@ -65,10 +69,16 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   QAction* SaveAsAction() { return saveAction_; }
   QAction* OpenAction() { return openAction_; }
 
+  // Closes the window without asking about an unsaved result (a termination signal).
+  void CloseWithoutQuestions();
+
   // PanelHost
   QSize ViewSize() const override;
   void SetStatusText(const QString& text) override;
   void SetSaveAsEnabled(bool enabled) override;
+  // Save / Discard / Cancel before an unsaved result goes: true when it may go (saved or
+  // discarded).
+  bool ResultMayBeDiscarded() override;
 
   // SessionObserver
   void PictureChanged() override;
@@ -78,17 +88,20 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   void BatchEnded(const BatchSummary& summary) override;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QString ReloadSettings();
   void CreateToolBar();
   void CreateKeys();
   void CreateViewAndDocker();
   void LayoutViewArea();
-  void AfterOpen(const std::filesystem::path& path, bool tellPanel);
+  void AfterOpen(const std::filesystem::path& path, bool keepProfile);
+  void ClosePhoto();
   void ShowZoom();
   void SetDocumentCommandsEnabled(bool enabled);
   void SetToolBarEnabled(bool enabled);
@@ -115,7 +128,11 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
   QWidget* viewArea_ = nullptr;
   ImageView* view_ = nullptr;
   DockerPanel* docker_ = nullptr;
+  QScrollArea* panelScroll_ = nullptr;
+  int panelWidth_ = 0;
   ParametersPanel* panel_ = nullptr;
   BatchProgressWindow* batchWindow_ = nullptr;
   bool shutDown_ = false;
+  bool closingWithoutQuestions_ = false;
+  bool crashWarningDue_ = false;  // the last run did not end in order; said once shown
 };

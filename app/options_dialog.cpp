@@ -7,12 +7,13 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "widgets/dialog_buttons.h"
+#include "app/acceleration_text.h"
 #include "config/localisation.h"
-#include "widgets/message_boxes.h"
 #include "config/settings.h"
 #include "theme/application_theme.h"
 #include "theme/colour_scheme.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_boxes.h"
 
 namespace {
 
@@ -36,20 +37,27 @@ bool DarkSchemeShown() {
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(QWidget* owner, std::function<bool()> accelerationAdmissible,
+OptionsDialog::OptionsDialog(QWidget* owner, std::function<AccelerationAdmission()> cardAdmission,
                              std::filesystem::path localisationFile)
     : QDialog(owner),
-      accelerationAdmissible_(std::move(accelerationAdmissible)),
+      cardAdmission_(std::move(cardAdmission)),
       localisationFile_(std::move(localisationFile)) {
   setWindowTitle(Localised(kStringOptions));
   languages_ = new QComboBox(this);
   languages_->setObjectName("languageList");
+  languages_->setToolTip(Localised(kTipLanguage));
   acceleration_ = new QCheckBox(Localised(kStringUseAcceleration), this);
   acceleration_->setObjectName("accelerationBox");
+  acceleration_->setToolTip(Localised(kTipAcceleration));
+  accelerationReason_ = new QLabel(this);
+  accelerationReason_->setObjectName("accelerationReason");
+  accelerationReason_->setWordWrap(true);
   fusion_ = new QRadioButton(Localised(kStringFusion), this);
   fusion_->setObjectName("fusionRadio");
+  fusion_->setToolTip(Localised(kTipFusion));
   pureGpu_ = new QRadioButton(Localised(kStringPureGpu), this);
   pureGpu_->setObjectName("pureGpuRadio");
+  pureGpu_->setToolTip(Localised(kTipPureGpu));
   darkScheme_ = new QCheckBox("Dark Scheme", this);
   darkScheme_->setObjectName("darkSchemeBox");
   darkScheme_->setChecked(DarkSchemeShown());
@@ -67,16 +75,21 @@ OptionsDialog::OptionsDialog(QWidget* owner, std::function<bool()> accelerationA
   layout->addWidget(new QLabel(Localised(kStringSelectLanguage), this));
   layout->addWidget(languages_);
   layout->addWidget(acceleration_);
+  layout->addWidget(accelerationReason_);
   layout->addWidget(fusion_);
   layout->addWidget(pureGpu_);
   layout->addWidget(darkScheme_);
   layout->addWidget(buttons);
+  setMinimumWidth(380);
 }
 
 void OptionsDialog::ShowAccelerationSettings() {
-  const bool admissible = accelerationAdmissible_();
+  const AccelerationAdmission card = cardAdmission_();
+  const bool admissible = card.Admitted();
   acceleration_->setChecked(admissible && ReadSettingInt(kKeyHwAccel, 0) != 0);
   acceleration_->setEnabled(admissible);
+  accelerationReason_->setText(AccelerationReason(card));
+  accelerationReason_->setVisible(!admissible);
   const bool fused = ReadSettingInt(kKeyGpuCpuFusion, 0) != 0;
   fusion_->setChecked(fused);
   pureGpu_->setChecked(!fused);
@@ -100,9 +113,9 @@ void OptionsDialog::accept() {
   const bool accelerated = acceleration_->isChecked();
   const bool fused = fusion_->isChecked();
   const int32_t language = ChosenLanguage();
-  StoreCurrentLanguageIn(localisationFile_, language);
+  StoreCurrentLanguage(language);
   StoreAccelerationSettings(accelerated ? 1 : 0, fused ? 1 : 0);
-  chosen_ = {accelerated && accelerationAdmissible_(), fused};
+  chosen_ = {accelerated && cardAdmission_().Admitted(), fused};
   if (language != oldLanguage_) TellOfLanguageChange(language);
   if (darkScheme_->isChecked() != DarkSchemeShown()) {
     ApplyColourScheme(darkScheme_->isChecked() ? kDarkScheme : kLightScheme);
@@ -119,9 +132,9 @@ void OptionsDialog::TellOfLanguageChange(int32_t language) {
               text(kStringRestartText));
 }
 
-std::optional<AccelerationChoice> ShowOptionsDialog(QWidget* owner,
-                                                    std::function<bool()> accelerationAdmissible) {
-  OptionsDialog dialog(owner, std::move(accelerationAdmissible), LocalisationFilePath());
+std::optional<AccelerationChoice> ShowOptionsDialog(
+    QWidget* owner, std::function<AccelerationAdmission()> cardAdmission) {
+  OptionsDialog dialog(owner, std::move(cardAdmission), LocalisationFilePath());
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.Chosen();
 }

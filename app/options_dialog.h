@@ -12,16 +12,17 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QRadioButton;
 
 class OptionsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // `accelerationAdmissible` says whether the graphics card can be used now (a usable context and
-  // a passed self-test); it is asked on opening and again on OK. The language is stored in
-  // `localisationFile`.
-  OptionsDialog(QWidget* owner, std::function<bool()> accelerationAdmissible,
+  // `cardAdmission` says whether the graphics card can be used (a usable context, a passed
+  // self-test and a card faster than the CPU), and why not; it is asked on opening and again on OK.
+  // The language is stored in the user's settings; `localisationFile` holds the languages' texts.
+  OptionsDialog(QWidget* owner, std::function<AccelerationAdmission()> cardAdmission,
                 std::filesystem::path localisationFile);
 
   // Stores the choices, tells of a language change, then closes as accepted.
@@ -37,11 +38,12 @@ class OptionsDialog : public QDialog {
   int32_t ChosenLanguage() const;
   void TellOfLanguageChange(int32_t language);
 
-  std::function<bool()> accelerationAdmissible_;
+  std::function<AccelerationAdmission()> cardAdmission_;
   std::filesystem::path localisationFile_;
   int32_t oldLanguage_ = 0;
   QComboBox* languages_;
   QCheckBox* acceleration_;
+  QLabel* accelerationReason_;
   QRadioButton* fusion_;
   QRadioButton* pureGpu_;
   QCheckBox* darkScheme_;
@@ -49,5 +51,5 @@ class OptionsDialog : public QDialog {
 };
 
 // Modal over `owner`: the acceleration chosen with OK, nothing after Cancel.
-std::optional<AccelerationChoice> ShowOptionsDialog(QWidget* owner,
-                                                    std::function<bool()> accelerationAdmissible);
+std::optional<AccelerationChoice> ShowOptionsDialog(
+    QWidget* owner, std::function<AccelerationAdmission()> cardAdmission);

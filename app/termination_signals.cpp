@@ -6,8 +6,9 @@
 #include <QApplication>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QWidget>
 #include <csignal>
+
+#include "app/main_window.h"
 
 namespace {
 
@@ -21,17 +22,17 @@ void OnTerminationSignal(int signal) {
 
 }  // namespace
 
-void CloseOnTerminationSignals(QWidget* window) {
+void CloseOnTerminationSignals(MainWindow* window) {
   if (signalSocket[0] >= 0 ||
       socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSocket) != 0) {
     return;
   }
   auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, qApp);
-  QPointer<QWidget> target(window);
+  QPointer<MainWindow> target(window);
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [target] {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = read(signalSocket[1], &byte, 1);
-    if (target) target->close();
+    if (target) target->CloseWithoutQuestions();
     QApplication::quit();
   });
   struct sigaction action {};

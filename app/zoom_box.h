@@ -1,6 +1,7 @@
 // The zoom box of the toolbar: an editable list of zoom levels that always shows the view's zoom.
 // Choosing a level or typing one and pressing Enter asks for that zoom; afterwards the keyboard
-// goes back to the main window, so that the arrow keys and "+" / "-" act on the view again.
+// goes back to the main window (which hands it to its view), so that the arrow keys and "+" / "-"
+// act on the view again.
 #pragma once
 
 #include <QComboBox>

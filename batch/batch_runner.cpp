@@ -11,7 +11,8 @@
 #include "picture/allocation_failures.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
-#include "profiles/profile_choice.h"
+#include "profiles/noise_calibration_file.h"
+#include "profiles/profile_decision.h"
 #include "profiles/profile_request.h"
 
 namespace fs = std::filesystem;
@@ -106,7 +107,10 @@ bool ProcessFile(BatchFolderJob& job, const std::string& name) {
     job.observer->PhotoDone(input, output, BatchOutcome::kTooSmall, {});
     return true;
   }
-  IsoProfile profile = ProfileAt(*job.store, ChooseBatchProfile(*job.store, document.exif));
+  IsoProfile profile =
+      DecideProfile(*job.store, document.exif, MeasurePhotoNoiseInDetail(document.sourcePicture),
+                    *job.calibration, job.options->profileMode, ChoiceSurface::kRun)
+          .profile;
   if (job.options->adjustProfile) job.options->adjustProfile(profile);
   const bool outOfMemory = DenoiseAndSharpen(document, profile, *job.options, job.stop);
   // A stopped run writes nothing of the photo it was denoising.
@@ -168,6 +172,7 @@ void RunBatchFolder(BatchFolderJob& job) {
     if (job.Stopped()) return;
     if (entry.name == kDenoisedFolderName || entry.kind == EntryKind::kIgnored) continue;
     if (entry.kind == EntryKind::kFolder) {
+      if (!job.options->includeSubfolders) continue;
       BatchFolderJob child = job;
       child.folderPath = job.folderPath / entry.name;
       child.outputPath = child.folderPath / kDenoisedFolderName;
@@ -182,6 +187,8 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
                          BatchObserver* observer, const StopFlag* stop) {
   CameraProfileStore store;
   LoadProfiles(store);
+  const NoiseCalibration calibration =
+      options.calibration ? *options.calibration : LoadNoiseCalibration();
   PhotoDocument document;
   CountingObserver counting(observer);
   BatchFolderJob job;
@@ -189,6 +196,7 @@ BatchSummary BatchThread(const fs::path& root, const BatchOptions& options,
   job.outputPath = root / kDenoisedFolderName;
   job.document = &document;
   job.store = &store;
+  job.calibration = &calibration;
   job.options = &options;
   job.observer = &counting;
   job.maxPixels = MaxPhotoPixels();

@@ -1,7 +1,7 @@
-// Batch denoising: every photo of a folder tree denoised with the stored profiles, sharpened, and
-// written under the same name into a "denoised" subfolder of the folder that holds it. This is the
-// worker's side, free of any window: the desktop application's progress window and the command
-// line both follow a run through a `BatchObserver`.
+// Batch denoising: every photo of a folder tree denoised with its stored or automatic profile,
+// sharpened, and written under the same name into a "denoised" subfolder of the folder that holds
+// it. This is the worker's side, free of any window: the desktop application's progress window and
+// the command line both follow a run through a `BatchObserver`.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,8 @@
 #include "engine/run_control.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
+#include "profiles/noise_calibration.h"
+#include "profiles/profile_decision.h"
 #include "profiles/profile_request.h"
 
 // What happened to one file of the tree.
@@ -40,16 +42,23 @@ class BatchObserver {
   virtual void FolderSkipped(const std::filesystem::path& folder, const std::string& reason) = 0;
 };
 
-// How a run denoises. Each photo gets the profile of its camera and ISO when both are stored
-// exactly, else the unknown camera's first profile; `adjustProfile`, when set, may then change it
-// (the command line's built-in profile and single-value overrides).
+// How a run denoises. Each photo gets the profile that profiles/profile_decision.h decides for
+// `profileMode` (by default the profile of its camera and ISO when both are stored exactly, else
+// the automatic profile from the noise measured on it); `adjustProfile`, when set, may then change
+// it (the command line's single-value overrides).
 struct BatchOptions {
   EngineChoice engine;
   CGPGPU* gpu = nullptr;  // the card engine.useGpu refers to, current on the batch's thread
+  ProfileMode profileMode = ProfileMode::kAuto;
+  // The calibration of the automatic profile; unset, the shipped one, read at the start of the run
+  // like the profile store.
+  std::optional<NoiseCalibration> calibration;
   bool acceptDamaged = false;  // denoise what a damaged photo holds instead of counting it failed
   std::function<void(IsoProfile&)> adjustProfile;
   // The JPEG quality of every result (the settings' "jpeg" in the desktop application).
   int32_t jpegQuality = kDefaultJpegQuality;
+  // The photos of the folders below the root as well, or only the root's own.
+  bool includeSubfolders = true;
 };
 
 // The state of one folder being processed; each folder level has its own.
@@ -58,6 +67,7 @@ struct BatchFolderJob {
   std::filesystem::path outputPath;  // folderPath / "denoised"
   PhotoDocument* document = nullptr;
   const CameraProfileStore* store = nullptr;
+  const NoiseCalibration* calibration = nullptr;
   const BatchOptions* options = nullptr;
   BatchObserver* observer = nullptr;
   uint64_t maxPixels = 0;  // photos with more pixels are skipped (MaxPhotoPixels at the start)
@@ -82,9 +92,9 @@ struct BatchSummary {
   bool Complete() const { return failed == 0 && skippedFolders == 0 && !cancelled; }
 };
 
-// The worker's body: loads the profile store once and processes the tree below `root`. `stop`
-// (the progress window's Cancel, an interrupt) ends the run: the photo in hand is not written and
-// no further one is begun. The document's pictures are reused for every photo and released at the
-// end.
+// The worker's body: loads the profile store (and the calibration, unless the options hold one)
+// once and processes the tree below `root`. `stop` (the progress window's Cancel, an interrupt)
+// ends the run: the photo in hand is not written and no further one is begun. The document's
+// pictures are reused for every photo and released at the end.
 BatchSummary BatchThread(const std::filesystem::path& root, const BatchOptions& options,
                          BatchObserver* observer, const StopFlag* stop = nullptr);

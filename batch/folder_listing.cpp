@@ -49,11 +49,12 @@ bool HasCountedExtension(const std::string& name) {
          extension == ".tif" || extension == ".png";
 }
 
-uint32_t CountBatchImages(const fs::path& folder) {
+uint32_t CountBatchImages(const fs::path& folder, bool includeSubfolders) {
   uint32_t count = 0;
   for (const FolderEntry& entry : ListFolder(folder)) {
-    if (entry.kind == EntryKind::kFolder && entry.name != kDenoisedFolderName) {
-      count += CountBatchImages(folder / entry.name);
+    if (includeSubfolders && entry.kind == EntryKind::kFolder &&
+        entry.name != kDenoisedFolderName) {
+      count += CountBatchImages(folder / entry.name, true);
     }
     if (HasCountedExtension(entry.name)) ++count;
   }

@@ -31,7 +31,7 @@ std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder,
 // ".gif", ".jpg", ".tif", ".png".
 bool HasCountedExtension(const std::string& name);
 
-// Number of photo files below the folder (its own and every real subfolder's, not those of the
-// "denoised" folders, which a run does not enter). It only sizes the progress bar and the time
-// estimate.
-uint32_t CountBatchImages(const std::filesystem::path& folder);
+// Number of photo files below the folder (its own and, with `includeSubfolders`, every real
+// subfolder's, not those of the "denoised" folders, which a run does not enter). It only sizes the
+// progress bar and the time estimate.
+uint32_t CountBatchImages(const std::filesystem::path& folder, bool includeSubfolders = true);

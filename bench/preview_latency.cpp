@@ -152,7 +152,7 @@ void Measure(const fs::path& photo, const Setting& setting, int rounds) {
   window.resize(1280, 880);
   window.show();
   window.Session().SetAcceleration({false, false});
-  if (!window.OpenPhotoFile(photo, true)) {
+  if (!window.OpenPhotoFile(photo)) {
     std::fprintf(stderr, "preview_latency: cannot open %s\n", photo.c_str());
     return;
   }

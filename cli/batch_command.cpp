@@ -15,16 +15,19 @@
 #include "cli/gpu_use.h"
 #include "cli/interrupt.h"
 #include "cli/profile_options.h"
+#include "cli/profile_report.h"
 #include "picture/photo_saving.h"
 #include "config/settings.h"
 
 namespace cli {
 
 const std::string_view kBatchHelp =
-    "  Denoises every photo below FOLDER with the stored profile of its camera and ISO (else the\n"
-    "  unknown camera's first profile) and writes each result under its own name into a\n"
-    "  \"denoised\" subfolder of the folder that holds it. Earlier \"denoised\" folders, hidden\n"
-    "  folders and links to folders are not entered; files that are not photos are passed by.\n"
+    "  Denoises every photo below FOLDER with the stored profile of its camera and ISO, else with\n"
+    "  the automatic profile from the noise measured on the photo (--profile default: the\n"
+    "  built-in default profile for every photo), and writes each result under its own name\n"
+    "  into a \"denoised\" subfolder of the folder that holds it. Earlier \"denoised\" folders,\n"
+    "  hidden folders and links to folders are not entered; files that are not photos are passed\n"
+    "  by.\n"
     "  Exit status 2 when any photo was not denoised or any folder could not be read.\n";
 
 namespace {
@@ -170,6 +173,8 @@ int RunBatch(Arguments args) {
   batch.engine = {options.quality, gpu.active(), options.fusion, NoiseLevels{-1, -1, -1}};
   batch.gpu = gpu.gpu();
   batch.acceptDamaged = options.acceptDamaged;
+  batch.profileMode = options.mode;
+  batch.calibration = LoadCalibrationOrWarn(options.quiet);
   batch.adjustProfile = [&options](IsoProfile& profile) { profile = options.Apply(profile); };
   batch.jpegQuality = options.jpegQuality.value_or(LoadJpegQuality());
   BatchReporter reporter(CountBatchImages(folder), options.quiet);

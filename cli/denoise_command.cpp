@@ -10,20 +10,20 @@
 #include "cli/interrupt.h"
 #include "cli/photo_run.h"
 #include "cli/profile_options.h"
+#include "cli/profile_report.h"
 #include "cli/terminal_progress.h"
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
 #include "picture/allocation_failures.h"
-#include "profiles/camera_name.h"
-#include "profiles/profile_choice.h"
 #include "profiles/profile_request.h"
 
 namespace cli {
 
 const std::string_view kDenoiseHelp =
-    "  Denoises one photo with the stored profile of its camera and ISO (else the profile whose\n"
-    "  measured noise is nearest), sharpens it with the profile's gains and saves it in its own\n"
-    "  format with its metadata and ICC profile.\n"
+    "  Denoises one photo with the stored profile of its camera and ISO, else with the automatic\n"
+    "  profile, whose strengths and detail gains follow the noise measured on the photo; sharpens\n"
+    "  it with the profile's gains and saves it in its own format with its metadata and ICC\n"
+    "  profile. Options that set single values override the profile's.\n"
     "    -o OUTPUT          where to write (default: INPUT's folder, \"<name>-denoised.<ext>\")\n";
 
 namespace {
@@ -53,21 +53,13 @@ std::string ParseDenoise(Arguments args, DenoiseRequest& request, bool& help) {
   return ReadProfileOptions(parsed, request.options);
 }
 
-// The profile the photo gets, and a description of where it came from.
+// The profile the photo gets after the options, and a description of where it came from.
 IsoProfile ChooseProfile(const PhotoDocument& document, const ProfileOptions& options,
                          std::string& origin) {
-  if (options.useDefaultProfile) {
-    origin = "built-in default";
-    return options.Apply({});
-  }
-  CameraProfileStore store;
-  LoadProfiles(store);
-  const ProfileChoice choice =
-      ChooseProfileForPhoto(store, document.exif, MeasurePhotoNoise(document.sourcePicture));
-  const IsoProfile profile = ProfileAt(store, choice);
-  origin = store.cameras[choice.camera].m_wcsCameraName + " ISO " +
-           std::to_string(profile.isoValue);
-  return options.Apply(profile);
+  const ProfileSources sources = LoadProfileSources(options.mode, options.quiet);
+  const ProfileDecision decision = DecideForPhoto(sources, document, options.mode);
+  origin = DescribeDecision(decision, sources, document.exif, options.mode);
+  return options.Apply(decision.profile);
 }
 
 // True when memory ran out on the way, which leaves the picture incomplete. Releases the photo as
@@ -137,8 +129,8 @@ int RunDenoise(Arguments args) {
   if (Interrupted()) return InterruptedExitStatus();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   if (!request.options.quiet) {
-    std::printf("%s -> %s\n  %d x %d, profile %s: %s\n  %.1f s on %u threads\n",
-                request.input.c_str(), request.output.c_str(), document.denoisedPicture.width,
+    std::printf("%s -> %s\n  %d x %d, %s:\n  %s\n  %.1f s on %u threads\n", request.input.c_str(),
+                request.output.c_str(), document.denoisedPicture.width,
                 document.denoisedPicture.height, origin.c_str(), DescribeProfile(profile).c_str(),
                 seconds.count(), EngineThreadCount());
   }

@@ -1,6 +1,7 @@
 #include "cli/info_command.h"
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,17 +9,20 @@
 #include "cli/json_text.h"
 #include "cli/option_parser.h"
 #include "cli/photo_run.h"
+#include "cli/profile_options.h"
+#include "cli/profile_report.h"
 #include "platform/utf8.h"
 #include "profiles/camera_name.h"
-#include "profiles/camera_profile_store.h"
-#include "profiles/profile_choice.h"
 
 namespace cli {
 
 const std::string_view kInfoHelp =
-    "  Prints the photo's EXIF summary, its layout, the noise measured on it and the profile\n"
-    "  that denoise would choose.\n"
-    "    --json             print one JSON object instead of text\n";
+    "  Prints the photo's EXIF summary, its layout, the noise measured on it (over the whole\n"
+    "  photo and over its smoothest parts, which the automatic profile reads), and the profile\n"
+    "  that denoise would choose, with the rule that chose it.\n"
+    "    --json             print one JSON object instead of text\n"
+    "    --profile P        the choice as denoise --profile P makes it: auto (the default),\n"
+    "                       measured or default\n";
 
 const std::string_view kProfilesHelp =
     "  Prints the camera profile store: every camera, its ISO values and their values.\n"
@@ -27,6 +31,7 @@ const std::string_view kProfilesHelp =
 namespace {
 
 constexpr OptionSpec kJsonOption[] = {{"--json", false}};
+constexpr OptionSpec kInfoOptions[] = {{"--json", false}, {"--profile", true}};
 
 using Fields = std::vector<std::pair<std::string, std::string>>;  // name, JSON value
 
@@ -88,11 +93,12 @@ std::string PrintableText(std::string_view text) {
   return out;
 }
 
-// Parses `args` for a command whose only option is --json; false with the exit status on a usage
+// Parses `args` for a command with the options `specs`; false with the exit status on a usage
 // error or after printing help.
 bool ParseJsonCommand(Arguments args, std::string_view synopsis, std::string_view help,
-                      size_t operands, ParsedArguments& parsed, int& status) {
-  std::string error = ParseArguments(args, kJsonOption, parsed);
+                      std::span<const OptionSpec> specs, size_t operands, ParsedArguments& parsed,
+                      int& status) {
+  std::string error = ParseArguments(args, specs, parsed);
   if (error.empty() && !parsed.help && parsed.operands.size() != operands) {
     error = operands == 0 ? "this command takes no operands" : "this command wants one INPUT";
   }
@@ -107,21 +113,42 @@ bool ParseJsonCommand(Arguments args, std::string_view synopsis, std::string_vie
   return true;
 }
 
+// The mode --profile asks for (auto without it); false with the exit status on a bad value.
+bool ReadInfoMode(const ParsedArguments& parsed, ProfileMode& mode, int& status) {
+  for (const auto& [name, value] : parsed.options) {
+    if (name != "--profile") continue;
+    const std::string error = ReadProfileMode(value, mode);
+    if (!error.empty()) {
+      status = UsageError(kInfoSynopsis, error);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunInfo(Arguments args) {
   ParsedArguments parsed;
   int status = kExitSuccess;
-  if (!ParseJsonCommand(args, kInfoSynopsis, kInfoHelp, 1, parsed, status)) return status;
+  ProfileMode mode = ProfileMode::kAuto;
+  if (!ParseJsonCommand(args, kInfoSynopsis, kInfoHelp, kInfoOptions, 1, parsed, status) ||
+      !ReadInfoMode(parsed, mode, status)) {
+    return status;
+  }
   const std::filesystem::path input(parsed.operands[0]);
   PhotoDocument document;
   if (OpenPhotoOrReport(document, input, false)) return kExitFileError;
 
   const SBxPicBuf& source = document.sourcePicture;
-  const NoiseLevels noise = MeasurePhotoNoise(source);
-  CameraProfileStore store;
-  LoadProfiles(store);
-  const ProfileChoice choice = ChooseProfileForPhoto(store, document.exif, noise);
+  const ProfileSources sources = LoadProfileSources(mode, false);
+  const ProfileDecision decision = DecideForPhoto(sources, document, mode);
+  const NoiseLevels& noise = decision.noise.whole;
+  const NoiseLevels& smooth = decision.noise.smooth;
+  const std::string why = DescribeDecision(decision, sources, document.exif, mode);
+  const bool stored = decision.rule == ProfileRule::kStoredProfile;
+  const std::string profileCamera =
+      stored ? sources.store.cameras[decision.stored.camera].m_wcsCameraName : std::string();
   const ExifSummary& exif = document.exif;
   const std::string camera = NormaliseCameraName(FormCameraName(exif.make, exif.model));
   const Fields text = {{"maker", exif.make},          {"model", exif.model},
@@ -138,8 +165,12 @@ int RunInfo(Arguments args) {
     fields.push_back({"alpha", document.alphaPlane.data != nullptr ? "true" : "false"});
     fields.push_back({"noiseLuma", Number(noise.luma)});
     fields.push_back({"noiseChroma", Number(noise.chroma)});
-    fields.push_back({"profileCamera", JsonString(store.cameras[choice.camera].m_wcsCameraName)});
-    fields.push_back({"profile", JsonObject(ProfileFields(ProfileAt(store, choice)))});
+    fields.push_back({"smoothNoiseLuma", Number(smooth.luma)});
+    fields.push_back({"smoothNoiseChroma", Number(smooth.chroma)});
+    fields.push_back({"profileRule", JsonString(RuleName(decision.rule))});
+    fields.push_back({"profileReason", JsonString(why)});
+    fields.push_back({"profileCamera", stored ? JsonString(profileCamera) : "null"});
+    fields.push_back({"profile", JsonObject(ProfileFields(decision.profile))});
     std::printf("%s\n", JsonObject(fields).c_str());
     return kExitSuccess;
   }
@@ -149,18 +180,19 @@ int RunInfo(Arguments args) {
   std::printf("%-12s %d x %d, %u component%s of %u bits%s\n", "layout:", source.width,
               source.height, source.components, source.components == 1 ? "" : "s",
               source.bitsPerComponent, document.alphaPlane.data != nullptr ? ", alpha" : "");
-  std::printf("%-12s luma %.2f, chroma %.2f\n", "noise:", noise.luma, noise.chroma);
-  const IsoProfile profile = ProfileAt(store, choice);
-  std::printf("%-12s %s ISO %u: %s\n", "profile:",
-              PrintableText(store.cameras[choice.camera].m_wcsCameraName).c_str(),
-              profile.isoValue, DescribeProfile(profile).c_str());
+  std::printf("%-12s luma %.2f, chroma %.2f; smoothest parts: luma %.2f, chroma %.2f\n",
+              "noise:", noise.luma, noise.chroma, smooth.luma, smooth.chroma);
+  std::printf("%-12s %s\n%-12s %s\n", "profile:", PrintableText(why).c_str(),
+              "values:", DescribeProfile(decision.profile).c_str());
   return kExitSuccess;
 }
 
 int RunProfiles(Arguments args) {
   ParsedArguments parsed;
   int status = kExitSuccess;
-  if (!ParseJsonCommand(args, kProfilesSynopsis, kProfilesHelp, 0, parsed, status)) return status;
+  if (!ParseJsonCommand(args, kProfilesSynopsis, kProfilesHelp, kJsonOption, 0, parsed, status)) {
+    return status;
+  }
   CameraProfileStore store;
   LoadProfiles(store);
   const bool json = parsed.Has("--json");

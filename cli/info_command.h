@@ -8,7 +8,7 @@
 
 namespace cli {
 
-inline constexpr std::string_view kInfoSynopsis = "info INPUT [--json]";
+inline constexpr std::string_view kInfoSynopsis = "info INPUT [--json] [--profile P]";
 extern const std::string_view kInfoHelp;
 int RunInfo(Arguments args);
 

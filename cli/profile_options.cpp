@@ -45,10 +45,7 @@ std::string ReadOne(std::string_view name, std::string_view value, ProfileOption
     return error;
   }
   if (name == "--profile") {
-    if (value != "auto" && value != "default") {
-      return "--profile wants auto or default, not '" + std::string(value) + "'";
-    }
-    options.useDefaultProfile = value == "default";
+    return ReadProfileMode(value, options.mode);
   } else if (name == "--sharpen") {
     return ReadSharpen(value, options);
   } else if (name == "--median") {
@@ -78,8 +75,11 @@ std::string ReadOne(std::string_view name, std::string_view value, ProfileOption
 }  // namespace
 
 const std::string_view kProfileOptionsHelp =
-    "    --profile auto|default  auto (the default) chooses the stored profile of the photo's\n"
-    "                       camera and ISO; default uses the built-in default profile\n"
+    "    --profile auto|measured|default\n"
+    "                       auto (the default): the stored profile of the photo's camera and\n"
+    "                       ISO, else the automatic profile from the noise measured on the photo;\n"
+    "                       measured: always the automatic profile; default: the built-in\n"
+    "                       default profile (strength 10, chroma 10)\n"
     "    --strength S       luma strength, 0 to 50      --chroma S        chroma strength, 0 to 50\n"
     "    --chroma-large S   coarse chroma strength, 0 to 50\n"
     "    --dynamics D       dark/light dependence, -2 to 2\n"
@@ -114,8 +114,15 @@ std::string ReadProfileOptions(const ParsedArguments& parsed, ProfileOptions& op
   return {};
 }
 
+std::string ReadProfileMode(std::string_view value, ProfileMode& mode) {
+  const std::optional<ProfileMode> named = ProfileModeNamed(value);
+  if (!named) return "--profile wants auto, measured or default, not '" + std::string(value) + "'";
+  mode = *named;
+  return {};
+}
+
 IsoProfile ProfileOptions::Apply(const IsoProfile& chosen) const {
-  IsoProfile p = useDefaultProfile ? BuiltInProfileStore().cameras[0].profiles[0] : chosen;
+  IsoProfile p = chosen;
   p.m_dStrength = strength.value_or(p.m_dStrength);
   p.m_dStrengthChroma = chroma.value_or(p.m_dStrengthChroma);
   p.m_dStrengthChromaLarge = chromaLarge.value_or(p.m_dStrengthChromaLarge);

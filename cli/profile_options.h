@@ -9,6 +9,7 @@
 
 #include "cli/option_parser.h"
 #include "profiles/camera_profile_store.h"
+#include "profiles/profile_decision.h"
 
 namespace cli {
 
@@ -19,7 +20,7 @@ std::vector<OptionSpec> WithProfileOptions(std::initializer_list<OptionSpec> own
 extern const std::string_view kProfileOptionsHelp;
 
 struct ProfileOptions {
-  bool useDefaultProfile = false;  // --profile default
+  ProfileMode mode = ProfileMode::kAuto;  // --profile auto|measured|default
   // Values that replace the chosen profile's.
   std::optional<double> strength, chroma, chromaLarge, dynamics;
   std::optional<double> sharpTiny, sharpMedium, sharpRough;
@@ -33,14 +34,16 @@ struct ProfileOptions {
   bool fusion = false;  // --fusion: with --gpu, tiles shared between the card and the CPU
   bool acceptDamaged = false;  // --accept-damaged: open what a damaged photo holds
 
-  // The profile a photo gets after the options: the built-in default profile with
-  // --profile default, else `chosen`, with every override applied.
+  // `chosen` with every override applied.
   IsoProfile Apply(const IsoProfile& chosen) const;
 };
 
 // Reads the shared options out of `parsed` into `options`; ignores the command's own options.
 // Returns an error message for a value out of range, empty on success.
 std::string ReadProfileOptions(const ParsedArguments& parsed, ProfileOptions& options);
+
+// Reads the value of --profile into `mode`. Returns an error message for an unknown name.
+std::string ReadProfileMode(std::string_view value, ProfileMode& mode);
 
 // Applies what must happen before a run: the thread cap and the library message switch.
 void PrepareRun(const ProfileOptions& options);

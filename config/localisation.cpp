@@ -32,14 +32,14 @@ constexpr EnglishText kEnglishTexts[] = {
     {2, "File"},
     {3, "Denoise"},
     {4, "Help"},
-    {5, "Open...Ctrl+O"},
-    {6, "Save As...Ctrl+S"},
+    {5, "Open..."},
+    {6, "Save As..."},
     {7, "Close"},
     {8, "Options..."},
     {9, "Exit"},
     {10, "Denoise Image..."},
     {11, "Batch Denoising..."},
-    {12, "Help Contents F1"},
+    {12, "Help Contents"},
     {13, "Visit Web Site"},
     {16, "About..."},
     {17, "Please wait ."},
@@ -85,9 +85,9 @@ constexpr EnglishText kEnglishTexts[] = {
     {59, "OK"},
     {60, "Cancel"},
     {61, "Use hardware acceleration"},
-    {62, "Use advanced denosing"},
+    {62, "Use advanced denoising"},
     {63, "Information"},
-    {64, "You have to restart application to affect the language change!"},
+    {64, "You have to restart the application for the language change to take effect."},
     {65, "<< Previous"},
     {66, "Set Default"},
     {67, "Denoising strength:"},
@@ -101,13 +101,13 @@ constexpr EnglishText kEnglishTexts[] = {
     {75, "Elapsed time"},
     {79, "Denoising wizard - Preview"},
     {81, "Warning"},
-    {82, "Denoising strength(chromacity):"},
+    {82, "Denoising strength (chromaticity):"},
     {83, "Set Zoom 100%"},
     {84, "Set Zoom"},
     {85,
      "The application crashed last time. It's probably caused by low memory or by big size of "
      "photo you tried to denoise. Please crop the image and denoise the image again."},
-    {86, "Mix only image intensity and let image chromacity unmixed"},
+    {86, "Mix only image intensity and leave image chromaticity unmixed"},
     {87, "All"},
     {88,
      "Batch denoising was successfully finished! You can find denoised images in subfolder "
@@ -127,15 +127,15 @@ constexpr EnglishText kEnglishTexts[] = {
     {111, "CPU+GPU Fusion"},
     {112, "Pure GPU"},
     {116, "Strength - Intensity:"},
-    {117, "Strength - Chromacity:"},
-    {118, "Strength - Chromacity Large:"},
+    {117, "Strength - Chromaticity:"},
+    {118, "Strength - Chromaticity Large:"},
     {119, "Noise domination (dark - light):"},
     {120, "Parameters Setting"},
     {121, "Profile:"},
     {122, "Basic parameters"},
     {123, "Save As..."},
     {124, "Remove"},
-    {125, "Advanced parameters(optional)"},
+    {125, "Advanced parameters (optional)"},
     {126, "Sharpening parameters"},
     {127, "Tiny Details"},
     {128, "Medium Details"},
@@ -148,19 +148,18 @@ constexpr EnglishText kEnglishTexts[] = {
     {135, "Exposure:"},
     {136, "Captured:"},
     {137, "Do you want to delete all settings for current camera?"},
-    {138, "Yes - delete all setting for current camera"},
+    {138, "Yes - delete all settings for current camera"},
     {139, "No - delete only setting for current camera and current ISO"},
     {140, "Cancel - cancel operation"},
     {141, "Cannot delete selected setting"},
     {142, "Adding Configuration"},
     {143,
-     "The application will use existing profiles for denoising. If it does't find any setting "
-     "corresponding to EXIF metadata, if will use parameters from:\n\n <<Unknown Camera>>   "
-     "Lowest ISO setting."},
+     "The application will use the stored profile of each photo's camera and ISO. A photo without "
+     "one gets the automatic profile: strengths chosen from the noise measured on it."},
     {144, "Redefine"},
     {145, "Save Manual Setting..."},
     {146, "Delete Current Setting..."},
-    {147, "Manual tunning"},
+    {147, "Manual tuning"},
     {148, "Resolution:"},
     {149, "Show / Hide"},
     {150, "Use heavy point based artefacts reduction"},
@@ -174,6 +173,77 @@ constexpr EnglishText kEnglishTexts[] = {
     {kStringOutOfMemory, "There is not enough memory to process this photo."},
     {kStringPhotoDamaged, "The photo is damaged:"},
     {kStringOpenDamagedPhoto, "Open what can be read of it?"},
+    {kStringAutomaticProfile, "Automatic (measured noise %1 / %2)"},
+    {kStringReplaceFile, "%1 already exists.\nDo you want to replace it?"},
+    {kStringAboutText, "Stillgrain %1\n\nNoise reduction for digital photographs."},
+    {kStringHelpNotOpened, "The help could not be opened. It is looked for here:"},
+    {kStringWebSiteNotOpened, "No web browser could be started. The web site's address is:"},
+    {kStringPhotosFilter, "Photos"},
+    {kStringAllFilesFilter, "All files"},
+    {kStringUnsavedResult, "%1 has been denoised but not saved.\nDo you want to save the result?"},
+    {kStringNothingToSave,
+     "There is nothing to save yet: press Denoise first. Save As writes the denoised photo."},
+    {kStringSavedAs, "Saved as %1"},
+    {kStringRunAborted, "Denoising was aborted; the photo is shown as it was loaded."},
+    {kTipDenoise, "Denoises the whole photo with these values (the rectangle shows a part of it)"},
+    {kTipAbort, "Stops denoising; the photo is shown as it was loaded"},
+    {kTipRedefine, "Back to tuning the values; the result is not kept (you are asked to save it)"},
+    {kTipCameras, "The camera whose stored profiles are used, chosen from the photo's EXIF record"},
+    {kTipIsos, "The ISO speed of the stored profile in use"},
+    {kTipManualTuning, "Shows or hides the sliders for tuning the values by hand"},
+    {kTipFirstSlider, "How strongly brightness noise is removed"},
+    {kTipFirstSlider + 1, "How strongly coloured noise is removed"},
+    {kTipFirstSlider + 2, "How strongly large coloured blotches are removed"},
+    {kTipFirstSlider + 3,
+     "Moves the strength toward the dark (left) or the light (right) parts of the photo"},
+    {kTipFirstSlider + 4, "Sharpening of the finest details (1.0 leaves them as they are)"},
+    {kTipFirstSlider + 5, "Sharpening of medium-sized details (1.0 leaves them as they are)"},
+    {kTipFirstSlider + 6, "Sharpening of coarse details (1.0 leaves them as they are)"},
+    {kTipSliderHint,
+     "Double click: back to the profile's value. Ctrl+Z: undo, Ctrl+Shift+Z: redo."},
+    {kTipValueField, "Type a value and press Enter"},
+    {kTipFirstMedianMode, "No extra pass against isolated bright or dark points"},
+    {kTipFirstMedianMode + 1, "A median pass against isolated bright or dark points"},
+    {kTipFirstMedianMode + 2, "A stronger median pass, for photos with many hot pixels"},
+    {kTipSetDefault, "Sets every slider to its standard value; the point-artefact choice stays"},
+    {kTipMenu, "File, denoising and help commands"},
+    {kTipLanguage, "The language of the texts, used from the next start"},
+    {kTipAcceleration,
+     "Runs the filter on the graphics card where that is faster than the processor"},
+    {kTipFusion, "The processor and the graphics card share the work"},
+    {kTipPureGpu, "The graphics card does all the work"},
+    {kStringNoCard,
+     "Denoising stays on the processor: no graphics card with the OpenGL features it needs was "
+     "found."},
+    {kStringSelfTestFailed,
+     "Denoising stays on the processor: the graphics card's result differs from the processor's "
+     "by up to %1 levels."},
+    {kStringCardSlower,
+     "Denoising stays on the processor: in a timed test the graphics card took %1 s where the "
+     "processor took %2 s."},
+    {kStringProgressLeft, "%1 % \u2014 %2 left"},
+    {kStringBatchProfiles, "Each photo is denoised with:"},
+    {kStringFirstBatchProfile, "its stored profile, else the automatic one"},
+    {kStringFirstBatchProfile + 1, "the automatic profile"},
+    {kStringFirstBatchProfile + 2, "the values set in the panel now"},
+    {kStringBatchAutomaticExplained,
+     "Every photo gets the automatic profile: strengths chosen from the noise measured on it, "
+     "whatever profiles are stored."},
+    {kStringBatchPanelValuesExplained,
+     "Every photo is denoised and sharpened with the values the panel shows now, as Denoise would "
+     "do it."},
+    {kStringIncludeSubfolders, "Include subfolders"},
+    {kTipIncludeSubfolders, "Denoises the photos of every folder below the chosen one as well"},
+    {kStringBatchIncomplete,
+     "Batch denoising has finished, but not every photo could be denoised."},
+    {kStringBatchDenoisedCount, "Denoised: %1"},
+    {kStringBatchFailedCount, "Not denoised: %1"},
+    {kStringBatchSkippedCount, "Skipped, not photos: %1"},
+    {kStringBatchTooSmallCount, "Too small to denoise: %1"},
+    {kStringBatchUnreadFolders, "Folders that could not be read: %1"},
+    {kStringBatchFailures, "What went wrong:"},
+    {kStringBatchMoreFailures, "\u2026 and %1 more"},
+    {kStringMenu, "Menu"},
 };
 
 // One text per string number; index 0 is unused.
@@ -199,8 +269,22 @@ Localisation& State() {
 
 std::string StringKey(int32_t number) { return "string" + std::to_string(number); }
 
+// An INI value holds one line; the file writes a line break within a text as "\n".
+std::string WithLineBreaks(std::string text) {
+  for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1)) {
+    text.replace(at, 2, "\n");
+  }
+  return text;
+}
+
+// A text as the file holds it, made ready for display.
+std::string FileText(const std::string& read) {
+  return std::string(CutAfterCharacters(WithLineBreaks(read), kMaxLocalisedStringLength));
+}
+
+// The user's choice from the settings file, else the localisation file's default.
 int32_t ReadCurrentLanguage(const PrivateProfileFile& file) {
-  return file.GetInt(kGeneralSection, kKeyCurrentLanguage, 0);
+  return ReadSettingInt(kKeyLanguageCurrent, file.GetInt(kGeneralSection, kKeyCurrentLanguage, 0));
 }
 
 }  // namespace
@@ -214,11 +298,9 @@ void LoadLocalisationFrom(const fs::path& path) {
   Localisation& state = State();
   state.currentLanguage = ReadCurrentLanguage(file);
   const std::string section = std::to_string(state.currentLanguage);
-  const TextTable english = EnglishTable();
   for (int32_t number = 1; number <= kLocalisedStringCount; ++number) {
-    const std::string text =
-        file.GetString(section, StringKey(number), english[number], kMaxLocalisedStringBytes);
-    state.texts[number] = CutAfterCharacters(text, kMaxLocalisedStringLength);
+    state.texts[number] = FileText(file.GetString(section, StringKey(number), EnglishString(number),
+                                                  kMaxLocalisedStringBytes));
   }
 }
 
@@ -243,20 +325,19 @@ void LoadLocalisation() { LoadLocalisationFrom(LocalisationFilePath()); }
 void LoadLanguageList() { LoadLanguageListFrom(LocalisationFilePath()); }
 
 bool StoreCurrentLanguage(int32_t language) {
-  return StoreCurrentLanguageIn(LocalisationFilePath(), language);
-}
-
-bool StoreCurrentLanguageIn(const fs::path& file, int32_t language) {
-  return WritePrivateProfileString(kGeneralSection, kKeyCurrentLanguage, std::to_string(language),
-                                   file);
+  return WriteSettingInt(kKeyLanguageCurrent, language);
 }
 
 std::string LanguageStringFrom(const fs::path& file, int32_t language, int32_t number) {
   if (number < 1 || number > kLocalisedStringCount) return {};
-  const std::string text =
-      GetPrivateProfileString(std::to_string(language), StringKey(number), EnglishTable()[number],
-                              file, kMaxLocalisedStringBytes);
-  return std::string(CutAfterCharacters(text, kMaxLocalisedStringLength));
+  return FileText(GetPrivateProfileString(std::to_string(language), StringKey(number),
+                                          EnglishString(number), file, kMaxLocalisedStringBytes));
+}
+
+const std::string& EnglishString(int32_t number) {
+  static const TextTable english = EnglishTable();
+  static const std::string kNone;
+  return number >= 1 && number <= kLocalisedStringCount ? english[number] : kNone;
 }
 
 const std::string& LocalisedString(int32_t number) {
@@ -270,3 +351,9 @@ const std::vector<std::string>& LanguageNames() { return State().languageNames; 
 const std::vector<std::string>& LanguageAcronyms() { return State().languageAcronyms; }
 
 int32_t CurrentLanguage() { return State().currentLanguage; }
+
+std::string LanguageAcronym(int32_t language) {
+  const std::vector<std::string>& acronyms = LanguageAcronyms();
+  const auto slot = static_cast<std::size_t>(language);
+  return language >= 0 && slot < acronyms.size() ? acronyms[slot] : std::string();
+}

@@ -15,6 +15,12 @@ inline constexpr const char* kKeyLatestFolder = "Latest Folder";          // ""
 inline constexpr const char* kKeyJpegQuality = "jpeg";                    // "85"
 inline constexpr const char* kKeyShowManualTuning = "ShowManualTunning";  // 1
 inline constexpr const char* kKeyMaxMegapixels = "Max Megapixels";       // 400
+// The user's interface language: an index into the localisation file's language list. Absent, the
+// localisation file's own "Language Current" applies.
+inline constexpr const char* kKeyLanguageCurrent = "Language Current";
+// The batch window's choices (session/batch_choices.h).
+inline constexpr const char* kKeyBatchProfiles = "Batch Profiles";      // 0
+inline constexpr const char* kKeyBatchSubfolders = "Batch Subfolders";  // 1
 inline constexpr int32_t kDefaultJpegQuality = 85;
 inline constexpr int32_t kDefaultShowManualTuning = 1;
 inline constexpr int32_t kDefaultMaxMegapixels = 400;

@@ -26,10 +26,38 @@ bool RunGpuSelfTest(CGPGPU* gpu);
 // when `gpu` is not a usable card, or when the self-test fails; the stored value is not changed.
 int32_t AdmitHardwareAcceleration(int32_t requested, CGPGPU* gpu);
 
-// What a run of the desktop application uses: the card when "HW Accel" is admitted by it (above),
-// and the tiles shared with the CPU when "GPUCPUFusion" is set too.
+// Why the desktop application's runs use the graphics card or stay on the CPU.
+enum class AccelerationVerdict {
+  kAdmitted,        // the card passed the self-test and was faster than the CPU
+  kNoCard,          // no usable OpenGL context
+  kSelfTestFailed,  // the card's picture differs from the CPU's
+  kSlowerThanCpu,   // the card was slower than the CPU in the timed probe (a software renderer)
+};
+
+struct AccelerationAdmission {
+  AccelerationVerdict verdict = AccelerationVerdict::kNoCard;
+  int32_t largestDifference = 0;  // of the self-test
+  // The timed probe on each side, in seconds (0 when it did not run); the card's time is where it
+  // was stopped when it fell behind.
+  double cpuSeconds = 0;
+  double gpuSeconds = 0;
+  bool Admitted() const { return verdict == AccelerationVerdict::kAdmitted; }
+};
+
+// The probe's verdict from its times: the card must be faster than the CPU.
+AccelerationVerdict JudgeProbe(double gpuSeconds, double cpuSeconds);
+
+// The self-test, then the timed probe: a noisy 320 × 320 picture denoised at `quality` as the
+// desktop application runs it, first on the CPU, then on the card. The card is stopped as soon as
+// it has taken as long as the CPU, so a slow card costs little more than twice the CPU's time.
+// Runs on the thread that holds the card's context.
+AccelerationAdmission AdmitGraphicsCard(CGPGPU* gpu, int32_t quality);
+
+// What a run of the desktop application uses: the card when "HW Accel" asks for it and the card
+// is admitted (above), and the tiles shared with the CPU when "GPUCPUFusion" is set too.
 struct AccelerationChoice {
   bool useGpu = false;
   bool fusion = false;
 };
-AccelerationChoice AdmitAcceleration(const StartupSettings& stored, CGPGPU* gpu);
+AccelerationChoice AdmitAcceleration(const StartupSettings& stored,
+                                     const AccelerationAdmission& card);

@@ -1,15 +1,15 @@
 #include "panel/panel_slider.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionSlider>
+
+#include "theme/application_theme.h"
 
 namespace {
 
 // Height of the channel the value bar runs in; the thumb covers it.
 constexpr int kChannelHeight = 6;
-
-// The fill of the channel left of the thumb while the slider is enabled.
-const QColor kValueFill(101, 135, 168);
 
 // A one-pixel frame: `topLeft` along the top and left edges, `bottomRight` along the others.
 void DrawFrame(QPainter& painter, const QRect& r, const QColor& topLeft,
@@ -58,7 +58,7 @@ void PanelSlider::paintEvent(QPaintEvent*) {
   painter.fillRect(inside, colours.window());
   QRect filled = inside;
   filled.setRight(thumb.center().x());
-  painter.fillRect(filled, isEnabled() ? QBrush(kValueFill) : colours.shadow());
+  painter.fillRect(filled, isEnabled() ? QBrush(AccentColour()) : colours.shadow());
 
   const QRect face =
       DrawDoubleFrame(painter, thumb, {colours.midlight().color(), colours.shadow().color()},
@@ -70,4 +70,13 @@ void PanelSlider::paintEvent(QPaintEvent*) {
     focus.initFrom(this);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
   }
+}
+
+void PanelSlider::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QSlider::mouseDoubleClickEvent(event);
+    return;
+  }
+  event->accept();
+  emit resetRequested();
 }

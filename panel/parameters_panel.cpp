@@ -1,11 +1,13 @@
 #include "panel/parameters_panel.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +24,8 @@
 #include "panel/photo_information.h"
 #include "panel/progress_bar_sink.h"
 #include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
+#include "widgets/timed_progress_bar.h"
 
 namespace {
 
@@ -49,6 +53,15 @@ QToolButton* ImageButton(const char* image, int32_t textString, int32_t tooltipS
   return button;
 }
 
+// The four-way arrow inside the rectangle, a two-way one on an edge or corner.
+Qt::CursorShape CursorFor(PreviewEdges edges) {
+  if ((edges.left && edges.top) || (edges.right && edges.bottom)) return Qt::SizeFDiagCursor;
+  if ((edges.right && edges.top) || (edges.left && edges.bottom)) return Qt::SizeBDiagCursor;
+  if (edges.left || edges.right) return Qt::SizeHorCursor;
+  if (edges.top || edges.bottom) return Qt::SizeVerCursor;
+  return Qt::SizeAllCursor;
+}
+
 }  // namespace
 
 ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, PanelHost& host,
@@ -69,6 +82,7 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
   for (QGroupBox* group : groups_) layout->addWidget(group);
   setDefault_ = new QPushButton(Localised(66), this);
   setDefault_->setObjectName("setDefault");
+  setDefault_->setToolTip(Localised(kTipSetDefault));
   connect(setDefault_, &QPushButton::clicked, this, &ParametersPanel::SetDefault);
   layout->addSpacing(10);
   layout->addWidget(setDefault_, 0, Qt::AlignLeft);
@@ -82,7 +96,13 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
   }
   SetManualTuningShown(manualTuningShown_);
 
-  session_.Panel().LoadStore();
+  CreateUndoKeys();
+  std::string calibrationWarning;
+  session_.Panel().LoadStore(&calibrationWarning);
+  if (!calibrationWarning.empty()) {
+    ShowMessage(this, MessageKind::kWarning, Localised(kStringWarning),
+                QString::fromStdString(calibrationWarning));
+  }
   ShowChosenProfile();
   session_.AddObserver(this);
   host_.SetSaveAsEnabled(false);
@@ -93,19 +113,41 @@ ParametersPanel::ParametersPanel(DenoiseSession& session, ViewState& view, Panel
 
 ParametersPanel::~ParametersPanel() = default;
 
+// Ctrl+Z and Ctrl+Shift+Z anywhere in the window; a focused text field keeps them for its text.
+void ParametersPanel::CreateUndoKeys() {
+  const auto key = [this](QKeySequence sequence, void (ParametersPanel::*step)()) {
+    auto* action = new QAction(this);
+    action->setShortcut(sequence);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, step);
+    addAction(action);
+  };
+  key(QKeySequence(Qt::CTRL | Qt::Key_Z), &ParametersPanel::Undo);
+  key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &ParametersPanel::Redo);
+}
+
 QWidget* ParametersPanel::BuildRunControls() {
   auto* box = new QWidget(this);
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
-  denoise_ = new QPushButton(Localised(38), box);
+  // The run button is the panel's main action: drawn in the accent colour (the style looks for
+  // "primary"), larger and bold.
+  denoise_ = new QPushButton(box);
   denoise_->setObjectName("denoise");
+  denoise_->setProperty("primary", true);
+  denoise_->setMinimumHeight(2 * denoise_->fontMetrics().height() + 4);
   QFont bold = denoise_->font();
   bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.15);
   denoise_->setFont(bold);
+  ShowRunButton(PanelState::kIdle);
   connect(denoise_, &QPushButton::clicked, this, &ParametersPanel::DenoiseClicked);
-  progress_ = new QProgressBar(box);
+  progress_ = new TimedProgressBar(box);
   progress_->setObjectName("progress");
-  progress_->setTextVisible(false);
+  // The bar keeps its room while hidden, so that nothing below it moves when a run starts.
+  QSizePolicy keepRoom = progress_->sizePolicy();
+  keepRoom.setRetainSizeWhenHidden(true);
+  progress_->setSizePolicy(keepRoom);
   progress_->hide();
   progressSink_ = std::make_unique<ProgressBarSink>(progress_);
   layout->addWidget(denoise_);
@@ -119,8 +161,10 @@ QWidget* ParametersPanel::BuildProfileControls() {
   layout->setContentsMargins(0, 0, 0, 0);
   cameras_ = new QComboBox(box);
   cameras_->setObjectName("cameras");
+  cameras_->setToolTip(Localised(kTipCameras));
   isos_ = new QComboBox(box);
   isos_->setObjectName("isos");
+  isos_->setToolTip(Localised(kTipIsos));
   connect(cameras_, &QComboBox::activated, this, &ParametersPanel::CameraChosen);
   connect(isos_, &QComboBox::activated, this, &ParametersPanel::IsoChosen);
   layout->addWidget(new QLabel(Localised(130), box), 0, 0);
@@ -142,6 +186,7 @@ QWidget* ParametersPanel::BuildProfileButtons() {
   delete_->setObjectName("deleteSetting");
   manualTuning_ = new QToolButton(box);
   manualTuning_->setObjectName("manualTuning");
+  manualTuning_->setToolTip(Localised(kTipManualTuning));
   manualTuning_->setCheckable(true);
   manualTuning_->setIconSize(QSize(kIconSize, kIconSize));
   connect(save_, &QToolButton::clicked, this, &ParametersPanel::SaveManualSetting);
@@ -170,19 +215,30 @@ QGroupBox* ParametersPanel::BuildSliderGroup(int32_t titleString,
     controls.label = new QLabel(Localised(range.labelString), group);
     controls.slider = new PanelSlider(group);
     controls.slider->setRange(range.minPosition, range.maxPosition);
-    controls.value = new QLabel(group);
+    controls.value = new QLineEdit(group);
     controls.slider->setObjectName(QString("slider%1").arg(static_cast<int>(scale)));
     controls.value->setObjectName(QString("value%1").arg(static_cast<int>(scale)));
-    controls.value->setMinimumWidth(controls.value->fontMetrics().horizontalAdvance("-2.00 "));
+    controls.value->setAlignment(Qt::AlignRight);
+    const int tip = kTipFirstSlider + static_cast<int>(scale);
+    controls.slider->setToolTip(Localised(tip) + "\n" + Localised(kTipSliderHint));
+    controls.value->setToolTip(Localised(tip) + "\n" + Localised(kTipValueField));
+    controls.value->setFixedWidth(controls.value->fontMetrics().horizontalAdvance("-2.000") + 12);
     connect(controls.slider, &QSlider::valueChanged, this,
             [this, scale](int position) { SliderChanged(scale, position); });
     // Dragging only updates the numbers; the picture follows when the thumb is let go.
-    connect(controls.slider, &QSlider::sliderReleased, this, [this] { UpdatePreview(true); });
+    connect(controls.slider, &QSlider::sliderReleased, this, [this] {
+      session_.Panel().FinishValueChange();
+      UpdatePreview(true);
+    });
+    connect(controls.slider, &PanelSlider::resetRequested, this,
+            [this, scale] { ResetToProfileValue(scale); });
+    connect(controls.value, &QLineEdit::editingFinished, this,
+            [this, scale] { ValueTyped(scale); });
     layout->addWidget(controls.label, row, 0, 1, 2);
     layout->addWidget(controls.slider, row + 1, 0);
     layout->addWidget(controls.value, row + 1, 1);
     row += 2;
-    parameterControls_.push_back(controls.slider);
+    parameterControls_.insert(parameterControls_.end(), {controls.slider, controls.value});
   }
   return group;
 }
@@ -197,6 +253,7 @@ QWidget* ParametersPanel::BuildPointArtefactControls() {
   median_ = new QButtonGroup(box);
   for (int mode : {kMedianNone, kMedianCommon, kMedianStrong}) {
     auto* radio = new QRadioButton(Localised(151 + mode), box);
+    radio->setToolTip(Localised(kTipFirstMedianMode + mode));
     radio->setObjectName(QString("median%1").arg(mode));
     median_->addButton(radio, mode);
     layout->addWidget(radio);
@@ -226,22 +283,28 @@ QWidget* ParametersPanel::BuildInformation() {
 
 void ParametersPanel::PhotoOpened(int32_t visibleRight, bool keepChoice) {
   if (closed_) return;
+  const SBxPicBuf& source = Photo();
+  previewRect_ = PlacePreviewRect(view_.Mapping(), visibleRight, host_.ViewSize().height(),
+                                  source.width, source.height);
+  BeginTuning(keepChoice);
+}
+
+// Tuning (again) with the preview rectangle where it is.
+void ParametersPanel::BeginTuning(bool keepChoice) {
   session_.Panel().PhotoOpened(session_.Document(), keepChoice);
   ResetProgress();
   SetParameterControlsEnabled(true);
-  denoise_->setText(Localised(38));
+  ShowRunButton(PanelState::kIdle);
   setCursor(Qt::WaitCursor);
 
   view_.previewRect = &previewPixels_;
   session_.ForgetPreviewRegion();
-  const SBxPicBuf& source = Photo();
-  previewRect_ = PlacePreviewRect(view_.Mapping(), visibleRight, host_.ViewSize().height(),
-                                  source.width, source.height);
-  previewPixels_ = PreviewPixelsOf(previewRect_, source.width, source.height);
+  previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
   ShowInformation();
   ShowChosenProfile();
   UpdatePreview(true);
   denoise_->setEnabled(session_.HasPhoto());
+  host_.SetSaveAsEnabled(session_.HasResult());
   unsetCursor();
 }
 
@@ -250,14 +313,13 @@ void ParametersPanel::FullRunEnded(bool aborted) {
   if (aborted) {
     ResetProgress();
     SetParameterControlsEnabled(true);
-    denoise_->setText(Localised(38));
+    ShowRunButton(PanelState::kIdle);
     view_.previewRect = &previewPixels_;
     UpdatePreview(true);
     return;
   }
   progress_->hide();
-  setDefault_->hide();
-  denoise_->setText(Localised(144));
+  ShowRunButton(PanelState::kResultShown);
 }
 
 // The rectangle's result follows it while it is dragged; the release asks once more only when it
@@ -288,21 +350,56 @@ void ParametersPanel::Close(bool ok) {
 
 void ParametersPanel::SetDenoiseEnabled(bool enabled) { denoise_->setEnabled(enabled); }
 
+// "Denoise", "Abort" or "Redefine", with the tooltip that says what it does.
+void ParametersPanel::ShowRunButton(PanelState state) {
+  const auto show = [this](int32_t text, int32_t tip) {
+    denoise_->setText(Localised(text));
+    denoise_->setToolTip(Localised(tip));
+  };
+  switch (state) {
+    case PanelState::kIdle:
+      show(38, kTipDenoise);
+      break;
+    case PanelState::kRunning:
+      show(43, kTipAbort);
+      break;
+    case PanelState::kResultShown:
+      show(144, kTipRedefine);
+      break;
+  }
+}
+
 // --- Profiles -------------------------------------------------------------------------------
 
+// The cameras of the store, after the photo's automatic profile when it has one.
 void ParametersPanel::FillCameraList() {
   const QSignalBlocker blocker(cameras_);
+  const PanelModel& model = session_.Panel();
   cameras_->clear();
+  if (model.HasAutomaticEntry()) {
+    const LevelsRead levels = model.AutomaticLevels();
+    cameras_->addItem(Localised(kStringAutomaticProfile)
+                          .arg(levels.luma, 0, 'f', 2)
+                          .arg(levels.chroma, 0, 'f', 2));
+  }
   for (const CameraEntry& camera : Store().cameras) {
     cameras_->addItem(QString::fromStdString(camera.m_wcsCameraName));
   }
-  cameras_->setCurrentIndex(static_cast<int>(Selection().camera));
+  cameras_->setCurrentIndex(model.AutomaticShown()
+                                ? 0
+                                : static_cast<int>(Selection().camera) + AutomaticEntries());
+}
+
+int ParametersPanel::AutomaticEntries() const {
+  return session_.Panel().HasAutomaticEntry() ? 1 : 0;
 }
 
 void ParametersPanel::FillIsoList() {
   const QSignalBlocker blocker(isos_);
   isos_->clear();
   const ProfileChoice selection = Selection();
+  isos_->setEnabled(!session_.Panel().AutomaticShown());
+  if (session_.Panel().AutomaticShown()) return;
   if (selection.camera < Store().cameras.size()) {
     for (uint32_t iso : Store().cameras[selection.camera].isoValues) {
       isos_->addItem(QString::number(iso));
@@ -342,7 +439,12 @@ void ParametersPanel::ShowProfile() {
 
 void ParametersPanel::CameraChosen(int index) {
   if (!Idle() || index < 0) return;
-  session_.Panel().ChooseCamera(static_cast<uint32_t>(index), session_.Document().exif);
+  if (index < AutomaticEntries()) {
+    session_.Panel().ChooseAutomatic();
+  } else {
+    session_.Panel().ChooseCamera(static_cast<uint32_t>(index - AutomaticEntries()),
+                                  session_.Document().exif);
+  }
   ShowChosenProfile();
   UpdatePreview(true);
 }
@@ -384,12 +486,45 @@ void ParametersPanel::ApplyDeleteAnswer(DeleteAnswer answer) {
 void ParametersPanel::SliderChanged(PanelScale scale, int position) {
   if (!Idle()) return;
   const SliderScale& range = ScaleOf(scale);
-  session_.Panel().SetSliderPosition(scale, position);
-  const double value = CurrentProfile().*range.field;
   const SliderRow& controls = sliders_[static_cast<std::size_t>(scale)];
-  controls.value->setText(QString::fromStdString(ValueText(range, value)));
   // Keys, clicks on the channel and the wheel end their change at once; a drag ends on release.
-  if (!controls.slider->isSliderDown()) UpdatePreview(true);
+  const bool finished = !controls.slider->isSliderDown();
+  session_.Panel().SetSliderPosition(scale, position, finished);
+  const double value = CurrentProfile().*range.field;
+  controls.value->setText(QString::fromStdString(ValueText(range, value)));
+  if (finished) UpdatePreview(true);
+}
+
+// A value typed into the field beside a slider, with a point or a comma; what cannot be read
+// gives way to the value as it was.
+void ParametersPanel::ValueTyped(PanelScale scale) {
+  QLineEdit* field = sliders_[static_cast<std::size_t>(scale)].value;
+  const SliderScale& range = ScaleOf(scale);
+  const QString shown = QString::fromStdString(ValueText(range, CurrentProfile().*range.field));
+  if (!Idle() || field->text() == shown) return;
+  bool read = false;
+  const double value = QString(field->text()).replace(',', '.').trimmed().toDouble(&read);
+  if (read) session_.Panel().SetValue(scale, value);
+  DisplayProfile();
+  if (read) UpdatePreview(true);
+}
+
+void ParametersPanel::ResetToProfileValue(PanelScale scale) {
+  if (!Idle()) return;
+  session_.Panel().ResetToProfileValue(scale);
+  ShowProfile();
+}
+
+void ParametersPanel::Undo() {
+  if (!session_.Panel().Undo()) return;
+  ShowChosenProfile();
+  UpdatePreview(true);
+}
+
+void ParametersPanel::Redo() {
+  if (!session_.Panel().Redo()) return;
+  ShowChosenProfile();
+  UpdatePreview(true);
 }
 
 void ParametersPanel::MedianChosen(int mode) {
@@ -405,8 +540,15 @@ void ParametersPanel::SetDefault() {
 }
 
 void ParametersPanel::SaveManualSetting() {
-  AddingConfigurationDialog dialog(cameras_->currentText(), isos_->currentText(),
-                                   session_.Document().exif, this);
+  // The automatic profile is proposed for the photo's own camera and ISO.
+  const ExifSummary& exif = session_.Document().exif;
+  const bool automatic = session_.Panel().AutomaticShown();
+  const std::string photoCamera = PhotoCameraName(exif);
+  const QString camera = !automatic            ? cameras_->currentText()
+                         : photoCamera.empty() ? QString::fromStdString(kUnknownCameraName)
+                                               : QString::fromStdString(photoCamera);
+  const QString iso = automatic ? QString::fromStdString(exif.iso) : isos_->currentText();
+  AddingConfigurationDialog dialog(camera, iso, exif, this);
   if (dialog.exec() == QDialog::Accepted) StoreManualSetting(dialog.CameraText(), dialog.IsoText());
 }
 
@@ -420,7 +562,7 @@ void ParametersPanel::SetManualTuningShown(bool shown) {
   // The groups change together; one repaint at the end instead of one per group.
   setUpdatesEnabled(false);
   for (QGroupBox* group : groups_) group->setVisible(shown);
-  setDefault_->setVisible(shown && State() != PanelState::kResultShown);
+  setDefault_->setVisible(shown);
   manualTuning_->setIcon(PanelIcon(shown ? "SETTINGS_HIDE" : "SETTINGS_SHOW"));
   setUpdatesEnabled(true);
 }
@@ -434,8 +576,9 @@ void ParametersPanel::DenoiseClicked() {
       session_.AbortFullRun();
       break;
     case PanelState::kResultShown:
+      if (!host_.ResultMayBeDiscarded()) break;
       session_.Panel().Redefine();
-      PhotoOpened(host_.ViewSize().width(), true);
+      BeginTuning(true);
       break;
   }
 }
@@ -443,9 +586,11 @@ void ParametersPanel::DenoiseClicked() {
 void ParametersPanel::StartFullDenoise() {
   if (!session_.HasPhoto() || session_.JobRunning()) return;
   SetParameterControlsEnabled(false);
+  progress_->Restart();
   progress_->show();
-  denoise_->setText(Localised(43));
+  ShowRunButton(PanelState::kRunning);
   dragging_ = false;
+  grabbed_ = {};
   overPreview_ = false;
   view_.previewRect = nullptr;
   emit previewRectChanged();
@@ -468,8 +613,9 @@ void ParametersPanel::ResetProgress() {
 
 void ParametersPanel::ShowInformation() {
   const ExifSummary& exif = session_.Document().exif;
-  const bool shown = HasPhotoInformation(exif);
-  infoText_->setText(QString::fromStdString(PhotoInformationText(exif)));
+  const std::string text = PhotoInformationText(exif, Photo().width, Photo().height);
+  const bool shown = !text.empty();
+  infoText_->setText(QString::fromStdString(text));
   infoTitle_->setVisible(shown);
   infoText_->setVisible(shown);
 }
@@ -483,35 +629,51 @@ bool ParametersPanel::PreviewShown() const {
 // The session computes the rectangle on its worker: nothing here waits for it.
 void ParametersPanel::UpdatePreview(bool forced) {
   dragging_ = false;
+  grabbed_ = {};
   if (!Idle() || !PreviewShown()) return;
   previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
   session_.UpdatePreview(previewPixels_, forced);
   SetViewCursor(Qt::ArrowCursor);
 }
 
+// A press inside the rectangle moves it, one on an edge resizes it; the view follows the rectangle
+// when it is dragged past the view's edge.
 void ParametersPanel::ViewMouseMoved(QPoint viewPos, bool leftButtonDown) {
   if (!Idle() || !PreviewShown()) {
     overPreview_ = false;
     return;
   }
-  const CBxPicMap mapping = view_.Mapping();
-  overPreview_ = dragging_ || PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y());
-  if (leftButtonDown && dragging_) {
+  const bool holding = dragging_ || grabbed_.Any();
+  if (leftButtonDown && holding) {
     const QPoint moved = viewPos - dragPos_;
-    MovePreviewRect(previewRect_, moved.x(), moved.y(), view_.zoom);
+    if (grabbed_.Any()) {
+      ResizePreviewRect(previewRect_, grabbed_, moved.x(), moved.y(), view_.zoom);
+    } else {
+      MovePreviewRect(previewRect_, moved.x(), moved.y(), view_.zoom);
+    }
     dragPos_ = viewPos;
+    const QSize viewSize = host_.ViewSize();
+    ScrollToShow(view_, previewRect_, viewSize.width(), viewSize.height());
     PreviewMoved();
   }
-  SetViewCursor(overPreview_ ? Qt::SizeAllCursor : Qt::ArrowCursor);
+  const CBxPicMap mapping = view_.Mapping();
+  const PreviewEdges edges =
+      holding ? grabbed_ : GrabbedEdges(mapping, previewRect_, viewPos.x(), viewPos.y());
+  overPreview_ =
+      holding || edges.Any() || PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y());
+  SetViewCursor(overPreview_ ? CursorFor(edges) : Qt::ArrowCursor);
 }
 
 void ParametersPanel::ViewMousePressed(QPoint viewPos) {
   if (!Idle() || !PreviewShown()) return;
-  if (!PreviewContains(view_.Mapping(), previewRect_, viewPos.x(), viewPos.y())) return;
-  dragging_ = true;
+  const CBxPicMap mapping = view_.Mapping();
+  const PreviewEdges edges = GrabbedEdges(mapping, previewRect_, viewPos.x(), viewPos.y());
+  if (!edges.Any() && !PreviewContains(mapping, previewRect_, viewPos.x(), viewPos.y())) return;
+  grabbed_ = edges;
+  dragging_ = !edges.Any();
   overPreview_ = true;
   dragPos_ = viewPos;
-  SetViewCursor(Qt::SizeAllCursor);
+  SetViewCursor(CursorFor(edges));
 }
 
 // The release asks for the rectangle once more, unless it is where it was asked for last.

@@ -24,11 +24,13 @@ class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
 class PanelSlider;
 class ProgressBarSink;
+class TimedProgressBar;
 
 class ParametersPanel : public QWidget, public PreviewMouseClient, public SessionObserver {
   Q_OBJECT
@@ -37,9 +39,9 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   ParametersPanel(DenoiseSession& session, ViewState& view, PanelHost& host, QWidget* parent);
   ~ParametersPanel() override;
 
-  // A photo was opened (or "Redefine" returns to tuning, `keepChoice`): the noise is measured, the
-  // profile chosen, the preview placed at the centre of the view left of `visibleRight` and
-  // computed.
+  // A photo was opened: the noise is measured, the profile chosen (unless `keepChoice`: the values
+  // being tuned stay), the preview placed at the centre of the view left of `visibleRight` and
+  // computed. "Redefine" returns to tuning with the rectangle where it was.
   void PhotoOpened(int32_t visibleRight, bool keepChoice);
   // Saves the profile store (once, however often it is called) and lets go of the view. With
   // `ok` false the photo returns to its original state on screen and a run is cancelled.
@@ -67,6 +69,10 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   // The answer to "Delete Current Setting...".
   void ApplyDeleteAnswer(DeleteAnswer answer);
 
+  // Ctrl+Z and Ctrl+Shift+Z: the values (and profile choice) before and after the last change.
+  void Undo();
+  void Redo();
+
  signals:
   // The preview rectangle moved, appeared or went away: the view draws its frame again.
   void previewRectChanged();
@@ -77,10 +83,11 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   struct SliderRow {
     QLabel* label = nullptr;
     PanelSlider* slider = nullptr;
-    QLabel* value = nullptr;
+    QLineEdit* value = nullptr;
   };
 
   // Building the controls.
+  void CreateUndoKeys();
   QWidget* BuildRunControls();
   QWidget* BuildProfileControls();
   QWidget* BuildProfileButtons();
@@ -89,9 +96,11 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   QWidget* BuildInformation();
 
   void PreviewMoved();
+  void BeginTuning(bool keepChoice);
 
   // Profiles.
   void FillCameraList();
+  int AutomaticEntries() const;
   void FillIsoList();
   void DisplayProfile();
   void ShowProfile();
@@ -102,6 +111,8 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
 
   // Controls.
   void SliderChanged(PanelScale scale, int position);
+  void ValueTyped(PanelScale scale);
+  void ResetToProfileValue(PanelScale scale);
   void MedianChosen(int mode);
   void SetDefault();
   void SaveManualSetting();
@@ -110,6 +121,7 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   void DenoiseClicked();
   void StartFullDenoise();
   void SetParameterControlsEnabled(bool enabled);
+  void ShowRunButton(PanelState state);
   void ResetProgress();
   void ShowInformation();
 
@@ -130,12 +142,13 @@ class ParametersPanel : public QWidget, public PreviewMouseClient, public Sessio
   PreviewRect previewRect_;
   PreviewPixels previewPixels_;
   QPoint dragPos_;
-  bool dragging_ = false;
+  bool dragging_ = false;  // moving the rectangle
+  PreviewEdges grabbed_;   // resizing it by these edges
   bool overPreview_ = false;
   std::optional<Qt::CursorShape> viewCursor_;
 
   QPushButton* denoise_ = nullptr;
-  QProgressBar* progress_ = nullptr;
+  TimedProgressBar* progress_ = nullptr;
   std::unique_ptr<ProgressBarSink> progressSink_;
   QComboBox* cameras_ = nullptr;
   QComboBox* isos_ = nullptr;

@@ -1,15 +1,15 @@
-// The photo information text of the parameters panel: seven groups of label, two blanks, value and
-// separator, built from the photo's EXIF display texts.
+// The photo information text of the parameters panel, built from the photo's EXIF display texts and
+// its own size in pixels.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "picture/photo_document.h"
 
-// Whether the information is shown at all: at least one slot is not empty.
-bool HasPhotoInformation(const ExifSummary& exif);
-
-// Maker, type, resolution, ISO, aperture, exposure and capture time, one group a line except that
-// ISO and aperture share one ("ISO:  100, FNumber:  f/2.8"). An empty slot gives an empty label,
-// value and separator but keeps its two blanks, so the text's shape tells which slots were empty.
-std::string PhotoInformationText(const ExifSummary& exif);
+// One line per group, each "label  value": maker, type, resolution (the photo's pixels, not what
+// the EXIF record claims, which may describe the camera's original), ISO and aperture sharing a
+// line
+// ("ISO:  100, FNumber:  f/2.8"), exposure and capture time. What the photo lacks is left out
+// whole, so every line starts with its label; empty when there is nothing to show.
+std::string PhotoInformationText(const ExifSummary& exif, int32_t width, int32_t height);

@@ -7,7 +7,17 @@
 
 namespace {
 
-std::optional<uint32_t> IsoOf(const ExifSummary& exif) {
+ProfileChoice CameraAndIso(const CameraProfileStore& store, const std::string& cameraName,
+                           const ExifSummary& exif) {
+  ProfileChoice choice;
+  choice.camera = FindCamera(store, cameraName);
+  choice.isoIndex = FindIsoIndex(store, choice.camera, exif.iso);
+  return choice;
+}
+
+}  // namespace
+
+std::optional<uint32_t> PhotoIso(const ExifSummary& exif) {
   uint32_t value = 0;
   const char* end = exif.iso.data() + exif.iso.size();
   auto [ptr, ec] = std::from_chars(exif.iso.data(), end, value);
@@ -17,27 +27,11 @@ std::optional<uint32_t> IsoOf(const ExifSummary& exif) {
 
 bool StoresIsoExactly(const CameraProfileStore& store, ProfileChoice choice,
                       const ExifSummary& exif) {
-  const std::optional<uint32_t> iso = IsoOf(exif);
+  const std::optional<uint32_t> iso = PhotoIso(exif);
   if (!iso || choice.camera >= store.cameras.size()) return false;
   const CameraEntry& camera = store.cameras[choice.camera];
   return choice.isoIndex < camera.IsoCount() && camera.isoValues[choice.isoIndex] == *iso;
 }
-
-ProfileChoice CameraAndIso(const CameraProfileStore& store, const std::string& cameraName,
-                           const ExifSummary& exif) {
-  ProfileChoice choice;
-  choice.camera = FindCamera(store, cameraName);
-  choice.isoIndex = FindIsoIndex(store, choice.camera, exif.iso);
-  return choice;
-}
-
-bool CopyConverted(SBxPicBuf& copy, const SBxPicBuf& picture, uint32_t components) {
-  if (CBxPicBufAPI::ReinitHeap(copy, picture)) return true;
-  CBxPicBufAPI::Copy(copy, picture);
-  return CBxPicBufAPI::ConvertBpcComp(copy, 8, components);
-}
-
-}  // namespace
 
 ProfileChoice ChooseProfileForPhoto(const CameraProfileStore& store, const ExifSummary& exif,
                                     const NoiseLevels& measured) {
@@ -62,17 +56,4 @@ IsoProfile ProfileAt(const CameraProfileStore& store, ProfileChoice choice) {
     return store.cameras[choice.camera].profiles[choice.isoIndex];
   }
   return BuiltInProfileStore().cameras[0].profiles[0];
-}
-
-NoiseLevels MeasurePhotoNoise(const SBxPicBuf& picture) {
-  NoiseLevels levels{0, 0, 0};
-  ScopedPicBuf grey;
-  if (CopyConverted(*grey, picture, 1)) return levels;
-  levels.luma = EstimateNoise(*grey);
-  if (picture.components != 3) return levels;
-  ScopedPicBuf colour;
-  if (CopyConverted(*colour, picture, 3)) return levels;
-  CBxPicBufAPI::ConvertRGBtoYUV(*colour, *colour);
-  EstimateNoiseYUV(*colour, levels);
-  return levels;
 }

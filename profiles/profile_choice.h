@@ -1,9 +1,13 @@
-// Which stored profile a photo gets.
+// Which stored profile a photo's camera and ISO find.
 #pragma once
+
+#include <cstdint>
+#include <optional>
 
 #include "engine/denoise.h"
 #include "picture/photo_document.h"
 #include "profiles/camera_profile_store.h"
+#include "profiles/photo_noise.h"
 
 // The camera slot and ISO index of a profile in a store.
 struct ProfileChoice {
@@ -17,14 +21,18 @@ struct ProfileChoice {
 ProfileChoice ChooseProfileForPhoto(const CameraProfileStore& store, const ExifSummary& exif,
                                     const NoiseLevels& measured);
 
-// As batch denoising chooses: the photo's camera and ISO when both are stored exactly (a photo
-// without a maker text has no camera), else the unknown camera's first profile.
+// The photo's camera and ISO when both are stored exactly (a photo without a maker text has no
+// camera), else the unknown camera's first profile; profiles/profile_decision.h takes the
+// automatic profile where this finds no camera of the photo's own.
 ProfileChoice ChooseBatchProfile(const CameraProfileStore& store, const ExifSummary& exif);
+
+// The photo's ISO speed, when its EXIF text is a decimal number.
+std::optional<uint32_t> PhotoIso(const ExifSummary& exif);
+
+// Whether the profile of `choice` is stored for exactly the photo's ISO.
+bool StoresIsoExactly(const CameraProfileStore& store, ProfileChoice choice,
+                      const ExifSummary& exif);
 
 // The profile of a choice, or the built-in default profile when the store has none there (an
 // unknown camera without profiles).
 IsoProfile ProfileAt(const CameraProfileStore& store, ProfileChoice choice);
-
-// The noise levels of a photo as the profiles store them: luma and chroma from the Y, U, V of an
-// 8-bit copy for a colour photo; the grey level and 0 for a grey one.
-NoiseLevels MeasurePhotoNoise(const SBxPicBuf& picture);

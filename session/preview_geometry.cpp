@@ -20,7 +20,39 @@ int32_t ViewCoordinate(double v) {
   return RoundHalfUp(std::clamp(v, -kLimit, kLimit));
 }
 
+// The rectangle's edges in view coordinates.
+struct ViewBox {
+  int32_t left, top, right, bottom;
+};
+
+ViewBox BoxInView(const CBxPicMap& viewMapping, const PreviewRect& rect) {
+  const PreviewRect mapped = MappedToView(viewMapping, rect);
+  return {ViewCoordinate(mapped.left), ViewCoordinate(mapped.top), ViewCoordinate(mapped.right),
+          ViewCoordinate(mapped.bottom)};
+}
+
+bool Near(int32_t v, int32_t edge) { return std::abs(v - edge) <= kPreviewEdgeGrip; }
+
+bool Along(int32_t v, int32_t from, int32_t to) {
+  return v >= from - kPreviewEdgeGrip && v <= to + kPreviewEdgeGrip;
+}
+
+// One side moved by `move` picture units from the end that is dragged, kept within the limits.
+void MoveSide(double& moving, double fixed, double move) {
+  const double direction = moving >= fixed ? 1.0 : -1.0;
+  const double side = std::clamp(direction * (moving + move - fixed), double{kMinPreviewSide},
+                                 double{kMaxPreviewSide});
+  moving = fixed + direction * side;
+}
+
 }  // namespace
+
+PreviewRect MappedToView(const CBxPicMap& viewMapping, const PreviewRect& rect) {
+  PreviewRect mapped;
+  viewMapping.MapPointSrcToDst(mapped.left, mapped.top, rect.left, rect.top);
+  viewMapping.MapPointSrcToDst(mapped.right, mapped.bottom, rect.right, rect.bottom);
+  return mapped;
+}
 
 PreviewRect PlacePreviewRect(const CBxPicMap& viewMapping, int32_t visibleRight, int32_t viewHeight,
                              int32_t width, int32_t height) {
@@ -59,14 +91,24 @@ TileRect TileRectOf(const PreviewPixels& pixels) {
 }
 
 bool PreviewContains(const CBxPicMap& viewMapping, const PreviewRect& rect, int32_t x, int32_t y) {
-  double left = 0;
-  double top = 0;
-  double right = 0;
-  double bottom = 0;
-  viewMapping.MapPointSrcToDst(left, top, rect.left, rect.top);
-  viewMapping.MapPointSrcToDst(right, bottom, rect.right, rect.bottom);
-  return x >= ViewCoordinate(left) && x < ViewCoordinate(right) && y >= ViewCoordinate(top) &&
-         y < ViewCoordinate(bottom);
+  const ViewBox box = BoxInView(viewMapping, rect);
+  return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+}
+
+PreviewEdges GrabbedEdges(const CBxPicMap& viewMapping, const PreviewRect& rect, int32_t x,
+                          int32_t y) {
+  const ViewBox box = BoxInView(viewMapping, rect);
+  const bool alongX = Along(x, box.left, box.right);
+  const bool alongY = Along(y, box.top, box.bottom);
+  return {alongY && Near(x, box.left), alongX && Near(y, box.top), alongY && Near(x, box.right),
+          alongX && Near(y, box.bottom)};
+}
+
+void ResizePreviewRect(PreviewRect& rect, PreviewEdges edges, int32_t dx, int32_t dy, double zoom) {
+  if (edges.left) MoveSide(rect.left, rect.right, dx / zoom);
+  if (edges.right) MoveSide(rect.right, rect.left, dx / zoom);
+  if (edges.top) MoveSide(rect.top, rect.bottom, dy / zoom);
+  if (edges.bottom) MoveSide(rect.bottom, rect.top, dy / zoom);
 }
 
 void MovePreviewRect(PreviewRect& rect, int32_t dx, int32_t dy, double zoom) {

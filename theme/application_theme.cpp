@@ -132,3 +132,5 @@ int ViewBackgroundGrey() {
 }
 
 QColor WorkspaceColour() { return SchemeColour(kColourAppWorkspace, QPalette::Dark); }
+
+QColor AccentColour() { return QColor(101, 135, 168); }

@@ -31,3 +31,7 @@ int ViewBackgroundGrey();
 
 // The colour of the application workspace (the area behind documents).
 QColor WorkspaceColour();
+
+// The one colour that is not grey: the value part of the panel's sliders and the face of the
+// window's main action (a push button with the property "primary").
+QColor AccentColour();

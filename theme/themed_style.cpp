@@ -1,7 +1,6 @@
 #include "theme/themed_style.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QStyleFactory>
 #include <QStyleOption>
 
@@ -28,22 +27,24 @@ QPixmap CheckMarkPixmap(const QStyleOption& option, const QPainter& painter) {
                     painter.device()->devicePixelRatio());
 }
 
-// A radio button shows the same drawing as a check box, cut to a circle. The ring is drawn in the
-// drawing's own frame colour, read from the middle of its left edge, so both sets of images keep
-// their look.
-void DrawRoundMark(QPainter& painter, const QRect& rect, const QPixmap& mark) {
-  const QRectF circle = QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5);
-  const QImage image = mark.toImage();
-  QPainterPath clip;
-  clip.addEllipse(circle);
+// A radio button is a ring on the field colour with a dot when chosen, in the text colour of its
+// state: it reads as "one of these", where a check mark would read as "any of these".
+void DrawRadioMark(QPainter& painter, const QStyleOption& option) {
+  const QPalette::ColorGroup group =
+      option.state & QStyle::State_Enabled ? QPalette::Active : QPalette::Disabled;
+  const QColor ink = option.palette.color(group, QPalette::Text);
+  const QRectF circle = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setClipPath(clip);
-  painter.drawPixmap(rect.topLeft(), mark);
-  painter.setClipping(false);
-  painter.setPen(image.pixelColor(0, image.height() / 2));
-  painter.setBrush(Qt::NoBrush);
+  painter.setPen(ink);
+  painter.setBrush(option.palette.color(group, QPalette::Base));
   painter.drawEllipse(circle);
+  if (option.state & QStyle::State_On) {
+    const qreal inset = circle.width() * 0.3;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawEllipse(circle.adjusted(inset, inset, -inset, -inset));
+  }
   painter.restore();
 }
 
@@ -56,15 +57,22 @@ void DrawFrame(QPainter& painter, const QRect& rect, const QColor& colour) {
 }
 
 // Push and tool buttons: the face colour, the shadow colour while pressed, a dark border that turns
-// to the highlight colour under the mouse or with the focus.
-void DrawFlatButton(QPainter& painter, const QStyleOption& option) {
+// to the highlight colour under the mouse or with the focus. The window's main action ("primary")
+// has the accent colour for its face while it is enabled.
+void DrawFlatButton(QPainter& painter, const QStyleOption& option, bool primary) {
   const QPalette& palette = option.palette;
   const QStyle::State state = option.state;
+  const bool enabled = state & QStyle::State_Enabled;
   const bool pressed = state & (QStyle::State_Sunken | QStyle::State_On);
-  const bool hot = (state & QStyle::State_Enabled) &&
-                   (state & (QStyle::State_MouseOver | QStyle::State_HasFocus));
-  painter.fillRect(option.rect, palette.color(pressed ? QPalette::Dark : QPalette::Button));
+  const bool hot = enabled && (state & (QStyle::State_MouseOver | QStyle::State_HasFocus));
+  QColor face = palette.color(pressed ? QPalette::Dark : QPalette::Button);
+  if (primary && enabled) face = pressed ? AccentColour().darker(120) : AccentColour();
+  painter.fillRect(option.rect, face);
   DrawFrame(painter, option.rect, palette.color(hot ? QPalette::Highlight : QPalette::Shadow));
+}
+
+bool IsPrimary(const QWidget* widget) {
+  return widget != nullptr && widget->property("primary").toBool();
 }
 
 void DrawFlatLineEdit(QPainter& painter, const QStyleOption& option) {
@@ -113,20 +121,18 @@ void ThemedStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
                                 QPainter* painter, const QWidget* widget) const {
   switch (element) {
     case PE_IndicatorCheckBox:
-    case PE_IndicatorItemViewItemCheck:
-    case PE_IndicatorRadioButton: {
+    case PE_IndicatorItemViewItemCheck: {
       const QPixmap mark = CheckMarkPixmap(*option, *painter);
       if (mark.isNull()) break;
-      if (element == PE_IndicatorRadioButton) {
-        DrawRoundMark(*painter, option->rect, mark);
-      } else {
-        painter->drawPixmap(option->rect.topLeft(), mark);
-      }
+      painter->drawPixmap(option->rect.topLeft(), mark);
       return;
     }
+    case PE_IndicatorRadioButton:
+      DrawRadioMark(*painter, *option);
+      return;
     case PE_PanelButtonCommand:
     case PE_PanelButtonTool:
-      DrawFlatButton(*painter, *option);
+      DrawFlatButton(*painter, *option, IsPrimary(widget));
       return;
     case PE_PanelLineEdit:
       DrawFlatLineEdit(*painter, *option);

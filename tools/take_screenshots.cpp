@@ -1,35 +1,42 @@
 // Renders the screenshots of the documentation on Qt's off-screen platform, from a real camera
-// photo: take_screenshots PHOTO OUTPUT_FOLDER. The settings and profiles it touches live in a
-// temporary folder, never the user's. A crop of the photo with added noise (fixed seed) stands in
-// for a photo taken at high ISO, and keeps the photo's EXIF record.
+// photo: take_screenshots PHOTO OUTPUT_FOLDER. Among them the application in its second language
+// (German), the question before an unsaved result goes, a tooltip and a small window. The settings
+// and profiles it touches live in a temporary folder, never the user's. A crop of the photo with
+// added noise (fixed seed) stands in for a photo taken at high ISO, and keeps the photo's EXIF
+// record.
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
-#include <QToolBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QToolBar>
+#include <QToolTip>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <utility>
+#include <vector>
 
-#include "widgets/localised_text.h"
+#include "app/batch_options_dialog.h"
 #include "app/batch_progress_window.h"
 #include "app/file_dialogs.h"
 #include "app/image_view.h"
-#include "config/localisation.h"
 #include "app/main_window.h"
-#include "widgets/message_boxes.h"
 #include "app/options_dialog.h"
+#include "app/qt_translations.h"
+#include "config/localisation.h"
 #include "panel/adding_configuration_dialog.h"
 #include "panel/parameters_panel.h"
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "theme/application_theme.h"
+#include "widgets/localised_text.h"
+#include "widgets/message_boxes.h"
 
 namespace fs = std::filesystem;
 
@@ -92,21 +99,66 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
   return done();
 }
 
-// The popup menu below the Menu button, its File submenu open beside it, drawn over the window
-// as the user sees them (the off-screen platform's screen is smaller than the window, so the
-// popups are placed here rather than by the platform).
-QPixmap WithPopupMenu(MainWindow& window, QMenu& menu) {
+// Popups (menus, tooltips) drawn over the window where the user sees them: the off-screen
+// platform's screen is smaller than the window, so they are placed here rather than by the
+// platform.
+QPixmap WithPopups(QWidget& window, const std::vector<std::pair<QWidget*, QPoint>>& popups) {
   QPixmap picture = window.grab();
+  QPainter painter(&picture);
+  for (const auto& [popup, at] : popups) painter.drawPixmap(at, popup->grab());
+  return picture;
+}
+
+// The popup menu below the Menu button, its File submenu open beside it.
+QPixmap WithPopupMenu(MainWindow& window, QMenu& menu) {
   QMenu* file = menu.actions().first()->menu();
   menu.setActiveAction(menu.actions().first());
   file->adjustSize();
   menu.adjustSize();
   const QPoint root(window.width() - menu.width() - 4, window.ToolBar()->height());
   const QPoint sub(root.x() - file->width() + 2, root.y());
-  QPainter painter(&picture);
-  painter.drawPixmap(root, menu.grab());
-  painter.drawPixmap(sub, file->grab());
+  return WithPopups(window, {{&menu, root}, {file, sub}});
+}
+
+// The tooltip of a control as the mouse resting on it brings it up, below and right of the cursor.
+QPixmap WithTooltip(MainWindow& window, QWidget& control) {
+  const QPoint cursor = control.mapTo(&window, control.rect().center());
+  QToolTip::showText(control.mapToGlobal(control.rect().center()), control.toolTip(), &control);
+  Settle(100);
+  QPixmap picture = window.grab();
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (!top->isVisible() || !top->inherits("QTipLabel")) continue;
+    // Kept within the window, as the desktop keeps a tooltip on the screen.
+    const QPoint at(std::min(cursor.x() + 12, window.width() - top->width() - 4), cursor.y() + 20);
+    picture = WithPopups(window, {{top, at}});
+  }
+  QToolTip::hideText();
   return picture;
+}
+
+// The question before an unsaved result goes, as closing the window asks it.
+void SaveQuestion(MainWindow& window, const char* name) {
+  const QString photo = QString::fromStdString(window.Document().path.filename().string());
+  const std::unique_ptr<QMessageBox> box =
+      SaveQuestionBox(&window, window.windowTitle(), Localised(kStringUnsavedResult).arg(photo));
+  box->show();
+  SaveWidget(*box, name);
+}
+
+// The application after a start in German: the main window on the noisy photo, and the question
+// with Qt's own buttons in German.
+void GermanScreenshots(const fs::path& noisy) {
+  StoreCurrentLanguage(1);
+  LoadLocalisation();
+  LoadLanguageList();
+  InstallQtTranslations(LanguageAcronym(CurrentLanguage()));
+  MainWindow german;
+  german.resize(1280, 880);
+  german.show();
+  german.OpenPhotoFile(noisy);
+  SaveWidget(german, "german.png");
+  SaveQuestion(german, "german-save-question.png");
+  german.CloseWithoutQuestions();
 }
 
 }  // namespace
@@ -143,7 +195,7 @@ int main(int argc, char** argv) {
   MainWindow window;
   window.resize(1280, 880);
   window.show();
-  window.OpenPhotoFile(photo, true);
+  window.OpenPhotoFile(photo);
   // The preview is computed on its worker: the screenshots show its result.
   const auto previewShown = [&window] { return !window.Session().PreviewWorking(); };
   WaitFor(previewShown, 60);
@@ -152,7 +204,8 @@ int main(int argc, char** argv) {
   const std::unique_ptr<QMenu> menu = window.BuildPopupMenu();
   Save(WithPopupMenu(window, *menu), "popup-menu.png");
 
-  OptionsDialog options(&window, [] { return false; }, LocalisationFilePath());
+  OptionsDialog options(
+      &window, [&] { return window.Session().CardAdmission(); }, LocalisationFilePath());
   options.show();
   SaveWidget(options, "options-dialog.png");
   options.hide();
@@ -164,12 +217,14 @@ int main(int argc, char** argv) {
   save.hide();
 
   // The noisy crop: the panel with its information, the preview rectangle at 100 %.
-  window.OpenPhotoFile(noisy, true);
+  window.OpenPhotoFile(noisy);
   window.ImageViewWidget()->Zoom100();
   window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
   WaitFor(previewShown, 60);
   SaveWidget(window, "preview-rectangle.png");
   SaveWidget(*window.Panel(), "panel-manual-tuning.png");
+  Save(WithTooltip(window, *window.Panel()->findChild<QWidget*>(QStringLiteral("slider0"))),
+       "tooltip.png");
 
   AddingConfigurationDialog adding(QStringLiteral("<<Unknown Camera>>"), QStringLiteral("100"),
                                    window.Document().exif, &window);
@@ -185,6 +240,17 @@ int main(int argc, char** argv) {
   WaitFor([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; }, 120);
   window.ImageViewWidget()->Zoom100();
   SaveWidget(window, "result-shown.png");
+  SaveQuestion(window, "save-question.png");
+
+  // A laptop's screen: the panel scrolls.
+  window.resize(1024, 600);
+  window.ImageViewWidget()->ZoomToFit();
+  SaveWidget(window, "small-window.png");
+
+  BatchOptionsDialog batchOptions(&window);
+  batchOptions.show();
+  SaveWidget(batchOptions, "batch-options.png");
+  batchOptions.hide();
 
   BatchProgressWindow batch(&window, 12, [] {});
   batch.show();
@@ -193,7 +259,8 @@ int main(int argc, char** argv) {
   SaveWidget(batch, "batch-progress.png");
   batch.hide();
 
-  window.close();
+  window.CloseWithoutQuestions();
+  GermanScreenshots(noisy);
   fs::remove_all(configHome);
   return 0;
 }

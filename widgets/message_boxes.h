@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 enum class MessageKind { kInformation, kWarning };
@@ -25,3 +27,17 @@ bool AskYesNo(QWidget* owner, const QString& caption, const QString& text);
 using QuestionAnswerer = std::function<bool(const QString& caption, const QString& text)>;
 // Sets (or with an empty function, removes) the answerer.
 void SetQuestionAnswerer(QuestionAnswerer answerer);
+
+// The answers to "save the result first?".
+enum class SaveAnswer { kSave, kDiscard, kCancel };
+
+// The question itself: a modal box owned by `owner` with Save, Discard and Cancel (Escape cancels).
+std::unique_ptr<QMessageBox> SaveQuestionBox(QWidget* owner, const QString& caption,
+                                             const QString& text);
+
+// Asks it; while an answerer is set, it answers instead.
+SaveAnswer AskSaveDiscardCancel(QWidget* owner, const QString& caption, const QString& text);
+
+using SaveQuestionAnswerer = std::function<SaveAnswer(const QString& caption, const QString& text)>;
+// Sets (or with an empty function, removes) the answerer.
+void SetSaveQuestionAnswerer(SaveQuestionAnswerer answerer);

@@ -14,6 +14,15 @@ constexpr size_t kTypedCharsRead = 9;
 // The wheel does not shrink the picture's longer side below this many window pixels.
 constexpr double kMinShownSide = 100.0;
 
+// How far the span [low, high] must move to lie within [0, size]: negative to the left (up), 0
+// when it lies within or is too long to fit.
+double ShiftToFit(double low, double high, double size) {
+  if (high - low > size) return 0;
+  if (low < 0) return low;
+  if (high > size) return high - size;
+  return 0;
+}
+
 }  // namespace
 
 CBxPicMap ViewState::Mapping() const {
@@ -79,6 +88,13 @@ void PanToCursor(ViewState& state, int32_t x, int32_t y) {
 void ShiftViewCenter(ViewState& state, int32_t stepsX, int32_t stepsY) {
   state.viewCenterX += stepsX * kKeyPanStep;
   state.viewCenterY += stepsY * kKeyPanStep;
+}
+
+void ScrollToShow(ViewState& state, const PreviewRect& rect, int32_t viewWidth,
+                  int32_t viewHeight) {
+  const PreviewRect shown = MappedToView(state.Mapping(), rect);
+  state.imageCenterX += ShiftToFit(shown.left, shown.right, viewWidth) / state.zoom;
+  state.imageCenterY += ShiftToFit(shown.top, shown.bottom, viewHeight) / state.zoom;
 }
 
 std::optional<double> ParseZoomText(std::string_view text) {

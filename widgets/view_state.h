@@ -72,6 +72,10 @@ void PanToCursor(ViewState& state, int32_t x, int32_t y);
 // Moves the view centre by whole arrow-key steps (−1, 0 or 1 per axis for one key press).
 void ShiftViewCenter(ViewState& state, int32_t stepsX, int32_t stepsY);
 
+// Scrolls the picture just enough for the preview rectangle to lie within the view area (as far as
+// it fits), so that dragging the rectangle past the view's edge carries the view along.
+void ScrollToShow(ViewState& state, const PreviewRect& rect, int32_t viewWidth, int32_t viewHeight);
+
 // A zoom typed into the zoom box, in percent: at most the first 9 characters count; digits, one
 // "." or "," before the fraction, and a space, "%" or the end to stop. Limited to 10 … 800 %.
 // Empty when the text holds any other character or no digit at all.

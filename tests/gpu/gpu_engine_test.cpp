@@ -1,8 +1,12 @@
 // The engine on the graphics card (Mesa's software OpenGL in CI) against the engine on the CPU:
 // whole pictures, the CPU+GPU tile sharing, the self-test and the admission of acceleration.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "engine/denoise.h"
 #include "engine/denoise_tile.h"
@@ -43,6 +47,26 @@ TEST(GpuEngine, SelfTestPassesAndAdmitsAcceleration) {
   EXPECT_LT(result.largestDifference, 6);
   EXPECT_EQ(AdmitHardwareAcceleration(1, gpu), 1);
   EXPECT_EQ(AdmitHardwareAcceleration(0, gpu), 0);
+}
+
+// The timed probe's verdict follows its times; Mesa's software renderer is slower than the CPU
+// filter, so it is not admitted, and its run is stopped instead of waited for.
+TEST(GpuEngine, TheTimedProbeAdmitsTheCardOnlyWhereItIsFasterThanTheCpu) {
+  SKIP_WITHOUT_GPU(gpu);
+  const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  const auto start = std::chrono::steady_clock::now();
+  const AccelerationAdmission card = AdmitGraphicsCard(gpu, 3);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%s: CPU %.3f s, card %.3f s, whole admission %.3f s\n", renderer.c_str(),
+              card.cpuSeconds, card.gpuSeconds, seconds);
+  EXPECT_GT(card.cpuSeconds, 0);
+  EXPECT_EQ(card.verdict, JudgeProbe(card.gpuSeconds, card.cpuSeconds));
+  if (renderer.find("llvmpipe") != std::string::npos ||
+      renderer.find("softpipe") != std::string::npos) {
+    EXPECT_EQ(card.verdict, AccelerationVerdict::kSlowerThanCpu);
+    EXPECT_LT(seconds, 3 * card.cpuSeconds + 1.0);
+  }
 }
 
 TEST(GpuEngine, WholePicturesAgreeWithTheCpuWithinAFewLevels) {

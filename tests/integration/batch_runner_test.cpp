@@ -9,6 +9,8 @@
 #include "batch/folder_listing.h"
 #include "engine/denoise.h"
 #include "picture/photo_loading.h"
+#include "profiles/noise_calibration_file.h"
+#include "profiles/profile_decision.h"
 #include "support/photo_files.h"
 #include "support/test_pictures.h"
 
@@ -176,6 +178,52 @@ TEST_F(BatchRunnerTest, AdjustedProfileIsWhatTheEngineGets) {
   EXPECT_LE(testpics::MaxAbsDifference(original.sourcePicture, result.sourcePicture), 1.0);
   ReleasePhotoDocument(original);
   ReleasePhotoDocument(result);
+}
+
+// Each photo gets the stored profile of its camera and ISO, else the automatic profile from its
+// own noise; the profile modes of the options change that as they say.
+TEST_F(BatchRunnerTest, StoredProfileBeatsTheAutomaticOne) {
+  WritePhoto(root_ / "nikon.jpg", 40, 32);
+  testphotos::WriteExif(root_ / "nikon.jpg", {{"Exif.Image.Make", "NIKON CORPORATION"},
+                                              {"Exif.Image.Model", "NIKON D700"},
+                                              {"Exif.Photo.ISOSpeedRatings", "1600"}});
+  WritePhoto(root_ / "plain.png", 40, 32);
+  CameraProfileStore store = BuiltInProfileStore();
+  IsoProfile stored = store.cameras[0].profiles[0];
+  stored.m_dStrength = 7.5;
+  StoreProfile(store, "NIKON / D700", "1600", stored);
+  SaveProfiles(store);
+  // The automatic profile of each photo, from its own measured noise.
+  std::vector<IsoProfile> automatic;
+  for (const char* name : {"nikon.jpg", "plain.png"}) {
+    PhotoDocument document;
+    ASSERT_FALSE(OpenPhoto(document, root_ / name, true));
+    automatic.push_back(AutomaticProfile(BuiltInNoiseCalibration(),
+                                         MeasurePhotoNoiseInDetail(document.sourcePicture),
+                                         PhotoIso(document.exif).value_or(0)));
+  }
+  ASSERT_NE(automatic[0].m_dStrength, 7.5);
+  const IsoProfile builtIn = BuiltInProfileStore().cameras[0].profiles[0];
+  const struct {
+    ProfileMode mode;
+    IsoProfile nikon, plain;
+  } kCases[] = {
+      {ProfileMode::kAuto, stored, automatic[1]},
+      {ProfileMode::kMeasured, automatic[0], automatic[1]},
+      {ProfileMode::kDefault, builtIn, builtIn},
+  };
+  for (const auto& c : kCases) {
+    std::vector<IsoProfile> given;
+    options_.profileMode = c.mode;
+    options_.adjustProfile = [&given](IsoProfile& p) { given.push_back(p); };
+    RecordingObserver observer;
+    EXPECT_EQ(Run(observer).denoised, 2u);
+    ASSERT_EQ(given.size(), 2u);
+    EXPECT_EQ(given[0].m_dStrength, c.nikon.m_dStrength) << static_cast<int>(c.mode);
+    EXPECT_EQ(given[0].m_dSharp1, c.nikon.m_dSharp1) << static_cast<int>(c.mode);
+    EXPECT_EQ(given[1].m_dStrength, c.plain.m_dStrength) << static_cast<int>(c.mode);
+    EXPECT_EQ(given[1].m_dStrengthChroma, c.plain.m_dStrengthChroma) << static_cast<int>(c.mode);
+  }
 }
 
 // A folder that cannot be read (here it is gone when its turn comes) is reported with the reason,

@@ -15,6 +15,7 @@
 
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
+#include "profiles/camera_profile_store.h"
 #include "support/photo_files.h"
 #include "support/test_pictures.h"
 
@@ -32,14 +33,16 @@ struct Result {
 
 class CliTest : public ::testing::Test {
  protected:
-  // Runs the CLI with `arguments` (a shell word list), settings in a folder of the test's own.
-  Result Run(const std::string& arguments, const std::string& environment = "") {
+  // Runs the CLI (or a copy of it) with `arguments` (a shell word list), settings in a folder of
+  // the test's own.
+  Result Run(const std::string& arguments, const std::string& environment = "",
+             const fs::path& program = STILLGRAIN_CLI_PATH) {
     const fs::path out = work_ / "stdout.txt";
     const fs::path err = work_ / "stderr.txt";
     const std::string command = "cd '" + work_.path().string() + "' && XDG_CONFIG_HOME='" +
-                                (work_ / "config").string() + "' " + environment + " '" STILLGRAIN_CLI_PATH "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() +
-                                "' </dev/null";
+                                (work_ / "config").string() + "' " + environment + " '" +
+                                program.string() + "' " + arguments + " >'" + out.string() +
+                                "' 2>'" + err.string() + "' </dev/null";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(out), Read(err)};
   }
@@ -177,7 +180,11 @@ TEST_F(CliTest, InfoAndProfilesDescribeThePhotoAndTheStore) {
   const Result info = Run("info p.png --json");
   ASSERT_EQ(info.status, 0) << info.err;
   EXPECT_NE(info.out.find("\"width\": 40"), std::string::npos) << info.out;
-  EXPECT_NE(info.out.find("\"profileCamera\": \"<<Unknown Camera>>\""), std::string::npos);
+  // No camera of its own: the automatic profile, unless the built-in default is asked for.
+  EXPECT_NE(info.out.find("\"profileRule\": \"measured\""), std::string::npos) << info.out;
+  const Result byDefault = Run("info p.png --json --profile default");
+  EXPECT_NE(byDefault.out.find("\"profileRule\": \"default\""), std::string::npos)
+      << byDefault.out;
   const Result text = Run("info p.png");
   EXPECT_NE(text.out.find("40 x 30, 3 components of 8 bits"), std::string::npos) << text.out;
   EXPECT_EQ(Run("info").status, 1);
@@ -191,6 +198,64 @@ TEST_F(CliTest, InfoAndProfilesDescribeThePhotoAndTheStore) {
   EXPECT_EQ(Run("profiles extra").status, 1);
   EXPECT_EQ(Run("--help").status, 0);
   EXPECT_EQ(Run("frobnicate").status, 1);
+}
+
+// A photo of a camera and ISO stored in the user's profile file gets that profile; without a stored
+// profile, or with --profile measured, the automatic one; --profile default the built-in one. The
+// denoise line and info say which rule chose, and batch denoises with the same choice.
+TEST_F(CliTest, StoredProfileBeatsTheAutomaticOneAndInfoSaysWhy) {
+  WritePhoto("nikon.jpg", 64, 48);
+  testphotos::WriteExif(work_ / "nikon.jpg", {{"Exif.Image.Make", "NIKON CORPORATION"},
+                                              {"Exif.Image.Model", "NIKON D700"},
+                                              {"Exif.Photo.ISOSpeedRatings", "1600"}});
+  CameraProfileStore store = BuiltInProfileStore();
+  IsoProfile stored = store.cameras[0].profiles[0];
+  stored.m_dStrength = 7.5;
+  StoreProfile(store, "NIKON / D700", "1600", stored);
+  fs::create_directories(work_ / "config/StillgrainGPU20");
+  ASSERT_FALSE(SaveProfiles(store, work_ / "config/StillgrainGPU20" / kProfileFileName));
+
+  const struct {
+    const char* options;
+    const char* line;  // in the denoise summary
+    const char* rule;  // of info --json
+  } kCases[] = {
+      {"", "stored profile of NIKON / D700 at ISO 1600:\n  strength 7.50", "\"stored\""},
+      {"--profile measured", "automatic from the measured noise", "\"measured\""},
+      {"--profile default", "built-in default profile (--profile default):\n  strength 10.00",
+       "\"default\""},
+  };
+  for (const auto& c : kCases) {
+    const Result denoise = Run(std::string("denoise nikon.jpg -o out.jpg ") + c.options);
+    ASSERT_EQ(denoise.status, 0) << denoise.err;
+    EXPECT_NE(denoise.out.find(c.line), std::string::npos) << c.options << denoise.out;
+    const Result info = Run(std::string("info nikon.jpg --json ") + c.options);
+    EXPECT_NE(info.out.find(std::string("\"profileRule\": ") + c.rule), std::string::npos)
+        << c.options << info.out;
+  }
+  EXPECT_NE(Run("info nikon.jpg --json").out.find("\"profileCamera\": \"NIKON / D700\""),
+            std::string::npos);
+  // Another ISO of the same camera is not stored exactly: the automatic profile, and why.
+  testphotos::WriteExif(work_ / "nikon.jpg", {{"Exif.Photo.ISOSpeedRatings", "3200"}});
+  const Result other = Run("info nikon.jpg");
+  EXPECT_NE(other.out.find("no stored profile of NIKON / D700 at ISO 3200"), std::string::npos)
+      << other.out;
+  EXPECT_EQ(Run("info nikon.jpg --profile best").status, 1);
+}
+
+// A calibration file beside the program that cannot be used is named, and the built-in table
+// serves.
+TEST_F(CliTest, RefusedCalibrationIsNamedAndTheBuiltInOneServes) {
+  const fs::path program = fs::path(STILLGRAIN_CLI_PATH);
+  const fs::path copy = work_ / "bin" / program.filename();
+  fs::create_directories(copy.parent_path());
+  fs::copy_file(program, copy);
+  testphotos::WriteBytes(copy.parent_path() / "NoiseCalibration.ini", "[General]\nversion = 7\n");
+  WritePhoto("p.png", 40, 30);
+  const Result result = Run("info p.png", "", copy);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string& err = result.err;
+  EXPECT_NE(err.find("NoiseCalibration.ini is not used: version 7"), std::string::npos) << err;
 }
 
 // Starts the CLI on the 24-megapixel camera photo, sends it `signal` after `delayMs` and returns

@@ -81,4 +81,13 @@ inline void OpenInDocument(PhotoDocument& document, const SBxPicBuf& picture) {
   CopyPicture(document.denoisedPicture, picture);
 }
 
+// An EXIF summary with only the maker, model and ISO texts.
+inline ExifSummary Exif(const char* make, const char* model, const char* iso) {
+  ExifSummary exif;
+  exif.make = make;
+  exif.model = model;
+  exif.iso = iso;
+  return exif;
+}
+
 }  // namespace testpics

@@ -1,4 +1,5 @@
-// The save dialog's rules, the save dialog with its quality row, and the open dialog's filter.
+// The save dialog's rules, the save dialog with its quality row, and the open dialog's filters and
+// columns.
 #include "app/file_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +7,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <fstream>
 
 #include "app/jpeg_quality_row.h"
@@ -154,10 +159,18 @@ TEST_F(SaveDialogTest, TheSliderShowsQualitiesWithinTenAndAHundred) {
   }
 }
 
-TEST(OpenDialog, ShowsOneFilterDescribedByItsPatternAndCancelGivesNothing) {
-  const ScopedConfigHome config;  // where Qt's file dialog keeps its state
+// Every name that opens is offered, in any case, and the columns show sizes and dates whole.
+TEST(OpenDialog, OffersEveryReadablePhotoInAnyCaseAndAllFilesWithReadableColumns) {
+  const ScopedConfigHome config;  // where Qt's file dialog keeps its state, and the photos
+  const fs::path folder = config.Folder() / "photos";
+  fs::create_directories(folder);
+  for (const char* name : {"a.jpeg", "B.TIFF", "c.Png", "d.JPG", "notes.txt", "e.gif"}) {
+    std::ofstream(folder / name) << std::string(123456, 'x');
+  }
   QString title;
   QStringList filterTexts;
+  QStringList photoPatterns;
+  int narrowColumns = -1;
   QTimer::singleShot(0, [&] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
@@ -165,11 +178,45 @@ TEST(OpenDialog, ShowsOneFilterDescribedByItsPatternAndCancelGivesNothing) {
     if (auto* types = dialog->findChild<QComboBox*>("fileTypeCombo")) {
       for (int i = 0; i < types->count(); ++i) filterTexts << types->itemText(i);
     }
+    const QString photos = dialog->nameFilters().value(0);
+    const qsizetype open = photos.indexOf('(');
+    photoPatterns = photos.mid(open + 1, photos.lastIndexOf(')') - open - 1).split(' ');
+    auto* files = dialog->findChild<QTreeView*>("treeView");
+    if (files &&
+        QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) == 4; })) {
+      // A column is too narrow when some text in it is wider than the column.
+      narrowColumns = 0;
+      const QAbstractItemModel& model = *files->model();
+      for (int column = 1; column < model.columnCount(files->rootIndex()); ++column) {
+        int widest = 0;
+        for (int row = 0; row < model.rowCount(files->rootIndex()); ++row) {
+          const QString text = model.index(row, column, files->rootIndex()).data().toString();
+          widest = std::max(widest, files->fontMetrics().horizontalAdvance(text));
+        }
+        narrowColumns += files->header()->sectionSize(column) < widest;
+      }
+    }
     dialog->reject();
   });
-  EXPECT_FALSE(AskPhotoToOpen(nullptr));
+  EXPECT_FALSE(AskPhotoToOpen(nullptr, folder));
   EXPECT_EQ(title, "Open...");
-  EXPECT_EQ(filterTexts, QStringList{"*.bmp;*.jpg;*.tif;*.png"});
+  EXPECT_EQ(filterTexts, (QStringList{"Photos", "All files"}));
+  const auto offered = [&](const QString& name) {
+    for (const QString& pattern : photoPatterns) {
+      if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
+              .match(name)
+              .hasMatch()) {
+        return true;
+      }
+    }
+    return false;
+  };
+  for (const char* name : {"a.jpeg", "B.TIFF", "c.Png", "d.JPG", "f.tga", "g.PPM", "h.webp"}) {
+    EXPECT_TRUE(offered(name)) << name;
+  }
+  for (const char* name : {"notes.txt", "e.gif", "f.hdr", "jpg"})
+    EXPECT_FALSE(offered(name)) << name;
+  EXPECT_EQ(narrowColumns, 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTest>
 #include <fstream>
@@ -13,12 +14,12 @@
 
 #include "app/help.h"
 #include "config/localisation.h"
-#include "widgets/message_boxes.h"
 #include "config/settings.h"
 #include "platform/private_profile.h"
 #include "support/scoped_config_home.h"
 #include "theme/application_theme.h"
 #include "theme/colour_scheme.h"
+#include "widgets/message_boxes.h"
 
 namespace fs = std::filesystem;
 
@@ -53,9 +54,17 @@ class OptionsDialogTest : public ::testing::Test {
     LoadLanguageListFrom(localisation_);
   }
 
+  static AccelerationAdmission Card(bool admitted) {
+    AccelerationAdmission card;
+    card.verdict = admitted ? AccelerationVerdict::kAdmitted : AccelerationVerdict::kSlowerThanCpu;
+    card.cpuSeconds = 0.25;
+    card.gpuSeconds = 3.5;
+    return card;
+  }
+
   std::unique_ptr<OptionsDialog> Open(bool admissible) {
     auto dialog = std::make_unique<OptionsDialog>(
-        nullptr, [admissible] { return admissible; }, localisation_);
+        nullptr, [admissible] { return Card(admissible); }, localisation_);
     dialog->show();
     box_ = dialog->findChild<QCheckBox*>("accelerationBox");
     fusion_ = dialog->findChild<QRadioButton*>("fusionRadio");
@@ -63,8 +72,10 @@ class OptionsDialogTest : public ::testing::Test {
     return dialog;
   }
 
+  // The user's choice; the shipped file keeps its own default.
   int32_t StoredLanguage() const {
-    return GetPrivateProfileInt("General", "Language Current", -1, localisation_);
+    EXPECT_EQ(GetPrivateProfileInt("General", "Language Current", -1, localisation_), 0);
+    return ReadSettingInt(kKeyLanguageCurrent, -1);
   }
 
   ScopedConfigHome config_;
@@ -96,6 +107,13 @@ TEST_F(OptionsDialogTest, OpeningShowsTheStoredChoicesAsFarAsTheCardAdmitsThem) 
     EXPECT_EQ(fusion_->isChecked(), c.fusionChecked);
     EXPECT_EQ(pureGpu_->isChecked(), !c.fusionChecked);
     EXPECT_TRUE(dialog->findChild<QCheckBox*>("darkSchemeBox")->isHidden());
+    // A card that is not used says why.
+    auto* reason = dialog->findChild<QLabel*>("accelerationReason");
+    EXPECT_EQ(reason->isVisible(), !c.admissible);
+    if (!c.admissible) {
+      EXPECT_TRUE(reason->text().contains("3.50 s")) << reason->text().toStdString();
+      EXPECT_TRUE(reason->text().contains("0.25 s")) << reason->text().toStdString();
+    }
   }
 }
 
@@ -121,7 +139,7 @@ TEST_F(OptionsDialogTest, OkStoresTheBoxButAdmitsTheCardOnlyWhenItStillPassesIts
   StoreAccelerationSettings(0, 0);
   bool admissible = true;
   OptionsDialog dialog(
-      nullptr, [&admissible] { return admissible; }, localisation_);
+      nullptr, [&admissible] { return Card(admissible); }, localisation_);
   dialog.findChild<QCheckBox*>("accelerationBox")->setChecked(true);
   dialog.findChild<QRadioButton*>("fusionRadio")->setChecked(true);
   admissible = false;
@@ -140,10 +158,12 @@ TEST_F(OptionsDialogTest, OnlyAChangedLanguageBringsTheRestartNoticeInTheNewLang
   } cases[] = {
       {0, nullptr, nullptr},
       {1, "Hinweis", "Bitte neu starten"},
-      {2, "Information", "You have to restart application to affect the language change!"},
+      {2, "Information",
+       "You have to restart the application for the language change to take effect."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.chosen);
+    StoreCurrentLanguage(0);
     WriteLocalisation(0);
     messages_.clear();
     const auto dialog = Open(false);

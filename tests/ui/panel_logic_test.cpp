@@ -6,6 +6,7 @@
 #include "session/preview_geometry.h"
 #include "session/slider_scale.h"
 #include "support/test_pictures.h"
+#include "widgets/view_state.h"
 
 namespace {
 
@@ -63,20 +64,30 @@ TEST(SliderScale, AStoredStrengthOf12_34RunsTheFullSizeDenoisingWith12_35) {
   EXPECT_DOUBLE_EQ(run.m_dSharp1, 1.23);  // the sharpening gains are used as they are
 }
 
-TEST(PhotoInformation, FullAndPartlyEmptySummaries) {
-  ExifSummary full{"f/2.8", "1/125 sec.", "6000x4000",          "100",
-                   "SONY",  "ILCE-6000",  "2014:04:18 20:33:53"};
-  EXPECT_TRUE(HasPhotoInformation(full));
-  EXPECT_EQ(PhotoInformationText(full),
-            "Maker:  SONY\nType:  ILCE-6000\nResolution:  6000x4000\nISO:  100, FNumber:  f/2.8\n"
-            "Exposure:  1/125 sec.\nCaptured:  2014:04:18 20:33:53");
-
-  ExifSummary partial;
-  partial.model = "X100";
-  partial.fNumber = "f/8";
-  EXPECT_TRUE(HasPhotoInformation(partial));
-  EXPECT_EQ(PhotoInformationText(partial), "  Type:  X100\n    FNumber:  f/8\n    ");
-  EXPECT_FALSE(HasPhotoInformation(ExifSummary{}));
+TEST(PhotoInformation, EveryLineStartsWithItsLabelAndTheResolutionIsThePhotosOwn) {
+  const ExifSummary full{"f/2.8", "1/125 sec.", "6000x4000",          "100",
+                         "SONY",  "ILCE-6000",  "2014:04:18 20:33:53"};
+  ExifSummary noAperture;
+  noAperture.iso = "400";
+  ExifSummary noIso;
+  noIso.model = "X100";
+  noIso.fNumber = "f/8";
+  const struct {
+    ExifSummary exif;
+    int32_t width, height;
+    const char* text;
+  } cases[] = {
+      {full, 2400, 1600,
+       "Maker:  SONY\nType:  ILCE-6000\nResolution:  2400 \u00d7 1600\nISO:  100, FNumber:  f/2.8\n"
+       "Exposure:  1/125 sec.\nCaptured:  2014:04:18 20:33:53"},
+      {noAperture, 64, 48, "Resolution:  64 \u00d7 48\nISO:  400"},
+      {noIso, 64, 48, "Type:  X100\nResolution:  64 \u00d7 48\nFNumber:  f/8"},
+      {ExifSummary{}, 64, 48, "Resolution:  64 \u00d7 48"},
+      {ExifSummary{}, 0, 0, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PhotoInformationText(c.exif, c.width, c.height), c.text);
+  }
 }
 
 CBxPicMap FitMapping(double zoom, double viewX, double viewY, double imageX, double imageY) {
@@ -137,6 +148,75 @@ TEST(PreviewGeometry, HitTestIncludesLeftAndTopOnlyAndDragMovesByZoom) {
   EXPECT_DOUBLE_EQ(rect.right, 65);
   EXPECT_DOUBLE_EQ(rect.top, 17.5);
   EXPECT_DOUBLE_EQ(rect.bottom, 67.5);
+}
+
+TEST(PreviewGeometry, EdgesAreGrabbedWithinTheGripAndResizingKeepsTheSidesWithinLimits) {
+  const CBxPicMap map = FitMapping(1.0, 0, 0, 0, 0);  // view = picture
+  const PreviewRect rect{100, 100, 300, 300};
+  const struct {
+    int x, y;
+    PreviewEdges edges;
+  } grabs[] = {
+      {100, 200, {true, false, false, false}},
+      {96, 200, {true, false, false, false}},
+      {104, 200, {true, false, false, false}},
+      {105, 200, {}},
+      {300, 200, {false, false, true, false}},
+      {200, 96, {false, true, false, false}},
+      {100, 100, {true, true, false, false}},
+      {304, 304, {false, false, true, true}},
+      {200, 200, {}},
+      {95, 200, {}},
+      {100, 305, {}},
+  };
+  for (const auto& g : grabs) {
+    EXPECT_EQ(GrabbedEdges(map, rect, g.x, g.y), g.edges) << g.x << ", " << g.y;
+  }
+
+  const struct {
+    PreviewEdges edges;
+    int dx, dy;
+    double zoom;
+    PreviewRect expected;
+  } resizes[] = {
+      {{false, false, true, false}, 50, 0, 1.0, {100, 100, 350, 300}},
+      {{false, false, true, false}, 5000, 0, 1.0, {100, 100, 1100, 300}},  // at most 1000
+      {{false, false, true, false}, -500, 0, 1.0, {100, 100, 200, 300}},   // at least 100
+      {{true, true, false, false}, -20, 40, 0.5, {60, 180, 300, 300}},
+      {{false, false, false, true}, 0, -10, 0.5, {100, 100, 300, 280}},
+  };
+  for (const auto& r : resizes) {
+    PreviewRect resized = rect;
+    ResizePreviewRect(resized, r.edges, r.dx, r.dy, r.zoom);
+    EXPECT_EQ((std::vector<double>{resized.left, resized.top, resized.right, resized.bottom}),
+              (std::vector<double>{r.expected.left, r.expected.top, r.expected.right,
+                                   r.expected.bottom}));
+  }
+}
+
+// The view scrolls just enough to show a rectangle dragged past its edge, and not for one that
+// does not fit.
+TEST(ViewState, ScrollToShowFollowsTheRectanglePastTheViewsEdge) {
+  const struct {
+    PreviewRect rect;
+    double shiftX, shiftY;
+  } cases[] = {
+      {{100, 100, 200, 200}, 0, 0},    // inside
+      {{380, 100, 480, 200}, 80, 0},   // 160 view pixels past the right edge at zoom 2
+      {{-30, -10, 70, 90}, -30, -10},  // past the left and top edges
+      {{-100, 50, 600, 100}, 0, 0},    // wider than the view
+  };
+  for (const auto& c : cases) {
+    ViewState state;
+    state.zoom = 2.0;
+    state.viewCenterX = 400;
+    state.viewCenterY = 300;
+    state.imageCenterX = 200;
+    state.imageCenterY = 150;  // picture 0 … 400 shown at view 0 … 800
+    ScrollToShow(state, c.rect, 800, 600);
+    EXPECT_DOUBLE_EQ(state.imageCenterX, 200 + c.shiftX) << c.rect.left;
+    EXPECT_DOUBLE_EQ(state.imageCenterY, 150 + c.shiftY) << c.rect.left;
+  }
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // aborted.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSvgRenderer>
@@ -25,6 +27,7 @@ class RecordingHost : public PanelHost, public SessionObserver {
   QSize ViewSize() const override { return {300, 240}; }
   void SetStatusText(const QString& text) override { status = text; }
   void SetSaveAsEnabled(bool) override {}
+  bool ResultMayBeDiscarded() override { return true; }
   void PictureChanged() override { ++pictureChanges; }
 
   QString status;
@@ -112,34 +115,46 @@ class PanelTest : public ::testing::Test {
   std::unique_ptr<ParametersPanel> panel_;
 };
 
-TEST_F(PanelTest, ProfileChoiceTakesTheStoredIsoElseTheNearestMeasuredNoise) {
+// A camera without profiles of its own gets the automatic profile, an entry of its own at the top
+// of the camera list, until its values are stored for that camera: then the stored profile wins.
+TEST_F(PanelTest, ProfileChoiceTakesTheStoredIsoElseTheNearestElseTheAutomaticProfile) {
   struct Case {
     const char* make;
     const char* model;
     const char* iso;
+    bool automatic;
     uint32_t camera;
     uint32_t isoIndex;
   };
   const Case cases[] = {
-      {"SONY", "ILCE-6000", "100", 1, 0},   // exact, whatever its noise
-      {"SONY", "ILCE-6000", "1600", 1, 1},  // not stored: ISO 400 is nearest in noise
-      {"Acme", "One", "1000", 0, 3},        // unknown camera, stored ISO
-      {"Acme", "One", "100", 0, 0},         // unknown camera, stored ISO
-      {"Acme", "One", "1600", 0, 2},        // ISO 800: nearest, neither lowest nor nearest ISO
+      {"SONY", "ILCE-6000", "100", false, 1, 0},   // exact, whatever its noise
+      {"SONY", "ILCE-6000", "1600", false, 1, 1},  // not stored: ISO 400 is nearest in noise
+      {"Acme", "One", "1000", true, 0, 0},         // the unknown camera's ISO is not Acme's
+      {"Acme", "One", "100", true, 0, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.make << " " << c.iso);
     Open(c.make, c.model, c.iso);
-    EXPECT_EQ(panel_->Selection().camera, c.camera) << c.make << " " << c.iso;
-    EXPECT_EQ(panel_->Selection().isoIndex, c.isoIndex) << c.make << " " << c.iso;
+    EXPECT_EQ(session_.Panel().AutomaticShown(), c.automatic);
+    EXPECT_EQ(panel_->Selection().camera, c.camera);
+    EXPECT_EQ(panel_->Selection().isoIndex, c.isoIndex);
+    auto* cameras = Child<QComboBox>("cameras");
+    EXPECT_EQ(cameras->itemText(0).startsWith("Automatic (measured noise "), c.automatic);
+    EXPECT_EQ(cameras->currentIndex() == 0, c.automatic);
   }
+  EXPECT_GT(panel_->CurrentProfile().m_dStrength, 0.0);
+  panel_->StoreManualSetting("Acme / One", "100");
+  Open("Acme", "One", "100");
+  EXPECT_FALSE(session_.Panel().AutomaticShown());
+  EXPECT_EQ(panel_->Store().cameras[panel_->Selection().camera].m_wcsCameraName, "Acme / One");
 }
 
 TEST_F(PanelTest, AProfileShowsItsExactValuesAndTheFullRunGetsTheSliderPositions) {
   Open("SONY", "ILCE-6000", "100");
   EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dStrength, 12.34);
   EXPECT_EQ(Child<QSlider>("slider0")->value(), 247);
-  EXPECT_EQ(Child<QLabel>("value0")->text(), "12.3");
-  EXPECT_EQ(Child<QLabel>("value3")->text(), "0.00");
+  EXPECT_EQ(Child<QLineEdit>("value0")->text(), "12.3");
+  EXPECT_EQ(Child<QLineEdit>("value3")->text(), "0.00");
 
   ClickDenoise();
   EXPECT_EQ(panel_->State(), PanelState::kRunning);
@@ -201,6 +216,35 @@ TEST_F(PanelTest, DraggingMovesTheRectangleAndItsPictureAndOffThePictureShowsThe
   EXPECT_FALSE(session_.PreviewWorking());
 }
 
+// The rectangle's right edge dragged inward resizes it, down to 100 pixels; dragged past the view's
+// edge, the rectangle carries the view along; Redefine leaves it where it was.
+TEST_F(PanelTest, TheRectangleResizesByItsEdgeCarriesTheViewAndStaysThroughRedefine) {
+  Open("Acme", "One", "100");  // the rectangle covers the photo: view 0 … 300, 0 … 240
+  panel_->ViewMouseMoved({299, 120}, false);
+  EXPECT_EQ(host_.cursors.back(), Qt::SizeHorCursor);
+  panel_->ViewMousePressed({299, 120});
+  panel_->ViewMouseMoved({199, 120}, true);  // 100 view pixels: 50 picture pixels narrower
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 100, 120}));
+  panel_->ViewMouseMoved({99, 120}, true);
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 100, 120}));  // at least 100
+  panel_->ViewMouseReleased({99, 120});
+
+  panel_->ViewMouseMoved({50, 120}, false);
+  panel_->ViewMousePressed({50, 120});
+  panel_->ViewMouseMoved({350, 120}, true);  // past the view's right edge (300)
+  EXPECT_GT(view_.imageCenterX, 75.0);
+  double right = 0, bottom = 0;
+  view_.Mapping().MapPointSrcToDst(right, bottom, panel_->ShownPreviewPixels().right, 0);
+  EXPECT_LE(right, 300.0);
+  panel_->ViewMouseReleased({350, 120});
+  const PreviewPixels placed = panel_->ShownPreviewPixels();
+
+  ClickDenoise();
+  WaitForTheRunsEnd();
+  ClickDenoise();  // Redefine
+  EXPECT_EQ(panel_->ShownPreviewPixels(), placed);
+}
+
 TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   Open("SONY", "ILCE-6000", "100");
   QTest::mouseClick(Child<QAbstractButton>("median2"), Qt::LeftButton);
@@ -215,7 +259,7 @@ TEST_F(PanelTest, SetDefaultKeepsThePointArtefactMode) {
   QStringList texts;
   for (int i = 0; i < 7; ++i) {
     positions << QString::number(Child<QSlider>(qPrintable(QString("slider%1").arg(i)))->value());
-    texts << Child<QLabel>(qPrintable(QString("value%1").arg(i)))->text();
+    texts << Child<QLineEdit>(qPrintable(QString("value%1").arg(i)))->text();
   }
   EXPECT_EQ(positions.join(" "), "200 200 200 100 5 5 5");
   EXPECT_EQ(texts.join(" "), "10.0 10.0 10.0 0.00 1.0 1.0 1.0");

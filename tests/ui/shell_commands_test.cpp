@@ -17,7 +17,7 @@ TEST(FolderStepping, StepsThroughPhotosInCaseInsensitiveNameOrderAndWraps) {
   const fs::path folder = fs::temp_directory_path() / "stillgrain-stepping";
   fs::remove_all(folder);
   fs::create_directories(folder / "sub.jpg");
-  for (const char* name : {"b.PNG", "a.jpg", "C.tif", "notes.txt", "d.jpeg", "noext"}) {
+  for (const char* name : {"b.PNG", "a.jpg", "C.tif", "notes.txt", "d.jpeg", "E.TIFF", "noext"}) {
     Touch(folder / name);
   }
   struct Case {
@@ -26,10 +26,12 @@ TEST(FolderStepping, StepsThroughPhotosInCaseInsensitiveNameOrderAndWraps) {
     const char* expected;
   } cases[] = {
       {"a.jpg", StepDirection::kNext, "b.PNG"},
-      {"C.tif", StepDirection::kNext, "a.jpg"},      // the last wraps to the first
-      {"a.jpg", StepDirection::kPrevious, "C.tif"},  // and the first to the last
-      {"A.JPG", StepDirection::kNext, "b.PNG"},      // names compare without case
-      {"d.jpeg", StepDirection::kNext, "b.PNG"},     // not among the photos: from the first
+      {"C.tif", StepDirection::kNext, "d.jpeg"},  // every type that opens, in any case
+      {"d.jpeg", StepDirection::kNext, "E.TIFF"},
+      {"E.TIFF", StepDirection::kNext, "a.jpg"},      // the last wraps to the first
+      {"a.jpg", StepDirection::kPrevious, "E.TIFF"},  // and the first to the last
+      {"A.JPG", StepDirection::kNext, "b.PNG"},       // names compare without case
+      {"notes.txt", StepDirection::kNext, "b.PNG"},   // not among the photos: from the first
   };
   for (const Case& c : cases) {
     const auto target = NeighbourPhoto(folder / c.current, c.direction);

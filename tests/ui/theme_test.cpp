@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QToolTip>
 
@@ -139,6 +140,28 @@ TEST(ThemedStyle, CheckBoxShowsTheSchemesImage) {
       }
     }
     EXPECT_GT(compared, 100);
+  }
+}
+
+// A radio button shows a ring on the field colour, and a dot in the text colour when chosen.
+TEST(ThemedStyle, RadioButtonsAreDrawnAsRadioButtonsInTheSchemesColours) {
+  ApplyColourScheme(2);
+  for (const bool chosen : {false, true}) {
+    SCOPED_TRACE(chosen);
+    QRadioButton radio("Option");
+    radio.setChecked(chosen);
+    radio.resize(radio.sizeHint());
+    QStyleOptionButton option;
+    option.initFrom(&radio);
+    const QRect indicator =
+        radio.style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, &radio);
+    const QImage shot = radio.grab().toImage();
+    const QPalette palette = radio.palette();
+    EXPECT_EQ(shot.pixelColor(indicator.center()),
+              palette.color(chosen ? QPalette::Text : QPalette::Base));
+    // The ring: the text colour at the edge, lighter than the field.
+    const QColor edge = shot.pixelColor(indicator.center().x(), indicator.bottom());
+    EXPECT_GT(edge.lightness(), palette.color(QPalette::Base).lightness() + 30);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "config/settings.h"
+#include "platform/private_profile.h"
 
 namespace fs = std::filesystem;
 
@@ -74,17 +75,18 @@ TEST_F(LocalisationTest, WithoutAFileEveryTextIsItsEnglishDefault) {
        "Batch denoising was successfully finished! You can find denoised images in subfolder "
        "named denoised in chosen folder."},
       {kStringBatchProfileFallback,
-       "The application will use existing profiles for denoising. If it does't find any setting "
-       "corresponding to EXIF metadata, if will use parameters from:\n\n <<Unknown Camera>>   "
-       "Lowest ISO setting."},
+       "The application will use the stored profile of each photo's camera and ISO. A photo "
+       "without one gets the automatic profile: strengths chosen from the noise measured on it."},
+      {kStringOpen, "Open..."},
+      {5, "Open..."},  // the menu appends the key itself
       {83, "Set Zoom 100%"},
       {153, "Strong"},
       {kStringBatchCancelled, "Batch denoising was cancelled."},
       {kStringOutputNotWritten, "The output file could not be written:"},
       {14, ""},
-      {160, ""},
+      {kStringAutomaticProfile, "Automatic (measured noise %1 / %2)"},
       {0, ""},
-      {161, ""},
+      {kLocalisedStringCount + 1, ""},
       {-1, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(LocalisedString(c.number), c.text) << c.number;
@@ -102,6 +104,52 @@ TEST_F(LocalisationTest, TextsComeFromTheCurrentLanguageWithEnglishForTheRest) {
   EXPECT_EQ(LocalisedString(30), "Format d'image non pris en charge !");
   EXPECT_EQ(LocalisedString(1), "Press Ctrl+O to open an image");
   EXPECT_EQ(LocalisedString(81), "Warning");
+}
+
+// The shipped file may lie where the user cannot write; the choice is the user's own setting.
+TEST_F(LocalisationTest, TheUsersLanguageComesFromTheSettingsAndTheShippedFileStaysAsItWas) {
+  const std::string shipped =
+      "[General]\nLanguages No=2\nLanguage Current=0\n[1]\nstring30=dreissig\n"
+      "string160=eins\\nzwei\n";
+  WriteFile(shipped);
+  LoadLocalisationFrom(file_);
+  EXPECT_EQ(CurrentLanguage(), 0);
+  EXPECT_EQ(LocalisedString(30), "Image format not supported!");
+
+  ASSERT_FALSE(StoreCurrentLanguage(1));
+  EXPECT_EQ(ReadSettingInt(kKeyLanguageCurrent, -1), 1);
+  std::ifstream read(file_, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(read), {}), shipped);
+  LoadLocalisationFrom(file_);
+  LoadLanguageListFrom(file_);
+  EXPECT_EQ(CurrentLanguage(), 1);
+  EXPECT_EQ(LocalisedString(30), "dreissig");
+  EXPECT_EQ(LocalisedString(160), "eins\nzwei");  // "\n" in the file is a line break
+  EXPECT_EQ(LanguageStringFrom(file_, 1, 160), "eins\nzwei");
+}
+
+// Every text of the table has its German translation, with the same places for the values that
+// the windows fill in.
+TEST(ShippedLanguages, GermanTranslatesEveryTextOfTheTable) {
+  const fs::path file = fs::path(STILLGRAIN_SOURCE_DIR) / "resources" / "Stillgrain_loc.ini";
+  LoadLanguageListFrom(file);
+  EXPECT_EQ(LanguageNames(), (std::vector<std::string>{"English", "Deutsch"}));
+  EXPECT_EQ(LanguageAcronym(1), "de");
+  const auto placeholders = [](const std::string& text) {
+    std::string found;
+    for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+      found += text.substr(at, 2);
+    }
+    return found;
+  };
+  for (int32_t number = 1; number <= kLocalisedStringCount; ++number) {
+    const std::string& english = EnglishString(number);
+    if (english.empty()) continue;
+    const std::string key = "string" + std::to_string(number);
+    EXPECT_NE(GetPrivateProfileString("1", key, "(missing)", file), "(missing)") << key;
+    EXPECT_EQ(placeholders(LanguageStringFrom(file, 1, number)), placeholders(english)) << key;
+  }
+  LoadLanguageListFrom(file.parent_path() / "absent.ini");
 }
 
 TEST_F(LocalisationTest, LanguageCountZeroStillReadsTheTextsOfSectionZero) {

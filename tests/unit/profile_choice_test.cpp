@@ -24,13 +24,7 @@ CameraProfileStore TwoCameras() {
   return store;
 }
 
-ExifSummary Exif(const char* make, const char* model, const char* iso) {
-  ExifSummary exif;
-  exif.make = make;
-  exif.model = model;
-  exif.iso = iso;
-  return exif;
-}
+using testpics::Exif;
 
 TEST(ProfileChoice, PhotoGetsItsCameraAndIsoElseTheNearestMeasuredNoise) {
   const CameraProfileStore store = TwoCameras();

@@ -125,7 +125,7 @@ TEST_F(SettingsTest, AccelerationIsAdmittedOnlyWithAUsableCard) {
   ASSERT_FALSE(WriteSettingInt(kKeyGpuCpuFusion, 1));
   const StartupSettings stored = LoadSettings();
   EXPECT_EQ(stored.hwAccel, 1);
-  const AccelerationChoice admitted = AdmitAcceleration(stored, nullptr);
+  const AccelerationChoice admitted = AdmitAcceleration(stored, AccelerationAdmission{});
   EXPECT_FALSE(admitted.useGpu);
   EXPECT_TRUE(admitted.fusion);
   EXPECT_EQ(ReadSettingInt(kKeyHwAccel, 0), 1);

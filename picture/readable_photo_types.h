@@ -1,0 +1,14 @@
+// The file names that stand for photos: every extension of the formats FreeImage reads, less those
+// whose files never hold a layout that a picture takes (picture/bitmap_pixels.h). The open dialog
+// lists them and Page Up / Page Down steps through them; names are matched in any case.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Lower case, without the dot, sorted and without repeats: "bmp", …, "jpeg", "jpg", …, "tiff", ….
+const std::vector<std::string>& ReadablePhotoExtensions();
+
+// Whether the name ends, in any case, in "." and one of the extensions above.
+bool HasReadablePhotoExtension(std::string_view name);
