@@ -146,7 +146,7 @@ int RunPreview(Arguments args) {
     return Interrupted() ? InterruptedExitStatus() : kExitFileError;
   }
   if (!options.quiet) {
-    std::printf("%s -> %s\n  %d x %d at %d,%d, profile %s: %s\n", arguments.input.c_str(),
+    std::printf("%s -> %s\n  %d x %d at %d,%d, %s:\n  %s\n", arguments.input.c_str(),
                 arguments.output.c_str(), rect.Width(), rect.Height(), rect.x0, rect.y0,
                 origin.c_str(), DescribeProfile(profile).c_str());
   }

@@ -32,17 +32,17 @@ struct RecordingObserver : SessionObserver {
   std::vector<bool> ends;
 };
 
-// The unknown camera's profiles with values between the sliders' steps: strength 12.34 runs as
-// 12.35, chroma-large 2.99 as 3 (its pass with strength 3, not 2).
-void StoreValuesBetweenTheSlidersSteps() {
+// A stored profile of the camera and ISO of `exif` with values between the sliders' steps:
+// strength 12.34 runs as 12.35, chroma-large 2.99 as 3 (its pass with strength 3, not 2).
+void StoreValuesBetweenTheSlidersSteps(const ExifSummary& exif) {
   CameraProfileStore store = BuiltInProfileStore();
-  for (IsoProfile& profile : store.cameras[0].profiles) {
-    profile.m_dStrength = 12.34;
-    profile.m_dStrengthChroma = 9.97;
-    profile.m_dStrengthChromaLarge = 2.99;
-    profile.m_dDynamics = 0.33;
-    profile.m_dSharp1 = 1.5;
-  }
+  IsoProfile profile = store.cameras[0].profiles[0];
+  profile.m_dStrength = 12.34;
+  profile.m_dStrengthChroma = 9.97;
+  profile.m_dStrengthChromaLarge = 2.99;
+  profile.m_dDynamics = 0.33;
+  profile.m_dSharp1 = 1.5;
+  ASSERT_FALSE(StoreProfile(store, exif.make + " / " + exif.model, exif.iso, profile));
   std::filesystem::create_directories(UserProfileFilePath().parent_path());
   ASSERT_FALSE(SaveProfiles(store, UserProfileFilePath()));
 }
@@ -144,10 +144,11 @@ TEST_F(SessionTest, AnAbortedRunBringsThePhotoBackAndALateEndingIsHarmless) {
 }
 
 TEST_F(SessionTest, ThePreviewIsTheFullRunsResultWithTheValuesTheSlidersStandFor) {
-  StoreValuesBetweenTheSlidersSteps();
   PhotoDocument document;
   testpics::OpenInDocument(document,
                            testpics::AddNoise(testpics::SmoothScene(700, 460, 3, 16), 9.0, 8));
+  document.exif = ExifSummary{"f/4", "1/60 sec.", "700x460", "100", "SONY", "ILCE-6000", ""};
+  StoreValuesBetweenTheSlidersSteps(document.exif);
   ASSERT_TRUE(session_.Adopt(std::move(document)));
   session_.Panel().LoadStore();
   session_.Panel().PhotoOpened(session_.Document(), false);
