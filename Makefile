@@ -118,9 +118,11 @@ install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # The camera photo cut to 3000 × 2000 from its middle, noise added; BENCH_ARGS may add or override
-# options (for example BENCH_ARGS="--size 6000x4000 --threads 1").
+# options (for example BENCH_ARGS="--size 6000x4000 --threads 1"). Then the live preview's latency
+# in the desktop application (Qt's off-screen platform), from a drag to the pixels in the view.
 bench: build photos
 	$(BUILD_DIR)/bench/denoise_vs_opencv --photo $(DEMO_PHOTO) --size 3000x2000 $(BENCH_ARGS)
+	$(BUILD_DIR)/bench/preview_latency --photo $(DEMO_PHOTO)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

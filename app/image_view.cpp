@@ -28,6 +28,13 @@ void ImageView::RefreshDenoised() {
   Redraw();
 }
 
+void ImageView::RefreshDenoisedAreas(const std::vector<PreviewPixels>& areas) {
+  for (const PreviewPixels& area : areas) {
+    renderer_.RefreshCacheArea(ViewPicture::kDenoised, document_.denoisedPicture, area);
+  }
+  Redraw();
+}
+
 void ImageView::Redraw() { Show(shown_); }
 
 void ImageView::Clear() {

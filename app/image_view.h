@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <vector>
 
 #include "app/folder_stepping.h"
 #include "app/view_renderer.h"
@@ -26,8 +27,11 @@ class ImageView : public QWidget {
 
   // After an open or a run: rebuilds every copy from the document and draws.
   void RefreshCaches();
-  // After the panel changed the denoised picture: rebuilds its copy only and draws.
+  // After the session changed the denoised picture: rebuilds its copy only and draws.
   void RefreshDenoised();
+  // After the preview changed the denoised picture in `areas` alone: rebuilds these parts of its
+  // copy and draws.
+  void RefreshDenoisedAreas(const std::vector<PreviewPixels>& areas);
   // Draws from the copies (pan, zoom, the preview rectangle moved).
   void Redraw();
   // Empties the view after Close; it stays empty until the next refresh.

@@ -463,6 +463,11 @@ void MainWindow::BatchEnded(const BatchSummary& summary) {
 
 void MainWindow::PictureChanged() { view_->RefreshDenoised(); }
 
+void MainWindow::PreviewShown(const std::vector<PreviewPixels>& areas, bool working) {
+  viewState_.previewWorking = working;
+  view_->RefreshDenoisedAreas(areas);
+}
+
 void MainWindow::FullRunStarted() { SetToolBarEnabled(false); }
 
 void MainWindow::FullRunEnded(bool aborted) {

@@ -82,6 +82,7 @@ class MainWindow : public QMainWindow, public PanelHost, public SessionObserver 
 
   // SessionObserver
   void PictureChanged() override;
+  void PreviewShown(const std::vector<PreviewPixels>& areas, bool working) override;
   void FullRunStarted() override;
   void FullRunEnded(bool aborted) override;
   void BatchEnded(const BatchSummary& summary) override;

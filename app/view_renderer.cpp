@@ -38,6 +38,22 @@ void RebuildCopy(SBxPicBuf& copy, const SBxPicBuf& picture, uint32_t components)
   if (CBxPicBufAPI::ConvertBpcComp(copy, 8, components)) CBxPicBufAPI::DoneHeap(copy);
 }
 
+// The part `area` (inside the picture) of a copy made by RebuildCopy, converted anew; true when
+// memory ran out.
+bool RebuildCopyArea(SBxPicBuf& copy, const SBxPicBuf& picture, const PreviewPixels& area) {
+  const int32_t width = area.right - area.left;
+  const int32_t height = area.bottom - area.top;
+  ScopedPicBuf part;
+  if (CBxPicBufAPI::ReinitHeap(*part, width, height, picture.components,
+                               picture.bitsPerComponent)) {
+    return true;
+  }
+  CBxPicBufAPI::CopyRect(*part, picture, {0, 0}, {area.left, area.top}, {width, height});
+  if (CBxPicBufAPI::ConvertBpcComp(*part, 8, copy.components)) return true;
+  CBxPicBufAPI::CopyRect(copy, *part, {area.left, area.top}, {0, 0}, {width, height});
+  return false;
+}
+
 void Transform(SBxPicBuf& dst, const SBxPicBuf& src, const CBxPicMap& map,
                ViewInterpolation interpolation) {
   switch (interpolation) {
@@ -95,10 +111,41 @@ void InvertPreviewFrame(SBxPicBuf& target, const CBxPicMap& map, const PreviewPi
   for (const int64_t y : {y0, y0 + 1, y1 - 1, y1}) InvertRow(target, y, x0 + 2, x1 - 2);
 }
 
+// Three dots of 3 × 3 inverted pixels in a row, 4 pixels inside the frame's top-left corner: the
+// preview is still being computed. Drawn whatever the zoom, so that a small rectangle shows it too.
+void InvertWorkingMark(SBxPicBuf& target, const CBxPicMap& map, const PreviewPixels& preview) {
+  constexpr int kInset = 4;
+  constexpr int kDot = 3;
+  int left = 0;
+  int top = 0;
+  map.MapPointSrcToDst(left, top, preview.left, preview.top);
+  for (int dot = 0; dot < 3; ++dot) {
+    const int64_t x0 = static_cast<int64_t>(left) + kInset + dot * 2 * kDot;
+    for (int64_t y = top + kInset; y < top + kInset + kDot; ++y) {
+      InvertRow(target, y, x0, x0 + kDot - 1);
+    }
+  }
+}
+
 }  // namespace
 
+SBxPicBuf& ViewRenderer::CacheOf(ViewPicture which) {
+  return which == ViewPicture::kSource ? *source_ : *denoised_;
+}
+
 void ViewRenderer::RefreshCache(ViewPicture which, const SBxPicBuf& picture) {
-  RebuildCopy(which == ViewPicture::kSource ? *source_ : *denoised_, picture, 3);
+  RebuildCopy(CacheOf(which), picture, 3);
+}
+
+void ViewRenderer::RefreshCacheArea(ViewPicture which, const SBxPicBuf& picture,
+                                    const PreviewPixels& area) {
+  SBxPicBuf& copy = CacheOf(which);
+  if (!HasStorage(copy) || copy.width != picture.width || copy.height != picture.height) {
+    RefreshCache(which, picture);
+    return;
+  }
+  const PreviewPixels inside = Intersection(area, {0, 0, picture.width, picture.height});
+  if (!IsEmpty(inside) && RebuildCopyArea(copy, picture, inside)) RefreshCache(which, picture);
 }
 
 void ViewRenderer::RefreshAlpha(const SBxPicBuf& alphaPlane) {
@@ -125,7 +172,9 @@ void ViewRenderer::Render(QImage& surface, ViewPicture which, const ViewState& s
   const CBxPicMap map = state.Mapping();
   Transform(target, cache, map, state.interpolation);
   if (HasStorage(*alpha_)) BlendCheckerboard(target, map, state.interpolation);
-  if (state.previewRect != nullptr) InvertPreviewFrame(target, map, *state.previewRect);
+  if (state.previewRect == nullptr) return;
+  InvertPreviewFrame(target, map, *state.previewRect);
+  if (state.previewWorking) InvertWorkingMark(target, map, *state.previewRect);
 }
 
 void ViewRenderer::BlendCheckerboard(SBxPicBuf& target, const CBxPicMap& map,

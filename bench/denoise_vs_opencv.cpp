@@ -19,9 +19,10 @@
 // --bits 16 runs the engine on the picture widened to 16 bits (v · 257); OpenCV, which takes 8-bit
 // colour only, keeps running on the 8-bit picture. --threads N confines the process to CPUs
 // 0 … N − 1 (the engine counts its threads from the affinity mask) and gives OpenCV N threads.
-// --preview times the live preview instead: a 200 × 200 region plus its 41-pixel margins
-// (282 × 282) from the middle of the picture, colour, chroma-large 10, denoised and then sharpened
-// with the same gains, the two steps timed together as the preview runs them.
+// --preview times the engine's part of the live preview instead: a 200 × 200 rectangle from the
+// middle of the picture, colour, chroma-large 10, computed from its region as the preview computes
+// it (engine/denoise_rectangle.h: denoised, then sharpened with the same gains).
+// bench/preview_latency times the whole preview in the desktop application.
 //
 // The engine runs at the built-in profile's strength of 10 unless --strength says otherwise. That
 // strength is tuned for light noise and leaves most of the sigma-15 noise in place, which changes
@@ -45,6 +46,7 @@
 
 #include "cli/synthetic_photo.h"
 #include "engine/denoise.h"
+#include "engine/denoise_rectangle.h"
 #include "engine/sharpen_picture.h"
 #include "picture/photo_document.h"
 #include "picture/photo_loading.h"
@@ -57,9 +59,8 @@ constexpr const char kUsage[] =
     "usage: denoise_vs_opencv [--photo PATH] [--size WxH] [--strength S] [--bits 8|16]\n"
     "                         [--threads N] [--repeat N] [--skip-opencv] [--preview]\n";
 
-// The preview region of the parameters panel and the margin it is denoised with.
+// The side of the preview rectangle of the parameters panel.
 constexpr int32_t kPreviewSide = 200;
-constexpr int32_t kPreviewMargin = 41;
 // Sharpening gains of the sharpened runs and of the preview: every level of the detail pyramid is
 // rebuilt.
 constexpr double kGains[3] = {1.5, 1.3, 1.2};
@@ -313,31 +314,34 @@ std::string EngineLabel(uint32_t bits, double strength, const Setting& setting) 
   return label;
 }
 
-// Times the preview of a 200 × 200 region with its margins, cut from the middle of the picture:
-// every run, since a preview is recomputed on each change; prints the fastest and the median.
+// Times the preview of a 200 × 200 rectangle from the middle of the picture: every run, since a
+// preview is recomputed on each change; prints the fastest and the median.
 void TimePreview(const SBxPicBuf& noisy, const NoiseLevels& levels, double strength, int repeat) {
-  const int32_t side = kPreviewSide + 2 * kPreviewMargin;
-  ScopedPicBuf region;
-  ScopedPicBuf denoised;
-  if (CBxPicBufAPI::ReinitHeap(*region, side, side, noisy.components, noisy.bitsPerComponent) ||
-      CBxPicBufAPI::ReinitHeap(*denoised, *region)) {
-    std::fputs("denoise_vs_opencv: not enough memory for the preview\n", stderr);
-    return;
-  }
-  CBxPicBufAPI::CopyRect(*region, noisy, {0, 0},
-                         {(noisy.width - side) / 2, (noisy.height - side) / 2}, {side, side});
+  DenoiseRequest request;
+  request.strength = request.strengthChroma = strength;
+  request.strengthChromaLarge = 10;
+  request.noiseLevels = levels;
+  const DetailGains gains{kGains[0], kGains[1], kGains[2]};
+  const int32_t x = (noisy.width - kPreviewSide) / 2;
+  const int32_t y = (noisy.height - kPreviewSide) / 2;
+  const TileRect rect{x, y, x + kPreviewSide, y + kPreviewSide};
+  const TileRect region = RectangleRegion(rect, request, gains, noisy.width, noisy.height);
+  ScopedPicBuf shown;
   std::vector<double> times;
   for (int i = 0; i < std::max(repeat, 5); ++i) {
     times.push_back(Seconds(1, [&] {
-      RunSetting(*denoised, *region, levels, strength, {"preview", 10, 0, true});
+      if (DenoiseRectangle(*shown, noisy, rect, request, gains, {})) {
+        std::fputs("denoise_vs_opencv: not enough memory for the preview\n", stderr);
+      }
     }));
   }
   std::sort(times.begin(), times.end());
   std::printf(
-      "preview  %d x %d (%d x %d + %d-pixel margins), %u-bit colour, chroma-large 10, "
+      "preview  %d x %d from its %d x %d region, %u-bit colour, chroma-large 10, "
       "denoise + sharpen %g/%g/%g: fastest %.1f ms, median %.1f ms of %zu\n",
-      side, side, kPreviewSide, kPreviewSide, kPreviewMargin, noisy.bitsPerComponent, kGains[0],
-      kGains[1], kGains[2], 1e3 * times.front(), 1e3 * times[times.size() / 2], times.size());
+      kPreviewSide, kPreviewSide, region.Width(), region.Height(), noisy.bitsPerComponent,
+      kGains[0], kGains[1], kGains[2], 1e3 * times.front(), 1e3 * times[times.size() / 2],
+      times.size());
 }
 
 // One line a run: its time and throughput, its processor time where measured, its times against the

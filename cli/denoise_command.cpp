@@ -86,6 +86,11 @@ bool Denoise(PhotoDocument& document, const IsoProfile& profile, const ProfileOp
 
 }  // namespace
 
+IsoProfile ProfileForPhoto(const PhotoDocument& document, const ProfileOptions& options,
+                           std::string& origin) {
+  return ChooseProfile(document, options, origin);
+}
+
 int RunDenoise(Arguments args) {
   DenoiseRequest request;
   bool help = false;

@@ -14,6 +14,7 @@
 #include "cli/demo_command.h"
 #include "cli/denoise_command.h"
 #include "cli/info_command.h"
+#include "cli/preview_command.h"
 #include "cli/selftest_command.h"
 #include "platform/notice.h"
 
@@ -28,6 +29,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"denoise", cli::kDenoiseSynopsis, cli::kDenoiseHelp, cli::RunDenoise},
+    {"preview", cli::kPreviewSynopsis, cli::kPreviewHelp, cli::RunPreview},
     {"batch", cli::kBatchSynopsis, cli::kBatchHelp, cli::RunBatch},
     {"info", cli::kInfoSynopsis, cli::kInfoHelp, cli::RunInfo},
     {"profiles", cli::kProfilesSynopsis, cli::kProfilesHelp, cli::RunProfiles},

@@ -1,6 +1,7 @@
 #include "cli/option_parser.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace cli {
@@ -70,6 +71,17 @@ std::optional<double> ParseNumberInRange(std::string_view option, std::string_vi
   error = std::string(option) + " wants a number from " + range + ", not '" + std::string(text) +
           "'";
   return std::nullopt;
+}
+
+std::optional<int32_t> ParseWholeNumberInRange(std::string_view option, std::string_view text,
+                                               double low, double high, std::string& error) {
+  const std::optional<double> value = ParseNumberInRange(option, text, low, high, error);
+  if (!value) return std::nullopt;
+  if (*value != std::floor(*value)) {
+    error = std::string(option) + " wants a whole number, not '" + std::string(text) + "'";
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(*value);
 }
 
 int PrintCommandHelp(std::string_view synopsis, std::string_view help) {

@@ -1,6 +1,7 @@
 // Splitting a command's arguments into options and operands, and reading option values.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,6 +39,11 @@ std::optional<double> ParseNumber(std::string_view text);
 // not 'TEXT'" in `error`.
 std::optional<double> ParseNumberInRange(std::string_view option, std::string_view text,
                                          double low, double high, std::string& error);
+
+// A whole number within [low, high]; otherwise that error, or "OPTION wants a whole number, not
+// 'TEXT'", in `error`.
+std::optional<int32_t> ParseWholeNumberInRange(std::string_view option, std::string_view text,
+                                               double low, double high, std::string& error);
 
 // Prints "usage: stillgrain-cli SYNOPSIS" and the help text on standard output.
 int PrintCommandHelp(std::string_view synopsis, std::string_view help);

@@ -1,7 +1,5 @@
 #include "cli/profile_options.h"
 
-#include <cmath>
-
 #include "picture/library_messages.h"
 #include "platform/cpu_affinity.h"
 
@@ -22,17 +20,6 @@ constexpr RangedOption kRangedOptions[] = {
     {"--chroma-large", 0, 50, &ProfileOptions::chromaLarge},
     {"--dynamics", -2, 2, &ProfileOptions::dynamics},
 };
-
-std::optional<int32_t> ReadWhole(std::string_view name, std::string_view text, double low,
-                                 double high, std::string& error) {
-  const std::optional<double> value = ParseNumberInRange(name, text, low, high, error);
-  if (!value) return std::nullopt;
-  if (*value != std::floor(*value)) {
-    error = std::string(name) + " wants a whole number, not '" + std::string(text) + "'";
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(*value);
-}
 
 // "--sharpen T,M,R": three gains from 0 to 4.
 std::string ReadSharpen(std::string_view text, ProfileOptions& options) {
@@ -62,14 +49,14 @@ std::string ReadOne(std::string_view name, std::string_view value, ProfileOption
   } else if (name == "--sharpen") {
     return ReadSharpen(value, options);
   } else if (name == "--median") {
-    options.median = ReadWhole(name, value, 0, 2, error);
+    options.median = ParseWholeNumberInRange(name, value, 0, 2, error);
   } else if (name == "--quality") {
-    const auto quality = ReadWhole(name, value, 1, 3, error);
+    const auto quality = ParseWholeNumberInRange(name, value, 1, 3, error);
     if (quality) options.quality = *quality;
   } else if (name == "--jpeg-quality") {
-    options.jpegQuality = ReadWhole(name, value, 1, 100, error);
+    options.jpegQuality = ParseWholeNumberInRange(name, value, 1, 100, error);
   } else if (name == "--threads") {
-    const auto threads = ReadWhole(name, value, 1, 1024, error);
+    const auto threads = ParseWholeNumberInRange(name, value, 1, 1024, error);
     if (threads) options.threads = static_cast<uint32_t>(*threads);
   } else if (name == "--quiet") {
     options.quiet = true;

@@ -20,13 +20,16 @@
 #include <cstdint>
 
 #include "engine/denoise_request.h"
+#include "engine/footprint.h"
 #include "engine/run_control.h"
 #include "picture/pic_buf.h"
 
 // Denoises `in` into `out` (same geometry) with the values of `request`; `run` carries the progress
-// sink and the stop flag of this run (both may be null).
+// sink and the stop flag of this run (both may be null). With `needed`, the part of the picture the
+// caller uses, `out` is the result inside it and may hold other samples outside: work that only
+// the rest needs may be left out.
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& request,
-                    const RunControl& run = {});
+                    const RunControl& run = {}, const TileRect* needed = nullptr);
 
 // The same with the values one by one, in the order the engine has always documented them:
 // strength, strengthChroma, strengthChromaLarge, quality, dynamics, processInYUV, useGpu, fusion and

@@ -38,7 +38,7 @@ bool SameGeometry(const SBxPicBuf& a, const SBxPicBuf& b) {
 uint32_t EngineThreadCount() { return std::min<uint32_t>(AffinityCpuBitLength(), 255); }
 
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& request,
-                    const RunControl& run) {
+                    const RunControl& run, const TileRect* needed) {
   if (in.data == nullptr) return;
   if (!SameGeometry(out, in) && CBxPicBufAPI::ReinitHeap(out, in)) return;
   if (!IsSupportedInput(in) || !AreUsableParameters(request) || ChangesNothing(request)) {
@@ -49,7 +49,7 @@ void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& r
   // Without a usable graphics card (none, refused, or its programs did not build) the CPU runs the
   // filters instead.
   tiles.useGpu = request.useGpu && UsableGpu(run) != nullptr;
-  RunTiles(out, in, tiles, run, static_cast<int32_t>(EngineThreadCount()));
+  RunTiles(out, in, tiles, run, static_cast<int32_t>(EngineThreadCount()), kTileLimit, needed);
 }
 
 void DenoisePicture(SBxPicBuf& out, const SBxPicBuf& in, double strength, double strengthChroma,

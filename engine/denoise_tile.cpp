@@ -3,6 +3,7 @@
 #include "engine/denoise_component.h"
 #include "engine/gaussian_blur.h"
 #include "engine/large_chroma_pass.h"
+#include "engine/non_local_means.h"
 #include "engine/point_artefacts.h"
 #include "engine/split_rows.h"
 
@@ -10,26 +11,63 @@ namespace {
 
 constexpr double kPreBlurThreshold = 25.0;
 
-// Denoises Y, U and V of a three-component tile with their own strengths, in place.
-void DenoiseYuvComponents(SBxPicBuf& yuv, const DenoiseRequest& params, const RunControl& run,
-                          int32_t threadCount) {
+bool PreBlurs(double strength) { return strength > kPreBlurThreshold; }
+
+// Denoises the plane `in` into `out` (re-created like it) where the result inside `needed` depends
+// on it: the filter's region around `needed`, the rest of `out` a copy of `in`. A small `needed`
+// spares the filter's work on the rest.
+void DenoisePlanePart(SBxPicBuf& out, const SBxPicBuf& in, const TileRect& needed,
+                      double strength, double noiseLevel, const DenoiseRequest& params,
+                      const RunControl& run, int32_t threadCount) {
+  const TileRect part = RegionAround(needed, NlmFootprint(params.quality), in.width, in.height);
+  if (part == TileRect{0, 0, in.width, in.height}) {
+    DenoiseComponent(out, in, strength, params.quality, params.dynamics, run, noiseLevel, false,
+                     threadCount);
+    return;
+  }
+  ScopedPicBuf cut;
+  ScopedPicBuf denoised;
+  if (CBxPicBufAPI::ReinitHeap(out, in) ||
+      CBxPicBufAPI::ReinitHeap(*cut, part.Width(), part.Height(), 1, in.bitsPerComponent) ||
+      CBxPicBufAPI::ReinitHeap(*denoised, *cut)) {
+    return;
+  }
+  CopyRectInBands(out, in, {0, 0}, {0, 0}, {in.width, in.height}, threadCount);
+  CopyRectInBands(*cut, in, {0, 0}, {part.x0, part.y0}, {part.Width(), part.Height()},
+                  threadCount);
+  DenoiseComponent(*denoised, *cut, strength, params.quality, params.dynamics, run, noiseLevel,
+                   false, threadCount);
+  CopyRectInBands(out, *denoised, {part.x0, part.y0}, {0, 0}, {part.Width(), part.Height()},
+                  threadCount);
+}
+
+// Denoises Y, U and V of a three-component tile with their own strengths, in place, exactly inside
+// `needed`: Y where `needed` depends on it, U and V where the coarse-scale chroma pass's result
+// inside `needed` does.
+void DenoiseYuvComponents(SBxPicBuf& yuv, const TileRect& needed, const DenoiseRequest& params,
+                          const RunControl& run, int32_t threadCount) {
   ScopedPicBuf in;
   ScopedPicBuf out;
   if (CBxPicBufAPI::ReinitHeap(*in, yuv.width, yuv.height, 1, yuv.bitsPerComponent) ||
       CBxPicBufAPI::ReinitHeap(*out, *in)) {
     return;
   }
+  const bool largeChroma = params.strengthChromaLarge > 1;
   const auto largeStrength = static_cast<int32_t>(params.strengthChromaLarge);
+  const TileRect chromaNeeded =
+      largeChroma ? RegionAround(needed, LargeChromaPassFootprint(NlmFootprint(params.quality)),
+                                 yuv.width, yuv.height)
+                  : needed;
   for (uint32_t c = 0; c < 3; ++c) {
     const bool luma = c == 0;
     SplitPixelOp(*in, yuv, threadCount, [c](SBxPicBuf& plane, const SBxPicBuf& picture) {
       CBxPicBufAPI::ExtractComponent(plane, c, picture);
     });
-    DenoiseComponent(*out, *in, luma ? params.strength : params.strengthChroma, params.quality,
-                     params.dynamics, run,
-                     luma ? params.noiseLevels.luma : params.noiseLevels.chroma, false,
+    DenoisePlanePart(*out, *in, luma ? needed : chromaNeeded,
+                     luma ? params.strength : params.strengthChroma,
+                     luma ? params.noiseLevels.luma : params.noiseLevels.chroma, params, run,
                      threadCount);
-    if (!luma && params.strengthChromaLarge > 1) {
+    if (!luma && largeChroma) {
       LargeChromaPass(*out, *out, largeStrength, params.quality, params.dynamics, run, false,
                       threadCount);
     }
@@ -62,18 +100,18 @@ void DenoiseYuvOnGpu(SBxPicBuf& yuv, const DenoiseRequest& params, const RunCont
   CBxPicBufAPI::Copy(yuv, *denoised);
 }
 
-void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const DenoiseRequest& params,
-                  const RunControl& run, int32_t threadCount) {
+void DenoiseInYuv(SBxPicBuf& out, const SBxPicBuf& picture, const TileRect& needed,
+                  const DenoiseRequest& params, const RunControl& run, int32_t threadCount) {
   ScopedPicBuf yuv;
   if (CBxPicBufAPI::ReinitHeap(*yuv, picture)) return;
   SplitPixelOp(*yuv, picture, threadCount, &CBxPicBufAPI::ConvertRGBtoYUV);
-  if (params.strength > kPreBlurThreshold || params.strengthChroma > kPreBlurThreshold) {
+  if (PreBlurs(params.strength) || PreBlurs(params.strengthChroma)) {
     BlurYUVComponents(*yuv, PreBlurSigma(params.strength), PreBlurSigma(params.strengthChroma));
   }
   if (params.useGpu) {
     DenoiseYuvOnGpu(*yuv, params, run, threadCount);
   } else {
-    DenoiseYuvComponents(*yuv, params, run, threadCount);
+    DenoiseYuvComponents(*yuv, needed, params, run, threadCount);
   }
   if (CBxPicBufAPI::ReinitHeap(out, picture)) return;
   SplitPixelOp(out, *yuv, threadCount, &CBxPicBufAPI::ConvertYUVtoRGB);
@@ -83,7 +121,7 @@ void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const Denoi
                            const RunControl& run, int32_t threadCount) {
   const SBxPicBuf* source = &picture;
   ScopedPicBuf blurred;
-  if (params.strength > kPreBlurThreshold && !CBxPicBufAPI::ReinitHeap(*blurred, picture)) {
+  if (PreBlurs(params.strength) && !CBxPicBufAPI::ReinitHeap(*blurred, picture)) {
     CBxPicBufAPI::Copy(*blurred, picture);
     const double sigma = PreBlurSigma(params.strength);
     if (picture.components == 1) {
@@ -100,7 +138,7 @@ void DenoiseAsOneComponent(SBxPicBuf& out, const SBxPicBuf& picture, const Denoi
 }  // namespace
 
 void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-                 const RunControl& run, int32_t threadCount) {
+                 const RunControl& run, int32_t threadCount, const TileRect* needed) {
   const SBxPicBuf* source = &in;
   ScopedPicBuf filtered;
   if (IsPointArtefactModeActive(params.medianMode)) {
@@ -108,8 +146,20 @@ void DenoiseTile(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& para
     source = &*filtered;
   }
   if (params.processInYUV && source->components == 3) {
-    DenoiseInYuv(out, *source, params, run, threadCount);
+    DenoiseInYuv(out, *source, needed != nullptr ? *needed : TileRect{0, 0, in.width, in.height},
+                 params, run, threadCount);
   } else {
     DenoiseAsOneComponent(out, *source, params, run, threadCount);
   }
+}
+
+Footprint DenoiseFootprint(const DenoiseRequest& params) {
+  const Footprint filter = NlmFootprint(params.quality);
+  Footprint footprint = PointArtefactFootprint(params.medianMode);
+  if (PreBlurs(params.strength) || PreBlurs(params.strengthChroma)) {
+    footprint = footprint + GaussianBlurFootprint();
+  }
+  footprint = footprint + filter;
+  if (params.strengthChromaLarge > 1) footprint = footprint + LargeChromaPassFootprint(filter);
+  return footprint;
 }

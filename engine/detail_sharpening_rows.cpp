@@ -147,6 +147,21 @@ PyramidShape ShapeOfPyramid(uint32_t width, uint32_t height) {
   return shape;
 }
 
+Footprint DetailPyramidFootprint() {
+  constexpr auto kWindow = static_cast<int32_t>(kPyramidWindow);
+  // Gaussian levels, then each rebuilt level: the expansion of the one below plus the detail, which
+  // is the Gaussian level minus the expansion of the next.
+  std::array<int32_t, kMaxDetailLevels + 1> gauss{};
+  for (uint32_t l = 0; l < kMaxDetailLevels; ++l) gauss[l + 1] = ReducedReach(gauss[l], kWindow);
+  int32_t rebuilt = gauss[kMaxDetailLevels];
+  for (uint32_t l = kMaxDetailLevels; l-- > 0;) {
+    const int32_t detail = std::max(gauss[l], ExpandedReach(gauss[l + 1], kWindow));
+    rebuilt = std::max(ExpandedReach(rebuilt, kWindow), detail);
+  }
+  constexpr int32_t kCoarsestScale = 1 << kMaxDetailLevels;
+  return {rebuilt, kCoarsestScale, kWindow * kCoarsestScale};
+}
+
 uint32_t ReduceWindowStart(uint32_t i, uint32_t n) {
   const uint32_t start = i <= 1 ? 0 : 2 * i - 2;
   return start + kPyramidWindow > n ? n - kPyramidWindow : start;

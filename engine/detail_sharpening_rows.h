@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/footprint.h"
+
 inline constexpr uint32_t kPyramidWindow = 5;
 inline constexpr uint32_t kMaxDetailLevels = 3;
 
@@ -39,6 +41,11 @@ struct PyramidShape {
   }
 };
 PyramidShape ShapeOfPyramid(uint32_t width, uint32_t height);
+
+// The footprint of rebuilding a picture from its detail pyramid (engine/footprint.h): the reach of
+// three reductions and the expansions back, a grid on which the coarsest level falls, and sides
+// from which every picture has three levels, each reduced into.
+Footprint DetailPyramidFootprint();
 
 // Rows [first, end) of one level in memory, packed: row y at data + (y − first) · width.
 struct LevelRows {

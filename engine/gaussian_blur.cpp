@@ -53,6 +53,8 @@ std::array<float, 11> GaussianTaps11(float sigma) {
   return taps;
 }
 
+Footprint GaussianBlurFootprint() { return {kRadius}; }
+
 void GaussianBlur11(SBxPicBuf& raster, float sigma) {
   const std::array<float, 11> taps = GaussianTaps11(sigma);
   ScopedPicBuf along;

@@ -294,6 +294,25 @@ void SizeLevels(std::vector<PyramidLevel>& levels, int32_t width, int32_t height
 
 }  // namespace
 
+Footprint LargeChromaPassFootprint(const Footprint& levelFilter) {
+  const auto reduced = [](int32_t fine) { return ReducedReach(fine, kSide); };
+  const auto expanded = [](int32_t coarse) { return ExpandedReach(coarse, kSide); };
+  // Decomposition: Gaussian levels 1 … 3, and the Laplacian levels from them.
+  const int32_t gauss1 = reduced(0);
+  const int32_t gauss2 = reduced(gauss1);
+  const int32_t gauss3 = reduced(gauss2);
+  const int32_t laplace1 = std::max(gauss1, expanded(gauss2));
+  const int32_t laplace0 = expanded(gauss1);
+  // Level 2 rebuilt from level 3 and its Laplacian level, denoised, and carried up to level 0.
+  const int32_t denoised2 = std::max(gauss2, expanded(gauss3)) + levelFilter.reach;
+  const int32_t rebuilt1 = std::max(expanded(denoised2), laplace1);
+  const int32_t rebuilt0 = std::max(expanded(rebuilt1), laplace0);
+  constexpr int32_t kLevel2Scale = 1 << 2;
+  constexpr int32_t kLevel3Scale = 1 << (kPyramidLevels - 1);
+  return {rebuilt0, std::max(kLevel3Scale, levelFilter.grid * kLevel2Scale),
+          std::max(kSide * kLevel3Scale, levelFilter.settledSide * kLevel2Scale)};
+}
+
 std::vector<PyramidLevel> AllocatePyramid(int32_t width, int32_t height) {
   std::vector<PyramidLevel> levels;
   SizeLevels(levels, width, height);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/footprint.h"
 #include "engine/run_control.h"
 #include "picture/pic_buf.h"
 
@@ -26,6 +27,12 @@ std::vector<PyramidLevel> AllocatePyramid(int32_t width, int32_t height);
 // Laplacian planes of levels 0 … 2. Reducing into, or expanding onto, a level with a side of 4 or
 // less is skipped and leaves that level's plane as it was.
 void DecomposePyramid(std::vector<PyramidLevel>& levels);
+
+// The pass's footprint (engine/footprint.h) when level 2 is denoised by a filter of footprint
+// `levelFilter`, counted in level-2 pixels: what the reductions, the filter and the expansions reach
+// together in level-0 pixels, a grid on which level 3 and the filter's grid at level 2 fall, and
+// sides that settle the filter at level 2 and give every level a 5 × 5 window.
+Footprint LargeChromaPassFootprint(const Footprint& levelFilter);
 
 // Denoises level 2 of the pyramid of `in` with `DenoiseComponent` and rebuilds the component into
 // `out` (re-created like `in`; `out` may be `in`). True when the levels or the rasters of level 2

@@ -18,6 +18,16 @@
 #include "engine/weight_table_cache.h"
 #include "picture/allocation_failures.h"
 
+namespace {
+
+// The padding radius grows with the raster's smaller side up to this; the 6 × 6 patch is 3 × 3
+// boxes of 2 × 2 cells, so it reaches 3 pixels beyond its pixel on either side.
+constexpr int32_t kLargestRadius = 35;
+constexpr int32_t kCellSide = 2;
+constexpr int32_t kPatchReach = 3;
+
+}  // namespace
+
 int32_t SearchWindowSide(int32_t quality) {
   switch (quality) {
     case 1:
@@ -34,7 +44,7 @@ NlmGeometry ComputeNlmGeometry(int32_t width, int32_t height, int32_t quality) {
   g.width = width;
   g.height = height;
   const int32_t m = std::min(width, height);
-  g.radius = std::min(2 * (m / 2) - 1, 71) / 2;
+  g.radius = std::min(2 * (m / 2) - 1, 2 * kLargestRadius + 1) / 2;
   g.border = g.radius + 3;
   g.paddedWidth = width + 2 * g.border;
   g.paddedHeight = height + 2 * g.border;
@@ -44,6 +54,12 @@ NlmGeometry ComputeNlmGeometry(int32_t width, int32_t height, int32_t quality) {
   g.searchRadius = g.searchSide / 2;
   g.offsetCount = g.searchSide * g.searchSide / 2 + 1;
   return g;
+}
+
+// From a smaller side of 2 · (kLargestRadius + 1) on, the radius is kLargestRadius; rasters with a
+// side of 16 or less, which are copied, lie below that.
+Footprint NlmFootprint(int32_t quality) {
+  return {SearchWindowSide(quality) / 2 + kPatchReach, kCellSide, 2 * (kLargestRadius + 1)};
 }
 
 NlmOffset OffsetAt(int32_t t, int32_t searchSide) {

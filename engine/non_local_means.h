@@ -26,6 +26,7 @@
 
 #include <cstdint>
 
+#include "engine/footprint.h"
 #include "engine/run_control.h"
 #include "picture/pic_buf.h"
 
@@ -48,6 +49,12 @@ NlmGeometry ComputeNlmGeometry(int32_t width, int32_t height, int32_t quality);
 
 // Side of the search window for a quality value.
 int32_t SearchWindowSide(int32_t quality);
+
+// What a result pixel depends on (engine/footprint.h): the guide and values within the search
+// radius plus half the 6 × 6 patch; 2 × 2 cells counted from the raster's origin; a padding radius
+// that follows the raster's smaller side up to 72 pixels. The graphics card's filter has the same
+// cells, patches and padding.
+Footprint NlmFootprint(int32_t quality);
 
 // Offset number t of the visited half window: t div Q − R rows, t mod Q − R columns. The last one,
 // t = ⌊Q²/2⌋, is the centre (0, 0).

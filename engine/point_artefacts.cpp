@@ -15,6 +15,11 @@ Sample SelectMedian(Sample* samples, size_t count) {
   return *middle;
 }
 
+// The radius of the median windows: the cross and the 3 × 3 square of mode 1, the 7 × 7 window of
+// mode 2.
+constexpr int32_t kCommonRadius = 1;
+constexpr int32_t kStrongRadius = 3;
+
 // A fixed neighbourhood of offsets (dx, dy) around the pixel, applied to interior pixels only, so
 // every offset stays inside the plane and the border keeps the destination's values.
 struct Offset {
@@ -44,8 +49,8 @@ void MedianInterior(SBxPicBuf& dst, const SBxPicBuf& src, const std::array<Offse
 // 16 samples and the median there is taken over what exists.
 template <typename Sample>
 void Median7x7Typed(SBxPicBuf& dst, const SBxPicBuf& src) {
-  constexpr int32_t kRadius = 3;
-  std::array<Sample, 49> samples;
+  constexpr int32_t kRadius = kStrongRadius;
+  std::array<Sample, (2 * kRadius + 1) * (2 * kRadius + 1)> samples;
   for (int32_t y = 0; y < src.height; ++y) {
     const int32_t top = std::max(y - kRadius, 0);
     const int32_t bottom = std::min(y + kRadius, src.height - 1);
@@ -73,6 +78,11 @@ PlaneFilter FilterFor(int32_t mode, uint32_t bits) {
 }  // namespace
 
 bool IsPointArtefactModeActive(int32_t mode) { return mode == 1 || mode == 2; }
+
+Footprint PointArtefactFootprint(int32_t mode) {
+  if (!IsPointArtefactModeActive(mode)) return {};
+  return {mode == 2 ? kStrongRadius : kCommonRadius};
+}
 
 void MedianCross5(SBxPicBuf& dst, const SBxPicBuf& src) {
   MedianInterior<uint8_t>(dst, src, kCross5);

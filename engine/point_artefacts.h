@@ -7,10 +7,14 @@
 
 #include <cstdint>
 
+#include "engine/footprint.h"
 #include "picture/pic_buf.h"
 
 // True for the modes that filter (1 "Common" and 2 "Strong"); every other mode leaves tiles alone.
 bool IsPointArtefactModeActive(int32_t mode);
+
+// The pre-pass's footprint for a mode (engine/footprint.h): the radius of its median window.
+Footprint PointArtefactFootprint(int32_t mode);
 
 // Writes the filtered tile into `filtered` (re-created with the tile's geometry). Mode 1 uses
 // `MedianCross5` at 8 bits and `Median3x3` at 16 bits, mode 2 `Median7x7`; each component is

@@ -11,6 +11,10 @@ namespace {
 // Gains this close to 1 rebuild the picture unchanged, so the pyramid is not built for them at all.
 bool IsIdentity(double gain) { return std::abs(gain - 1.0) < 0.00001; }
 
+bool AreIdentity(const DetailGains& gains) {
+  return IsIdentity(gains.tiny) && IsIdentity(gains.medium) && IsIdentity(gains.rough);
+}
+
 bool IsSharpenable(const SBxPicBuf& picture) {
   return picture.data != nullptr &&
          (picture.bitsPerComponent == 8 || picture.bitsPerComponent == 16);
@@ -24,7 +28,7 @@ bool IsSharpenable(const SBxPicBuf& picture) {
 // since each band reads rows of the picture beyond its own, and copied in at the end. A picture
 // with a side below 5 has no detail levels and stays as it is.
 bool SharpenPicture(SBxPicBuf& picture, double gainTiny, double gainMedium, double gainRough) {
-  if (IsIdentity(gainTiny) && IsIdentity(gainMedium) && IsIdentity(gainRough)) return false;
+  if (AreIdentity({gainTiny, gainMedium, gainRough})) return false;
   if (!IsSharpenable(picture)) return true;
   if (ShapeOfPyramid(static_cast<uint32_t>(picture.width), static_cast<uint32_t>(picture.height))
           .levels == 0) {
@@ -52,4 +56,12 @@ bool SharpenPicture(SBxPicBuf& picture, double gainTiny, double gainMedium, doub
   }
   CopyRectInBands(picture, *result, {0, 0}, {0, 0}, {picture.width, picture.height}, threads);
   return false;
+}
+
+bool SharpenPicture(SBxPicBuf& picture, const DetailGains& gains) {
+  return SharpenPicture(picture, gains.tiny, gains.medium, gains.rough);
+}
+
+Footprint SharpeningFootprint(const DetailGains& gains) {
+  return AreIdentity(gains) ? Footprint{} : DetailPyramidFootprint();
 }

@@ -25,8 +25,9 @@ bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const Denois
     return true;
   }
   CopyRectInBands(*source, in, {0, 0}, {s.x0, s.y0}, {s.Width(), s.Height()}, threadCount);
-  DenoiseTile(*result, *source, params, run, threadCount);
   const TileRect& c = tile.core;
+  const TileRect core{c.x0 - s.x0, c.y0 - s.y0, c.x1 - s.x0, c.y1 - s.y0};
+  DenoiseTile(*result, *source, params, run, threadCount, &core);
   CopyRectInBands(out, *result, {c.x0, c.y0}, {c.x0 - s.x0, c.y0 - s.y0},
                   {c.Width(), c.Height()}, threadCount);
   return false;
@@ -34,7 +35,8 @@ bool RunTile(SBxPicBuf& out, const SBxPicBuf& in, const Tile& tile, const Denois
 
 }  // namespace
 
-std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimit) {
+std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimit,
+                                 const Footprint& footprint) {
   const int32_t columns = CeilDiv(width, tileLimit);
   const int32_t rows = CeilDiv(height, tileLimit);
   std::vector<Tile> tiles;
@@ -43,11 +45,8 @@ std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimi
     for (int32_t i = 0; i < columns; ++i) {
       const int32_t x = tileLimit * i;
       const int32_t y = tileLimit * j;
-      const TileRect source{std::max(x - kSequentialMargin, 0), std::max(y - kSequentialMargin, 0),
-                            std::min(x + tileLimit + kSequentialMargin, width),
-                            std::min(y + tileLimit + kSequentialMargin, height)};
       const TileRect core{x, y, std::min(x + tileLimit, width), std::min(y + tileLimit, height)};
-      tiles.push_back({source, core});
+      tiles.push_back({RegionAround(core, footprint, width, height), core});
     }
   }
   return tiles;
@@ -72,28 +71,30 @@ ProgressEstimate EstimateProgress(const DenoiseRequest& params, uint32_t compone
 }
 
 TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseRequest& params,
-                        int32_t threadCount) {
-  if (width < kTileLimit && height < kTileLimit) return TileMode::kUntiled;
+                        int32_t threadCount, int32_t tileLimit) {
+  if (width < tileLimit && height < tileLimit) return TileMode::kUntiled;
   if (params.useGpu && params.fusion && threadCount != 1) return TileMode::kShared;
   return TileMode::kSequential;
 }
 
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-              const RunControl& run, int32_t threadCount) {
+              const RunControl& run, int32_t threadCount, int32_t tileLimit,
+              const TileRect* needed) {
   const ProgressEstimate estimate =
       EstimateProgress(params, in.components, static_cast<uint32_t>(threadCount));
-  const TileMode mode = ChooseTileMode(in.width, in.height, params, threadCount);
+  const TileMode mode = ChooseTileMode(in.width, in.height, params, threadCount, tileLimit);
   if (mode == TileMode::kUntiled) {
     InitProgress(run, estimate.perUnit);
-    DenoiseTile(out, in, params, run, threadCount);
+    DenoiseTile(out, in, params, run, threadCount, needed);
     return;
   }
   // The graphics card's largest tile edge is 1000 as well, so the shared grid uses the same limit.
   if (mode == TileMode::kShared) {
-    RunSharedTiles(out, in, params, run, threadCount, kTileLimit);
+    RunSharedTiles(out, in, params, run, threadCount, tileLimit);
     return;
   }
-  const std::vector<Tile> tiles = SequentialGrid(in.width, in.height, kTileLimit);
+  const std::vector<Tile> tiles =
+      SequentialGrid(in.width, in.height, tileLimit, DenoiseFootprint(params));
   const auto count = static_cast<uint32_t>(tiles.size());
   InitProgress(run, params.processInYUV ? count * estimate.perUnit
                                              : count * estimate.offsetsPerComponent / 2);

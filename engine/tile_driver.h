@@ -1,34 +1,28 @@
 // Cutting a picture into overlapping tiles, running the per-tile pipeline on each and pasting each
-// tile's core into the output; and the progress estimate of a run.
+// tile's core into the output; and the progress estimate of a run. Each tile's source is the region
+// around its core that the pipeline's footprint asks for (engine/footprint.h), so the result is the
+// same as that of the picture denoised in one piece, whatever the tiles.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "engine/denoise.h"
+#include "engine/footprint.h"
 #include "picture/pic_buf.h"
 
 // Pictures narrower and lower than this are denoised whole.
 constexpr int32_t kTileLimit = 1000;
-// Context around the core of a tile of the sequential grid.
-constexpr int32_t kSequentialMargin = 50;
-
-// A half-open pixel rectangle [x0, x1) × [y0, y1).
-struct TileRect {
-  int32_t x0, y0, x1, y1;
-  int32_t Width() const { return x1 - x0; }
-  int32_t Height() const { return y1 - y0; }
-  bool operator==(const TileRect&) const = default;
-};
 
 struct Tile {
   TileRect source;  // what the pipeline sees
   TileRect core;    // what is pasted into the output
 };
 
-// The sequential grid: ⌈W/u⌉ × ⌈H/u⌉ tiles in row-major order, cores of u × u pixels, sources grown
-// by 50 pixels, both clipped to the picture.
-std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimit);
+// The sequential grid: ⌈W/u⌉ × ⌈H/u⌉ tiles in row-major order, cores of u × u pixels clipped to the
+// picture, sources the regions around them for `footprint`.
+std::vector<Tile> SequentialGrid(int32_t width, int32_t height, int32_t tileLimit,
+                                 const Footprint& footprint);
 
 // The progress estimate of one unit (a tile, or the whole untiled picture) and of the sequential
 // grid, in steps of the progress bar.
@@ -44,9 +38,10 @@ ProgressEstimate EstimateProgress(const DenoiseRequest& params, uint32_t compone
 // available, else on the sequential grid.
 enum class TileMode { kUntiled, kShared, kSequential };
 TileMode ChooseTileMode(int32_t width, int32_t height, const DenoiseRequest& params,
-                        int32_t threadCount);
+                        int32_t threadCount, int32_t tileLimit = kTileLimit);
 
-// Denoises `in` into `out` (same geometry) in the mode `ChooseTileMode` gives. The progress bar is
-// initialised here.
+// Denoises `in` into `out` (same geometry) in the mode `ChooseTileMode` gives; with `needed`, exactly
+// inside it at least (DenoisePicture). The progress bar is initialised here.
 void RunTiles(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& params,
-              const RunControl& run, int32_t threadCount);
+              const RunControl& run, int32_t threadCount, int32_t tileLimit = kTileLimit,
+              const TileRect* needed = nullptr);

@@ -13,19 +13,17 @@ namespace {
 
 int32_t CeilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
 
-// Tile k of a columns × rows grid over a width × height picture, its source `margin` pixels wider
-// than its core on every side.
+// Tile k of a columns × rows grid over a width × height picture, its source the region around its
+// core for `footprint`.
 Tile SharedTile(int32_t width, int32_t height, int32_t columns, int32_t rows, uint32_t k,
-                int32_t margin) {
+                const Footprint& footprint) {
   const int32_t tw = CeilDiv(width, columns);
   const int32_t th = CeilDiv(height, rows);
   const auto c = static_cast<int32_t>(k % static_cast<uint32_t>(columns));
   const auto r = static_cast<int32_t>(k / static_cast<uint32_t>(columns));
   const TileRect core{std::clamp(c * tw, 0, width), std::clamp(r * th, 0, height),
                       std::clamp((c + 1) * tw, 0, width), std::clamp((r + 1) * th, 0, height)};
-  const TileRect source{std::max(core.x0 - margin, 0), std::max(core.y0 - margin, 0),
-                        std::min(core.x1 + margin, width), std::min(core.y1 + margin, height)};
-  return {source, core};
+  return {RegionAround(core, footprint, width, height), core};
 }
 
 // One thread's counters in the queue.
@@ -170,7 +168,7 @@ class CardProbe : public StepSink {
 // True when the probe shows the card too slow to share with.
 bool CardTooSlow(TileQueue& queue) {
   const Tile first = SharedTile(queue.input.width, queue.input.height, queue.columns, queue.rows, 0,
-                                kSharingMargin);
+                                queue.footprint);
   const TileRect& s = first.source;
   const int32_t width = std::min(s.Width(), kProbeSide);
   const int32_t height = std::min(s.Height(), kProbeSide);
@@ -217,7 +215,7 @@ enum class TileOutcome { kPasted, kFailed, kCancelled, kHandedBack };
 TileOutcome RunQueuedTile(TileQueue& queue, TileThread thread, uint32_t index, bool useGpu,
                           int32_t threadCount) {
   const Tile tile = SharedTile(queue.input.width, queue.input.height, queue.columns, queue.rows,
-                               index, useGpu ? kSharingMargin : kSequentialMargin);
+                               index, queue.footprint);
   ScopedPicBuf source;
   ScopedPicBuf result;
   const TileRect& s = tile.source;
@@ -264,14 +262,15 @@ void TakeTiles(TileQueue& queue, TileThread thread) {
 
 }  // namespace
 
-std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit) {
+std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit,
+                              const Footprint& footprint) {
   const int32_t columns = CeilDiv(width, tileLimit);
   const int32_t rows = CeilDiv(height, tileLimit);
   const auto count = static_cast<uint32_t>(columns * rows);
   std::vector<Tile> tiles;
   tiles.reserve(count);
   for (uint32_t k = 0; k < count; ++k) {
-    tiles.push_back(SharedTile(width, height, columns, rows, k, kSharingMargin));
+    tiles.push_back(SharedTile(width, height, columns, rows, k, footprint));
   }
   return tiles;
 }
@@ -295,6 +294,7 @@ TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& 
       output(out),
       columns(CeilDiv(in.width, limit)),
       rows(CeilDiv(in.height, limit)),
+      footprint(DenoiseFootprint(params)),
       strength(params.strength),
       strengthChroma(params.strengthChroma),
       strengthChromaLarge(params.strengthChromaLarge),

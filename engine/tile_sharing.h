@@ -24,13 +24,11 @@
 #include "engine/tile_driver.h"
 #include "picture/pic_buf.h"
 
-// Context around the core of a tile on the graphics card; a tile on the CPU gets the context of the
-// sequential grid (kSequentialMargin), which is all the CPU pipeline needs.
-constexpr int32_t kSharingMargin = 100;
-
 // The shared grid: ⌈W/u⌉ × ⌈H/u⌉ tiles in row-major order with cores of ⌈W/columns⌉ × ⌈H/rows⌉
-// pixels, sources grown by 100 pixels (the card's margin), both clamped to the picture.
-std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit);
+// pixels clamped to the picture, sources the regions around them for `footprint`. A tile has the
+// same source on the graphics card and on the CPU.
+std::vector<Tile> SharingGrid(int32_t width, int32_t height, int32_t tileLimit,
+                              const Footprint& footprint);
 
 // The 32-bit millisecond tick counter of the system (steady clock).
 uint32_t SystemTickCount();
@@ -95,6 +93,7 @@ struct TileQueue {
   SBxPicBuf& output;
   int32_t columns;
   int32_t rows;
+  Footprint footprint;  // of the pipeline, which every tile's source covers
   double strength;
   double strengthChroma;
   double strengthChromaLarge;

@@ -322,10 +322,13 @@ void ParametersPanel::FullRunEnded(bool aborted) {
   ShowRunButton(PanelState::kResultShown);
 }
 
+// The rectangle's result follows it while it is dragged; the release asks once more only when it
+// moved since.
 void ParametersPanel::PreviewMoved() {
   if (!Idle()) return;
   previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
   emit previewRectChanged();
+  session_.UpdatePreview(previewPixels_, false);
 }
 
 void ParametersPanel::Close(bool ok) {
@@ -623,16 +626,13 @@ bool ParametersPanel::PreviewShown() const {
   return !closed_ && view_.previewRect != nullptr && session_.HasPhoto();
 }
 
+// The session computes the rectangle on its worker: nothing here waits for it.
 void ParametersPanel::UpdatePreview(bool forced) {
   dragging_ = false;
   grabbed_ = {};
   if (!Idle() || !PreviewShown()) return;
-  setCursor(Qt::WaitCursor);
-  emit viewCursorChanged(Qt::WaitCursor);
   previewPixels_ = PreviewPixelsOf(previewRect_, Photo().width, Photo().height);
   session_.UpdatePreview(previewPixels_, forced);
-  unsetCursor();
-  viewCursor_.reset();
   SetViewCursor(Qt::ArrowCursor);
 }
 
@@ -676,7 +676,7 @@ void ParametersPanel::ViewMousePressed(QPoint viewPos) {
   SetViewCursor(CursorFor(edges));
 }
 
-// The region is recomputed once, on release, and not at all when it stayed where it was.
+// The release asks for the rectangle once more, unless it is where it was asked for last.
 void ParametersPanel::ViewMouseReleased(QPoint) { UpdatePreview(false); }
 
 // The view hears of the cursor only when its shape changes, not with every mouse move.

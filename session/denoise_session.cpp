@@ -4,16 +4,32 @@
 
 #include "engine/denoise.h"
 #include "engine/sharpen_picture.h"
-#include "gpu/gl_context.h"
 #include "gpu/gpgpu.h"
 #include "profiles/profile_request.h"
-#include "session/worker_gpu_context.h"
 
 DenoiseSession::DenoiseSession(PostToOwner postToOwner, std::unique_ptr<CGPGPU> gpu)
     : postToOwner_(std::move(postToOwner)), gpu_(std::move(gpu)) {}
 
-// The card goes last, on this thread, which holds its context again once the job has ended.
-DenoiseSession::~DenoiseSession() { StopJobAndWait(); }
+// The card goes last, on this thread, which takes its context back once the job and the preview
+// have stopped.
+DenoiseSession::~DenoiseSession() {
+  StopJobAndWait();
+  preview_.Abandon();
+  preview_.WaitUntilIdle();
+  handOver_.TakeBack();
+}
+
+// A preview computation on the card is stopped for this thread to take the context back, and asked
+// for again once this thread is back in its loop.
+void DenoiseSession::TakeGpuBack() {
+  if (preview_.Working()) {
+    preview_.Abandon();
+    postToOwner_([this, alive = std::weak_ptr<int>(lifetime_)] {
+      if (alive.lock() && !JobRunning() && panel_.State() == PanelState::kIdle) preview_.Resume();
+    });
+  }
+  handOver_.TakeBack();
+}
 
 void DenoiseSession::AddObserver(SessionObserver* observer) { observers_.push_back(observer); }
 
@@ -25,7 +41,10 @@ void DenoiseSession::Tell(Call call) {
 bool DenoiseSession::HasPhoto() const { return HasRaster(document_.sourcePicture); }
 
 const AccelerationAdmission& DenoiseSession::CardAdmission() {
-  if (!cardAdmission_) cardAdmission_ = AdmitGraphicsCard(gpu_.get(), quality_);
+  if (!cardAdmission_) {
+    TakeGpuBack();
+    cardAdmission_ = AdmitGraphicsCard(gpu_.get(), quality_);
+  }
   return *cardAdmission_;
 }
 
@@ -47,7 +66,7 @@ bool DenoiseSession::Adopt(PhotoDocument document) {
 
 // The shown picture starts as the photo as loaded; without room for it the photo is not kept.
 bool DenoiseSession::ShowPhotoAsLoaded() {
-  preview_.ForgetLastRegion();
+  preview_.Reset();
   if (CBxPicBufAPI::ReinitHeap(document_.denoisedPicture, document_.sourcePicture)) {
     ReleasePhotoDocument(document_);
     return false;
@@ -57,8 +76,8 @@ bool DenoiseSession::ShowPhotoAsLoaded() {
 }
 
 void DenoiseSession::Close() {
+  preview_.Reset();
   ReleasePhotoDocument(document_);
-  preview_.ForgetLastRegion();
 }
 
 SaveFailure DenoiseSession::Save(const std::filesystem::path& path, int32_t jpegQuality,
@@ -71,13 +90,17 @@ SaveFailure DenoiseSession::Save(const std::filesystem::path& path, int32_t jpeg
 PreviewUpdateResult DenoiseSession::UpdatePreview(const PreviewPixels& pixels, bool forced) {
   if (JobRunning() || panel_.State() != PanelState::kIdle) return PreviewUpdateResult::kUnchanged;
   const PreviewEngineSettings settings{quality_, acceleration_.useGpu, acceleration_.fusion,
-                                       gpu_.get(), panel_.MeasuredNoise()};
-  const PreviewUpdateResult result =
-      preview_.Update(document_, pixels, panel_.Values(), settings, forced);
-  if (result == PreviewUpdateResult::kUpdated) {
-    Tell([](SessionObserver& observer) { observer.PictureChanged(); });
-  }
-  return result;
+                                       panel_.MeasuredNoise()};
+  return preview_.Update(pixels, panel_.RunValues(), settings, forced);
+}
+
+void DenoiseSession::PreviewChanged(const PreviewChange& change) {
+  if (change.wholePicture) Tell([](SessionObserver& observer) { observer.PictureChanged(); });
+  if (change.areas.empty() && change.working == previewWorkingTold_) return;
+  previewWorkingTold_ = change.working;
+  Tell([&change](SessionObserver& observer) {
+    observer.PreviewShown(change.areas, change.working);
+  });
 }
 
 void DenoiseSession::RestorePhoto() {
@@ -87,12 +110,14 @@ void DenoiseSession::RestorePhoto() {
       shown.components != source.components || shown.bitsPerComponent != source.bitsPerComponent) {
     return;
   }
+  preview_.Reset();
   CBxPicBufAPI::Copy(shown, source);
   Tell([](SessionObserver& observer) { observer.PictureChanged(); });
 }
 
 bool DenoiseSession::StartFullRun(ProgressSink* progress) {
   if (JobRunning() || panel_.State() != PanelState::kIdle || !HasPhoto()) return false;
+  preview_.Reset();
   panel_.RunStarted();
   const IsoProfile values = panel_.RunValues();
   const EngineChoice engine{quality_, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
@@ -128,6 +153,7 @@ void DenoiseSession::FullRunEnded() {
 bool DenoiseSession::StartBatch(const std::filesystem::path& root, const BatchChoices& choices,
                                 BatchObserver* progress) {
   if (JobRunning()) return false;
+  preview_.Reset();
   BatchOptions options;
   options.engine = {quality_, acceleration_.useGpu, acceleration_.fusion, {-1, -1, -1}};
   options.jpegQuality = choices.jpegQuality;
@@ -169,18 +195,20 @@ void DenoiseSession::StopJobAndWait() {
   EndJob();
 }
 
-// The worker takes the card's context over for the job when the job uses the card; the owner
-// lets go of it first and takes it back in EndJob. A job that does not hold the context is given
-// no card, so the engine stays on the CPU.
+// The job waits on its own thread for the preview's computation, which the caller has stopped, and
+// borrows the card's context for its length when it uses the card; a job that does not get the
+// context is given no card, so the engine stays on the CPU.
 void DenoiseSession::StartJob(bool useGpu, std::function<void(CGPGPU* card)> work,
                               std::function<void()> ending) {
-  jobHoldsGpu_ = useGpu && gpu_ != nullptr && gpu_->usable && !ReleaseGpuContext(*gpu_);
+  if (useGpu) handOver_.Lend();
   jobEnding_ = std::move(ending);
   const uint64_t number = ++jobNumber_;
-  job_.Start([this, work = std::move(work), number, alive = std::weak_ptr<int>(lifetime_)] {
+  job_.Start([this, useGpu, work = std::move(work), number,
+              alive = std::weak_ptr<int>(lifetime_)] {
+    preview_.WaitUntilIdle();
     {
-      const WorkerGpuContext context(gpu_.get(), jobHoldsGpu_);
-      work(context.Card());
+      const GpuHandOver::Borrowed card(handOver_, useGpu);
+      work(card.Card());
     }
     postToOwner_([this, number, alive] {
       // A job that StopJobAndWait already ended, or a session that is gone, has nothing to end.
@@ -191,8 +219,6 @@ void DenoiseSession::StartJob(bool useGpu, std::function<void(CGPGPU* card)> wor
 
 void DenoiseSession::EndJob() {
   job_.Join();
-  if (jobHoldsGpu_) AcquireGpuContext(*gpu_);
-  jobHoldsGpu_ = false;
   const std::function<void()> ending = std::move(jobEnding_);
   jobEnding_ = nullptr;
   if (ending) ending();

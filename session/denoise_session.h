@@ -4,12 +4,15 @@
 // views of a session; tests drive one directly.
 //
 // Threads: a session is made, used and destroyed on one thread, its owner (the user-interface
-// thread). Jobs run on a worker; when one ends, the session asks `postToOwner` to run its ending on
-// the owner's thread, where the observers hear of it. Only one job runs at a time, and the engine
-// runs on the worker alone meanwhile (the preview waits).
+// thread), which never waits for the engine. Jobs run on a worker, the live preview's computations
+// on a thread of their own (session/live_preview.h); when one ends, the session asks `postToOwner`
+// to run its ending on the owner's thread, where the observers hear of it. Only one job runs at a
+// time, and the engine runs one picture at a time: a job starts by stopping the preview's
+// computation and waits on its own thread until it has stopped, and the preview asks for nothing
+// while a job runs.
 //
-// The graphics card's context is current on the owner's thread between jobs (the preview and the
-// self-test use it there); a job that uses the card takes it over for its length.
+// The graphics card's context is current on the owner's thread at first (the self-test uses it
+// there); a job or a preview computation that uses the card borrows it (session/gpu_hand_over.h).
 #pragma once
 
 #include <filesystem>
@@ -27,6 +30,7 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "session/batch_choices.h"
+#include "session/gpu_hand_over.h"
 #include "session/live_preview.h"
 #include "session/panel_model.h"
 #include "session/session_observer.h"
@@ -53,8 +57,9 @@ class DenoiseSession {
   AccelerationChoice Acceleration() const { return acceleration_; }
   void SetAcceleration(AccelerationChoice acceleration) { acceleration_ = acceleration; }
   // Whether the card may be used, and why not: its self-test and the timed probe against the CPU,
-  // run on the first call (on this thread, which holds the card's context); the card stays what it
-  // is, so later calls give the same answer at once.
+  // run on the first call on this thread, which takes the card's context back for them (a preview
+  // computation on the card is stopped for them and asked for again afterwards); the card stays
+  // what it is, so later calls give the same answer at once. Not while a job runs.
   const AccelerationAdmission& CardAdmission();
   CGPGPU* Gpu() const { return gpu_.get(); }
   int32_t Quality() const { return quality_; }
@@ -79,12 +84,15 @@ class DenoiseSession {
   PanelModel& Panel() { return panel_; }
   const PanelModel& Panel() const { return panel_; }
 
-  // The live preview with the panel's values as they are: the region of `pixels` (with its margin)
-  // denoised and sharpened into the shown picture, unless it is the region of last time and the
-  // update is not forced. Only while Idle and no job runs.
+  // The live preview with the run values of the panel (those of the full-size run): the rectangle
+  // at `pixels` shows at once what is known of it, and its result follows, unless it is the
+  // rectangle asked for last and the update is not forced. Only while Idle and no job runs.
   PreviewUpdateResult UpdatePreview(const PreviewPixels& pixels, bool forced);
-  // The next update processes its region whatever it is (a new photo).
-  void ForgetPreviewRegion() { preview_.ForgetLastRegion(); }
+  // Whether the preview's rectangle still waits for its result.
+  bool PreviewWorking() const { return preview_.Working(); }
+  // The next update rebuilds the shown picture from the photo and asks for its rectangle whatever it
+  // is (a new photo, Redefine).
+  void ForgetPreviewRegion() { preview_.Reset(); }
   // The shown picture becomes the photo as loaded again.
   void RestorePhoto();
 
@@ -111,11 +119,14 @@ class DenoiseSession {
   void EndJob();
   void FullRunEnded();
   bool ShowPhotoAsLoaded();
+  void PreviewChanged(const PreviewChange& change);
+  void TakeGpuBack();
   template <typename Call>
   void Tell(Call call);
 
   PostToOwner postToOwner_;
   std::unique_ptr<CGPGPU> gpu_;
+  GpuHandOver handOver_{gpu_.get()};
   AccelerationChoice acceleration_;
   std::optional<AccelerationAdmission> cardAdmission_;
   int32_t quality_ = 3;
@@ -123,11 +134,13 @@ class DenoiseSession {
 
   PhotoDocument document_;
   PanelModel panel_;
-  LivePreview preview_;
+  LivePreview preview_{document_, handOver_, postToOwner_,
+                       [this](const PreviewChange& change) { PreviewChanged(change); }};
+
+  bool previewWorkingTold_ = false;
 
   WorkerThread job_;
   std::function<void()> jobEnding_;  // runs on the owner's thread once the job has returned
-  bool jobHoldsGpu_ = false;
   uint64_t jobNumber_ = 0;  // the job whose ending a queued call may run
   // Queued endings hold a weak reference: one that arrives after the session is gone does nothing.
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);

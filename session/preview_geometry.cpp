@@ -12,8 +12,6 @@ int32_t PixelCoordinate(double v, int32_t limit) {
   return limited < 1.0 ? 0 : static_cast<int32_t>(limited);
 }
 
-int32_t ZeroBelowOne(int32_t v) { return v < 1 ? 0 : v; }
-
 int32_t RoundHalfUp(double v) { return static_cast<int32_t>(std::floor(v + 0.5)); }
 
 // A mapped corner of a rectangle dragged far off the view may lie beyond the range of int.
@@ -74,15 +72,22 @@ PreviewPixels PreviewPixelsOf(const PreviewRect& rect, int32_t width, int32_t he
           PixelCoordinate(rect.right, width), PixelCoordinate(rect.bottom, height)};
 }
 
-PreviewPixels ExtendedRegion(const PreviewPixels& pixels, int32_t width, int32_t height) {
-  return {ZeroBelowOne(std::min(pixels.left - kPreviewMargin, width)),
-          ZeroBelowOne(std::min(pixels.top - kPreviewMargin, height)),
-          ZeroBelowOne(std::min(pixels.right + kPreviewMargin, width)),
-          ZeroBelowOne(std::min(pixels.bottom + kPreviewMargin, height))};
-}
-
 bool IsEmpty(const PreviewPixels& pixels) {
   return pixels.right <= pixels.left || pixels.bottom <= pixels.top;
+}
+
+PreviewPixels Intersection(const PreviewPixels& a, const PreviewPixels& b) {
+  const PreviewPixels both{std::max(a.left, b.left), std::max(a.top, b.top),
+                           std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  return IsEmpty(both) ? PreviewPixels{} : both;
+}
+
+bool Covers(const PreviewPixels& outer, const PreviewPixels& inner) {
+  return IsEmpty(inner) || Intersection(outer, inner) == inner;
+}
+
+TileRect TileRectOf(const PreviewPixels& pixels) {
+  return {pixels.left, pixels.top, pixels.right, pixels.bottom};
 }
 
 bool PreviewContains(const CBxPicMap& viewMapping, const PreviewRect& rect, int32_t x, int32_t y) {

@@ -1,11 +1,11 @@
-// Where the live preview lies: the real-valued rectangle the user drags, the pixel rectangle it
-// covers on the picture, the extended region that is processed around it, and the hit test in view
-// coordinates. The preview is processed with a margin so that the filters near its edge see real
-// neighbours; only the inner part is shown.
+// Where the live preview lies: the real-valued rectangle the user drags and resizes by its edges,
+// the pixel rectangle it covers on the picture, and the hit tests in view coordinates. The region
+// processed around the pixel rectangle is the engine's (engine/denoise_rectangle.h).
 #pragma once
 
 #include <cstdint>
 
+#include "engine/footprint.h"
 #include "picture/pic_map.h"
 
 // A rectangle of picture pixels: left and top inclusive, right and bottom exclusive.
@@ -17,9 +17,8 @@ struct PreviewPixels {
   bool operator==(const PreviewPixels&) const = default;
 };
 
-// Side of a newly placed preview, in picture pixels, and the margin processed around it.
+// Side of a newly placed preview, in picture pixels.
 inline constexpr int32_t kPreviewSide = 200;
-inline constexpr int32_t kPreviewMargin = 41;
 // The sides the user can give the rectangle by dragging its edges, in picture pixels.
 inline constexpr int32_t kMinPreviewSide = 100;
 inline constexpr int32_t kMaxPreviewSide = 1000;
@@ -44,10 +43,15 @@ PreviewRect PlacePreviewRect(const CBxPicMap& viewMapping, int32_t visibleRight,
 // wholly off the picture.
 PreviewPixels PreviewPixelsOf(const PreviewRect& rect, int32_t width, int32_t height);
 
-// The pixel rectangle grown by the margin on every side, limited to the picture.
-PreviewPixels ExtendedRegion(const PreviewPixels& pixels, int32_t width, int32_t height);
-
 bool IsEmpty(const PreviewPixels& pixels);
+
+// The pixels both rectangles cover; empty when they do not overlap.
+PreviewPixels Intersection(const PreviewPixels& a, const PreviewPixels& b);
+// Whether `outer` covers every pixel of `inner` (an empty `inner` included).
+bool Covers(const PreviewPixels& outer, const PreviewPixels& inner);
+
+// The same pixels as the engine's rectangle.
+TileRect TileRectOf(const PreviewPixels& pixels);
 
 // The rectangle's corners mapped into the view, real-valued.
 PreviewRect MappedToView(const CBxPicMap& viewMapping, const PreviewRect& rect);

@@ -196,6 +196,9 @@ int main(int argc, char** argv) {
   window.resize(1280, 880);
   window.show();
   window.OpenPhotoFile(photo);
+  // The preview is computed on its worker: the screenshots show its result.
+  const auto previewShown = [&window] { return !window.Session().PreviewWorking(); };
+  WaitFor(previewShown, 60);
   SaveWidget(window, "main-window.png");
 
   const std::unique_ptr<QMenu> menu = window.BuildPopupMenu();
@@ -217,6 +220,7 @@ int main(int argc, char** argv) {
   window.OpenPhotoFile(noisy);
   window.ImageViewWidget()->Zoom100();
   window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
+  WaitFor(previewShown, 60);
   SaveWidget(window, "preview-rectangle.png");
   SaveWidget(*window.Panel(), "panel-manual-tuning.png");
   Save(WithTooltip(window, *window.Panel()->findChild<QWidget*>(QStringLiteral("slider0"))),

@@ -30,6 +30,8 @@ struct ViewState {
   ViewInterpolation interpolation = ViewInterpolation::Nearest;
   // The parameters panel's preview rectangle while it is shown; null otherwise.
   const PreviewPixels* previewRect = nullptr;
+  // The preview rectangle still waits for its result: the view marks it.
+  bool previewWorking = false;
 
   // The picture-to-window mapping of the current state.
   CBxPicMap Mapping() const;

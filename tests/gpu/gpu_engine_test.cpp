@@ -9,6 +9,9 @@
 #include <string>
 
 #include "engine/denoise.h"
+#include "engine/denoise_tile.h"
+#include "engine/tile_driver.h"
+#include "engine/tile_sharing.h"
 #include "engine/gpu_self_test.h"
 #include "gpu/gpu_session.h"
 #include "picture/photo_loading.h"
@@ -118,6 +121,38 @@ TEST(GpuEngine, SharedTilesMatchTheCpuEverywhereTileBordersIncluded) {
       Compare(Denoised(noisy, true, true, 0, 1), Denoised(noisy, false, false, 0, 1));
   EXPECT_LE(d.mean, 0.3) << "largest " << d.largest;
   EXPECT_LE(d.largest, 3.0) << "mean " << d.mean;
+}
+
+// Tiles cut by the pipeline's footprint: the card's tiles give the card's result for the picture in
+// one piece (tiled on the sequential grid, or shared), the worker's the CPU's, to the bit.
+TEST(GpuEngine, EachTileGivesTheWholePicturesResultOfTheDeviceThatRanIt) {
+  SKIP_WITHOUT_GPU(gpu);
+  const Picture noisy = testpics::AddNoise(testpics::SmoothScene(530, 300, 3, 8), 8.0, 13);
+  DenoiseRequest request;
+  request.strength = 30;  // pre-blurred
+  request.strengthChroma = 20;
+  request.strengthChromaLarge = 10;
+  request.quality = 1;
+  request.medianMode = kMedianCommon;
+  request.useGpu = true;
+  const RunControl onCard(nullptr, nullptr, gpu);
+  Picture cardWhole(noisy);
+  RunTiles(cardWhole, noisy, request, onCard, 2, 1000);
+  Picture tiled(noisy);
+  RunTiles(tiled, noisy, request, onCard, 2, 200);
+  EXPECT_TRUE(testpics::BitIdentical(tiled, cardWhole));
+
+  DenoiseRequest cpu = request;
+  cpu.useGpu = false;
+  Picture cpuWhole(noisy);
+  RunTiles(cpuWhole, noisy, cpu, {}, 2, 1000);
+  RunSharedTiles(tiled, noisy, request, onCard, 2, 200);
+  for (const Tile& tile : SharingGrid(530, 300, 200, DenoiseFootprint(request))) {
+    const Picture core = testpics::CutOut(tiled, tile.core);
+    EXPECT_TRUE(testpics::BitIdentical(core, testpics::CutOut(cardWhole, tile.core)) ||
+                testpics::BitIdentical(core, testpics::CutOut(cpuWhole, tile.core)))
+        << "tile at " << tile.core.x0 << "," << tile.core.y0;
+  }
 }
 
 }  // namespace

@@ -11,9 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "picture/photo_loading.h"
+#include "picture/photo_saving.h"
 #include "profiles/camera_profile_store.h"
 #include "support/cli_process.h"
 #include "support/photo_files.h"
+#include "support/test_pictures.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +97,43 @@ TEST_F(CliTest, ThreadsCapTheFiltersOnCpusNumberedHigh) {
   const Result capped = testcli::Run("taskset", work_.path(), denoise + "-o capped.png --threads 1");
   ASSERT_EQ(capped.status, 0) << capped.err;
   EXPECT_NE(capped.out.find("on 1 threads"), std::string::npos) << capped.out;
+}
+
+// `preview` writes the samples that `denoise` with the same options writes inside the rectangle:
+// corners, sides, odd positions, 8 and 16 bits, a photo denoised in tiles.
+TEST_F(CliTest, PreviewWritesWhatDenoiseGivesInsideTheRectangle) {
+  const std::string options =
+      " --profile default --quality 2 --chroma-large 10 --dynamics 0.5 --median 1 "
+      "--sharpen 1.5,1.3,1.2 --quiet";
+  for (const uint32_t bits : {8u, 16u}) {
+    PhotoDocument document;
+    testpics::OpenInDocument(
+        document, testpics::AddNoise(testpics::SmoothScene(1100, 530, 3, bits), 9.0, bits));
+    const std::string photo = "p" + std::to_string(bits) + ".png";
+    ASSERT_EQ(SavePhoto(document, work_ / photo, 90), SaveFailure::kNone);
+    ASSERT_EQ(Run("denoise " + photo + " -o whole.png" + options).status, 0);
+    PhotoDocument whole;
+    ASSERT_FALSE(OpenPhoto(whole, work_ / "whole.png", true));
+    const TileRect rects[] = {{0, 0, 200, 200},      {900, 330, 1100, 530}, {451, 0, 651, 200},
+                              {0, 263, 200, 463},    {1013, 77, 1100, 277}, {777, 401, 977, 530}};
+    for (const TileRect& rect : rects) {
+      const std::string at = std::to_string(rect.x0) + "," + std::to_string(rect.y0);
+      const Result result = Run("preview " + photo + " --at " + at + " -o rect.png" + options);
+      ASSERT_EQ(result.status, 0) << result.err;
+      PhotoDocument shown;
+      ASSERT_FALSE(OpenPhoto(shown, work_ / "rect.png", true));
+      EXPECT_TRUE(testpics::BitIdentical(shown.sourcePicture,
+                                         testpics::CutOut(whole.sourcePicture, rect)))
+          << bits << " bits, at " << at;
+    }
+  }
+  WritePhoto("small.png", 64, 48);
+  for (const char* bad : {"--at 64,0", "--at 3", "--at 1,2 --size 0", "--at -1,0", ""}) {
+    const Result refused = Run(std::string("preview small.png -o bad.png ") + bad);
+    EXPECT_EQ(refused.status, 1) << bad;
+  }
+  EXPECT_EQ(Run("preview small.png --at 0,0").status, 1) << "no output";
+  EXPECT_FALSE(fs::exists(work_ / "bad.png"));
 }
 
 TEST_F(CliTest, UnreadableInputAndUnwritableOutputExitWithTwo) {

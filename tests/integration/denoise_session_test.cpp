@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 #include "engine/denoise.h"
+#include "engine/denoise_rectangle.h"
 #include "engine/sharpen_picture.h"
 #include "profiles/profile_request.h"
+#include "support/owner_queue.h"
 #include "support/photo_files.h"
 #include "support/scoped_config_home.h"
 #include "support/test_pictures.h"
@@ -21,37 +19,33 @@ namespace {
 using testphotos::TempFolder;
 using testpics::Picture;
 
-// The owner's thread: endings queued by the worker run when the test says so.
-class OwnerQueue {
- public:
-  DenoiseSession::PostToOwner Poster() {
-    return [this](std::function<void()> call) {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      calls_.push_back(std::move(call));
-    };
-  }
-  void RunPending() {
-    std::deque<std::function<void()>> calls;
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      calls.swap(calls_);
-    }
-    for (const auto& call : calls) call();
-  }
-
- private:
-  std::mutex mutex_;
-  std::deque<std::function<void()>> calls_;
-};
-
 struct RecordingObserver : SessionObserver {
   void PictureChanged() override { ++pictureChanges; }
+  void PreviewShown(const std::vector<PreviewPixels>& areas, bool) override {
+    previewAreas.insert(previewAreas.end(), areas.begin(), areas.end());
+  }
   void FullRunStarted() override { ++starts; }
   void FullRunEnded(bool aborted) override { ends.push_back(aborted); }
   int pictureChanges = 0;
+  std::vector<PreviewPixels> previewAreas;
   int starts = 0;
   std::vector<bool> ends;
 };
+
+// A stored profile of the camera and ISO of `exif` with values between the sliders' steps:
+// strength 12.34 runs as 12.35, chroma-large 2.99 as 3 (its pass with strength 3, not 2).
+void StoreValuesBetweenTheSlidersSteps(const ExifSummary& exif) {
+  CameraProfileStore store = BuiltInProfileStore();
+  IsoProfile profile = store.cameras[0].profiles[0];
+  profile.m_dStrength = 12.34;
+  profile.m_dStrengthChroma = 9.97;
+  profile.m_dStrengthChromaLarge = 2.99;
+  profile.m_dDynamics = 0.33;
+  profile.m_dSharp1 = 1.5;
+  ASSERT_FALSE(StoreProfile(store, exif.make + " / " + exif.model, exif.iso, profile));
+  std::filesystem::create_directories(UserProfileFilePath().parent_path());
+  ASSERT_FALSE(SaveProfiles(store, UserProfileFilePath()));
+}
 
 class SessionTest : public ::testing::Test {
  protected:
@@ -66,12 +60,11 @@ class SessionTest : public ::testing::Test {
 
   // Runs the owner's queue until the job has ended there.
   void WaitForTheJob() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (session_.JobRunning() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      owner_.RunPending();
-    }
-    ASSERT_FALSE(session_.JobRunning());
+    ASSERT_TRUE(owner_.RunUntil([this] { return !session_.JobRunning(); }));
+  }
+  // Runs the owner's queue until the preview shows its rectangle's result.
+  void WaitForThePreview() {
+    ASSERT_TRUE(owner_.RunUntil([this] { return !session_.PreviewWorking(); }));
   }
 
   const PicBuf& Source() const { return session_.Document().sourcePicture; }
@@ -92,15 +85,18 @@ TEST_F(SessionTest, OpenPreviewRunAndSaveWithoutAToolkit) {
   session_.Panel().PhotoOpened(session_.Document(), false);
   session_.Panel().SetSliderPosition(PanelScale::kStrength, 400);  // strength 20
 
-  // The preview changes the rectangle only, and says so once.
+  // The preview changes the rectangle only, and says so when its result has come.
   const PreviewPixels rectangle{40, 30, 100, 90};
   EXPECT_EQ(session_.UpdatePreview(rectangle, true), PreviewUpdateResult::kUpdated);
-  EXPECT_EQ(observer_.pictureChanges, 1);
+  EXPECT_TRUE(session_.PreviewWorking());
+  WaitForThePreview();
+  EXPECT_EQ(observer_.previewAreas, std::vector<PreviewPixels>{rectangle});
   Picture outside(160, 120, 3, 8);
   CBxPicBufAPI::Copy(outside, Shown());
   CBxPicBufAPI::CopyRect(outside, Source(), {40, 30}, {40, 30}, {60, 60});
   EXPECT_TRUE(testpics::BitIdentical(outside, Source()));
   EXPECT_FALSE(testpics::BitIdentical(Shown(), Source()));
+  const Picture preview = testpics::CutOut(Shown(), TileRectOf(rectangle));
 
   // The full-size run on the worker: what the engine and the sharpening give with the run values.
   ASSERT_TRUE(session_.StartFullRun(nullptr));
@@ -115,6 +111,7 @@ TEST_F(SessionTest, OpenPreviewRunAndSaveWithoutAToolkit) {
   DenoisePicture(expected, Source(), RequestForProfile(values, EngineChoice{}));
   SharpenPicture(expected, values.m_dSharp1, values.m_dSharp2, values.m_dSharp3);
   EXPECT_TRUE(testpics::BitIdentical(Shown(), expected));
+  EXPECT_TRUE(testpics::BitIdentical(testpics::CutOut(Shown(), TileRectOf(rectangle)), preview));
 
   // Saved and opened again: the result's samples.
   const std::filesystem::path saved = folder_ / "saved.png";
@@ -144,6 +141,51 @@ TEST_F(SessionTest, AnAbortedRunBringsThePhotoBackAndALateEndingIsHarmless) {
   owner_.RunPending();
   WaitForTheJob();
   EXPECT_EQ(observer_.ends, (std::vector<bool>{true, true, false}));
+}
+
+TEST_F(SessionTest, ThePreviewIsTheFullRunsResultWithTheValuesTheSlidersStandFor) {
+  PhotoDocument document;
+  testpics::OpenInDocument(document,
+                           testpics::AddNoise(testpics::SmoothScene(700, 460, 3, 16), 9.0, 8));
+  document.exif = ExifSummary{"f/4", "1/60 sec.", "700x460", "100", "SONY", "ILCE-6000", ""};
+  StoreValuesBetweenTheSlidersSteps(document.exif);
+  ASSERT_TRUE(session_.Adopt(std::move(document)));
+  session_.Panel().LoadStore();
+  session_.Panel().PhotoOpened(session_.Document(), false);
+  ASSERT_DOUBLE_EQ(session_.Panel().Values().m_dStrengthChromaLarge, 2.99);
+
+  const PreviewPixels rectangle{333, 101, 533, 301};
+  session_.UpdatePreview(rectangle, true);
+  WaitForThePreview();
+  const Picture preview = testpics::CutOut(Shown(), TileRectOf(rectangle));
+  // The profile's values as they are give another picture.
+  const IsoProfile stored = session_.Panel().Values();
+  Picture asStored(1, 1, 3, 16);
+  ASSERT_FALSE(DenoiseRectangle(asStored, Source(), TileRectOf(rectangle),
+                                RequestForProfile(stored, EngineChoice{}),
+                                {stored.m_dSharp1, stored.m_dSharp2, stored.m_dSharp3}, {}));
+  EXPECT_FALSE(testpics::BitIdentical(asStored, preview));
+
+  ASSERT_TRUE(session_.StartFullRun(nullptr));
+  WaitForTheJob();
+  EXPECT_TRUE(testpics::BitIdentical(testpics::CutOut(Shown(), TileRectOf(rectangle)), preview));
+}
+
+TEST_F(SessionTest, AFullRunAskedForWhileThePreviewComputesWaitsForItAndKeepsItsResult) {
+  PhotoDocument document;
+  const Picture photo = testpics::AddNoise(testpics::SmoothScene(600, 400, 3, 8), 9.0, 9);
+  testpics::OpenInDocument(document, photo);
+  ASSERT_TRUE(session_.Adopt(std::move(document)));
+  session_.Panel().PhotoOpened(session_.Document(), false);
+  session_.UpdatePreview({100, 100, 300, 300}, true);
+  ASSERT_TRUE(session_.StartFullRun(nullptr));
+  WaitForTheJob();
+  const IsoProfile values = session_.Panel().RunValues();
+  Picture expected(photo);
+  DenoisePicture(expected, photo, RequestForProfile(values, EngineChoice{}));
+  SharpenPicture(expected, values.m_dSharp1, values.m_dSharp2, values.m_dSharp3);
+  EXPECT_TRUE(testpics::BitIdentical(Shown(), expected));
+  EXPECT_FALSE(session_.PreviewWorking());
 }
 
 TEST(SessionLifetime, AnEndingQueuedForASessionThatIsGoneDoesNothing) {

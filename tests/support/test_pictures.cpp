@@ -175,4 +175,17 @@ double MaxAbsDifference(const SBxPicBuf& a, const SBxPicBuf& b) {
   return worst;
 }
 
+Picture CutOut(const SBxPicBuf& picture, const TileRect& rect) {
+  Picture cut(rect.Width(), rect.Height(), picture.components, picture.bitsPerComponent);
+  CBxPicBufAPI::CopyRect(cut, picture, {0, 0}, {rect.x0, rect.y0}, {rect.Width(), rect.Height()});
+  return cut;
+}
+
+double MaxDifferenceInside(const SBxPicBuf& whole, const SBxPicBuf& part, const TileRect& partRect,
+                           const TileRect& rect) {
+  const TileRect inPart{rect.x0 - partRect.x0, rect.y0 - partRect.y0, rect.x1 - partRect.x0,
+                        rect.y1 - partRect.y0};
+  return MaxAbsDifference(CutOut(whole, rect), CutOut(part, inPart));
+}
+
 }  // namespace testpics

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/footprint.h"
 #include "picture/photo_document.h"
 #include "picture/pic_buf.h"
 
@@ -58,6 +59,14 @@ bool BitIdentical(const SBxPicBuf& a, const SBxPicBuf& b);
 
 // The largest absolute sample difference of two rasters of equal geometry.
 double MaxAbsDifference(const SBxPicBuf& a, const SBxPicBuf& b);
+
+// The pixels of `rect` (inside the picture) as a picture of their own.
+Picture CutOut(const SBxPicBuf& picture, const TileRect& rect);
+
+// The largest sample difference inside `rect` between `whole` and `part`, which holds the pixels of
+// `partRect` (containing `rect`) of a picture of the same geometry as `whole`.
+double MaxDifferenceInside(const SBxPicBuf& whole, const SBxPicBuf& part, const TileRect& partRect,
+                           const TileRect& rect);
 
 // Puts `picture` into an initialised document as a freshly opened photo: the source and a copy of
 // it as the shown picture.

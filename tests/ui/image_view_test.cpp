@@ -101,6 +101,53 @@ TEST(ViewRenderer, PreviewFrameIsTwoInvertedPixelsWide) {
   for (const Case& c : cases) EXPECT_EQ(Grey(surface, c.x, c.y), c.grey) << c.x << "," << c.y;
 }
 
+TEST(ViewRenderer, AnAreaRefreshRebuildsThatAreaAloneAsTheWholeRefreshWould) {
+  testpics::Picture picture = testpics::SmoothScene(60, 40, 3, 16);
+  ViewRenderer partial;
+  partial.RefreshCache(ViewPicture::kDenoised, picture);
+  const PreviewPixels area{13, 7, 31, 26};
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 60; ++x) picture.Set(x, y, 1, 65535 - picture.At(x, y, 1));
+  }
+  partial.RefreshCacheArea(ViewPicture::kDenoised, picture, area);
+  ViewRenderer whole;
+  whole.RefreshCache(ViewPicture::kDenoised, picture);
+  const ViewState state = IdentityState();
+  QImage partialImage(60, 40, QImage::Format_BGR888);
+  QImage wholeImage(60, 40, QImage::Format_BGR888);
+  partial.Render(partialImage, ViewPicture::kDenoised, state, 35);
+  whole.Render(wholeImage, ViewPicture::kDenoised, state, 35);
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 60; ++x) {
+      const bool inside = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+      EXPECT_EQ(partialImage.pixel(x, y) == wholeImage.pixel(x, y), inside) << x << "," << y;
+    }
+  }
+}
+
+TEST(ViewRenderer, AWorkingPreviewHasThreeInvertedDotsInsideItsCorner) {
+  testpics::Picture picture = testpics::Constant(60, 40, 3, 8, 100);
+  ViewRenderer renderer;
+  renderer.RefreshCache(ViewPicture::kDenoised, picture);
+  ViewState state = IdentityState();
+  const PreviewPixels preview{10, 10, 50, 30};
+  state.previewRect = &preview;
+  QImage idle(60, 40, QImage::Format_BGR888);
+  renderer.Render(idle, ViewPicture::kDenoised, state, 35);
+  state.previewWorking = true;
+  QImage working(60, 40, QImage::Format_BGR888);
+  renderer.Render(working, ViewPicture::kDenoised, state, 35);
+  int inverted = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 60; ++x) inverted += working.pixel(x, y) != idle.pixel(x, y);
+  }
+  EXPECT_EQ(inverted, 27);
+  for (const QPoint dot : {QPoint(14, 14), QPoint(20, 16), QPoint(28, 15)}) {
+    EXPECT_EQ(Grey(working, dot.x(), dot.y()), 155) << dot.x() << "," << dot.y();
+  }
+  EXPECT_EQ(Grey(working, 17, 15), 100);
+}
+
 TEST(ImageView, RightButtonComparesWithTheSourceAndClearEmptiesTheView) {
   Document doc;
   ViewState state;

@@ -1,9 +1,8 @@
-// The parameters panel's arithmetic without widgets: slider scales, the information text, the
-// preview's geometry and its update.
+// The parameters panel's arithmetic without widgets: slider scales, the information text and the
+// preview's geometry.
 #include <gtest/gtest.h>
 
 #include "panel/photo_information.h"
-#include "session/live_preview.h"
 #include "session/preview_geometry.h"
 #include "session/slider_scale.h"
 #include "support/test_pictures.h"
@@ -107,28 +106,33 @@ TEST(PreviewGeometry, PlacementCentresOnTheVisibleViewAndClipsToThePicture) {
   EXPECT_EQ(PreviewPixelsOf(large, 3000, 2000), (PreviewPixels{900, 601, 1100, 801}));
 }
 
-TEST(PreviewGeometry, PixelsAndExtendedRegionAreLimitedToThePicture) {
+TEST(PreviewGeometry, PixelsAreLimitedToThePicture) {
   struct Case {
     PreviewRect rect;
     PreviewPixels pixels;
-    PreviewPixels region;
   };
   const Case cases[] = {
-      {{0, 0, 200, 200}, {0, 0, 200, 200}, {0, 0, 241, 241}},              // top-left corner
-      {{20.4, 30.6, 220.4, 230.6}, {20, 31, 220, 231}, {0, 0, 261, 272}},  // margin cut at 0
-      {{100, 100, 300, 300}, {100, 100, 300, 300}, {59, 59, 341, 300}},    // bottom edge
-      {{350, 250, 550, 450}, {350, 250, 400, 300}, {309, 209, 400, 300}},  // partly off
-      {{0.3, -5, 0.4, 90}, {0, 0, 0, 90}, {0, 0, 41, 131}},                // below 1 → 0
-      {{-900, -900, -700, -700}, {0, 0, 0, 0}, {0, 0, 41, 41}},            // wholly off
-      {{1e12, 10, 2e12, 20}, {400, 10, 400, 20}, {359, 0, 400, 61}},       // dragged very far
+      {{0, 0, 200, 200}, {0, 0, 200, 200}},                // top-left corner
+      {{20.4, 30.6, 220.4, 230.6}, {20, 31, 220, 231}},    // rounded half up
+      {{350, 250, 550, 450}, {350, 250, 400, 300}},        // partly off
+      {{0.3, -5, 0.4, 90}, {0, 0, 0, 90}},                 // below 1 → 0
+      {{-900, -900, -700, -700}, {0, 0, 0, 0}},            // wholly off
+      {{1e12, 10, 2e12, 20}, {400, 10, 400, 20}},          // dragged very far
   };
   for (const Case& c : cases) {
-    const PreviewPixels pixels = PreviewPixelsOf(c.rect, 400, 300);
-    EXPECT_EQ(pixels, c.pixels) << c.rect.left << ", " << c.rect.top;
-    EXPECT_EQ(ExtendedRegion(pixels, 400, 300), c.region) << c.rect.left << ", " << c.rect.top;
+    EXPECT_EQ(PreviewPixelsOf(c.rect, 400, 300), c.pixels) << c.rect.left << ", " << c.rect.top;
   }
   EXPECT_TRUE(IsEmpty(PreviewPixels{0, 0, 0, 90}));
   EXPECT_FALSE(IsEmpty(PreviewPixels{0, 0, 1, 1}));
+}
+
+TEST(PreviewGeometry, IntersectionAndCover) {
+  const PreviewPixels a{10, 10, 50, 40};
+  EXPECT_EQ(Intersection(a, {30, 20, 90, 90}), (PreviewPixels{30, 20, 50, 40}));
+  EXPECT_EQ(Intersection(a, {50, 10, 90, 40}), PreviewPixels{});  // touching is not overlapping
+  EXPECT_TRUE(Covers(a, {20, 20, 50, 40}));
+  EXPECT_FALSE(Covers(a, {20, 20, 51, 40}));
+  EXPECT_TRUE(Covers(a, PreviewPixels{}));
 }
 
 TEST(PreviewGeometry, HitTestIncludesLeftAndTopOnlyAndDragMovesByZoom) {
@@ -213,55 +217,6 @@ TEST(ViewState, ScrollToShowFollowsTheRectanglePastTheViewsEdge) {
     EXPECT_DOUBLE_EQ(state.imageCenterX, 200 + c.shiftX) << c.rect.left;
     EXPECT_DOUBLE_EQ(state.imageCenterY, 150 + c.shiftY) << c.rect.left;
   }
-}
-
-class LivePreviewTest : public ::testing::Test {
- protected:
-  LivePreviewTest() : photo_(testpics::AddNoise(testpics::SmoothScene(400, 300, 3, 8), 12.0, 7)) {
-    testpics::OpenInDocument(document_, photo_);
-  }
-  ~LivePreviewTest() override { ReleasePhotoDocument(document_); }
-
-  PreviewUpdateResult Update(const PreviewPixels& pixels, bool forced) {
-    return preview_.Update(document_, pixels, profile_, PreviewEngineSettings{}, forced);
-  }
-  bool ShownEqualsPhotoOutside(const PreviewPixels& pixels) const {
-    testpics::Picture shown(photo_);
-    CBxPicBufAPI::Copy(shown, document_.denoisedPicture);
-    CBxPicBufAPI::CopyRect(shown, photo_, {pixels.left, pixels.top}, {pixels.left, pixels.top},
-                           {pixels.right - pixels.left, pixels.bottom - pixels.top});
-    return testpics::BitIdentical(shown, photo_);
-  }
-
-  testpics::Picture photo_;
-  PhotoDocument document_;
-  LivePreview preview_;
-  IsoProfile profile_{100, 10, 10, 0, 0, 1.5, 1, 1, 5, 5, 0};
-};
-
-TEST_F(LivePreviewTest, OnlyTheRectangleIsProcessedAndAnUnforcedRepeatIsSkipped) {
-  const PreviewPixels pixels{0, 0, 200, 200};
-  ASSERT_EQ(Update(pixels, true), PreviewUpdateResult::kUpdated);
-  EXPECT_EQ(preview_.LastRegion(), (PreviewPixels{0, 0, 241, 241}));
-  EXPECT_TRUE(ShownEqualsPhotoOutside(pixels));
-  EXPECT_FALSE(testpics::BitIdentical(document_.denoisedPicture, photo_));
-  EXPECT_EQ(Update(pixels, false), PreviewUpdateResult::kUnchanged);
-  EXPECT_EQ(Update(pixels, true), PreviewUpdateResult::kUpdated);
-  preview_.ForgetLastRegion();
-  EXPECT_EQ(Update(pixels, false), PreviewUpdateResult::kUpdated);
-}
-
-TEST_F(LivePreviewTest, ARectangleDraggedOffThePictureShowsTheUntouchedPhoto) {
-  ASSERT_EQ(Update(PreviewPixels{100, 50, 300, 250}, true), PreviewUpdateResult::kUpdated);
-  const PreviewPixels off = PreviewPixelsOf(PreviewRect{-500, -400, -300, -200}, 400, 300);
-  EXPECT_EQ(Update(off, true), PreviewUpdateResult::kUpdated);
-  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, photo_));
-}
-
-TEST_F(LivePreviewTest, NoPhotoChangesNothing) {
-  CBxPicBufAPI::DoneHeap(document_.sourcePicture);
-  EXPECT_EQ(Update(PreviewPixels{0, 0, 200, 200}, true), PreviewUpdateResult::kNoPhoto);
-  EXPECT_TRUE(testpics::BitIdentical(document_.denoisedPicture, photo_));
 }
 
 }  // namespace

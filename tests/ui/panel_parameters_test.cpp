@@ -96,6 +96,9 @@ class PanelTest : public ::testing::Test {
   void WaitForTheRunsEnd() {
     ASSERT_TRUE(QTest::qWaitFor([this] { return !session_.JobRunning(); }, 60000));
   }
+  void WaitForThePreview() {
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !session_.PreviewWorking(); }, 60000));
+  }
   template <typename T>
   T* Child(const char* name) const {
     return panel_->findChild<T*>(name);
@@ -176,6 +179,7 @@ TEST_F(PanelTest, TheNewPhotosPreviewCoversItWholeAndOnlyChangesRecomputeIt) {
   Open("Acme", "One", "100");
   EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{0, 0, 150, 120}));
   EXPECT_EQ(view_.previewRect, &panel_->ShownPreviewPixels());
+  WaitForThePreview();
   EXPECT_FALSE(testpics::BitIdentical(Shown(), photo_));
   const int updates = host_.pictureChanges;
 
@@ -191,23 +195,35 @@ TEST_F(PanelTest, TheNewPhotosPreviewCoversItWholeAndOnlyChangesRecomputeIt) {
   tiny->setFocus();
   QTest::keyClick(tiny, Qt::Key_Right);
   EXPECT_DOUBLE_EQ(panel_->CurrentProfile().m_dSharp1, 1.2);
+  EXPECT_TRUE(session_.PreviewWorking());
+  WaitForThePreview();
   EXPECT_EQ(host_.pictureChanges, updates + 1);
 }
 
-TEST_F(PanelTest, DraggingMovesTheRectangleAndOffThePictureShowsTheUntouchedPhoto) {
+TEST_F(PanelTest, DraggingMovesTheRectangleAndItsPictureAndOffThePictureShowsTheUntouchedPhoto) {
   Open("Acme", "One", "100");
+  WaitForThePreview();
   panel_->ViewMouseMoved({150, 120}, false);
   panel_->ViewMousePressed({150, 120});
   EXPECT_EQ(host_.cursors.back(), Qt::SizeAllCursor);
-  // 400 view pixels at 200 % move the rectangle 200 picture pixels right: off the picture.
+  // 100 view pixels at 200 % move the rectangle 50 picture pixels right: the part it still covers
+  // keeps its result at once, the rest follows.
+  const int updates = host_.pictureChanges;
+  panel_->ViewMouseMoved({250, 120}, true);
+  EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{50, 0, 150, 120}));
+  EXPECT_EQ(host_.pictureChanges, updates + 1);
+  EXPECT_TRUE(session_.PreviewWorking());
+  WaitForThePreview();
+  EXPECT_EQ(host_.pictureChanges, updates + 2);
+  // Off the picture: the photo at once, and nothing more on release.
   const int moves = host_.rectangleChanges;
   panel_->ViewMouseMoved({550, 120}, true);
   EXPECT_EQ(host_.rectangleChanges, moves + 1);
   EXPECT_EQ(panel_->ShownPreviewPixels(), (PreviewPixels{150, 0, 150, 120}));
-  const int updates = host_.pictureChanges;
-  panel_->ViewMouseReleased({550, 120});
   EXPECT_TRUE(testpics::BitIdentical(Shown(), photo_));
-  EXPECT_EQ(host_.pictureChanges, updates + 1);
+  panel_->ViewMouseReleased({550, 120});
+  EXPECT_EQ(host_.pictureChanges, updates + 3);
+  EXPECT_FALSE(session_.PreviewWorking());
 }
 
 // The rectangle's right edge dragged inward resizes it, down to 100 pixels; dragged past the view's

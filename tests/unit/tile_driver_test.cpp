@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/denoise.h"
+#include "engine/denoise_tile.h"
 #include "support/recording_progress.h"
 #include "support/test_pictures.h"
 
@@ -12,22 +13,22 @@ namespace {
 
 using testpics::Picture;
 
-TEST(SequentialGrid, CutsThousandPixelCoresWithFiftyPixelMargins) {
-  const std::vector<Tile> tiles = SequentialGrid(2500, 1200, kTileLimit);
+TEST(SequentialGrid, CutsThousandPixelCoresWithSourcesAroundThemForTheFootprint) {
+  const std::vector<Tile> tiles = SequentialGrid(2500, 1200, kTileLimit, {13, 2, 72});
   ASSERT_EQ(tiles.size(), 6u);
   // Row-major: row 0 columns 0, 1, 2, then row 1.
-  EXPECT_EQ(tiles[0].source, (TileRect{0, 0, 1050, 1050}));
+  EXPECT_EQ(tiles[0].source, (TileRect{0, 0, 1014, 1014}));
   EXPECT_EQ(tiles[0].core, (TileRect{0, 0, 1000, 1000}));
-  EXPECT_EQ(tiles[1].source, (TileRect{950, 0, 2050, 1050}));
+  EXPECT_EQ(tiles[1].source, (TileRect{986, 0, 2014, 1014}));
   EXPECT_EQ(tiles[1].core, (TileRect{1000, 0, 2000, 1000}));
-  EXPECT_EQ(tiles[2].source, (TileRect{1950, 0, 2500, 1050}));
+  EXPECT_EQ(tiles[2].source, (TileRect{1986, 0, 2500, 1014}));
   EXPECT_EQ(tiles[2].core, (TileRect{2000, 0, 2500, 1000}));
-  EXPECT_EQ(tiles[4].source, (TileRect{950, 950, 2050, 1200}));
+  EXPECT_EQ(tiles[4].source, (TileRect{986, 986, 2014, 1200}));
   EXPECT_EQ(tiles[4].core, (TileRect{1000, 1000, 2000, 1200}));
 }
 
 TEST(SequentialGrid, NarrowPictureIsOneTile) {
-  const std::vector<Tile> tiles = SequentialGrid(1000, 10, kTileLimit);
+  const std::vector<Tile> tiles = SequentialGrid(1000, 10, kTileLimit, {98, 8, 288});
   ASSERT_EQ(tiles.size(), 1u);
   EXPECT_EQ(tiles[0].source, (TileRect{0, 0, 1000, 10}));
   EXPECT_EQ(tiles[0].core, (TileRect{0, 0, 1000, 10}));
@@ -102,7 +103,8 @@ TEST(RunTiles, TiledResultEqualsEachTileDenoisedOnItsOwn) {
   const Picture noisy = testpics::AddNoise(testpics::SmoothScene(1100, 40, 1, 8), 5.0, 3);
   Picture out(1100, 40, 1, 8);
   RunTiles(out, noisy, GreyParams(2), nullptr, 2);
-  for (const Tile& tile : SequentialGrid(1100, 40, kTileLimit)) {
+  for (const Tile& tile :
+       SequentialGrid(1100, 40, kTileLimit, DenoiseFootprint(GreyParams(2)))) {
     Picture source(tile.source.Width(), tile.source.Height(), 1, 8);
     CBxPicBufAPI::CopyRect(source, noisy, {0, 0}, {tile.source.x0, tile.source.y0},
                            {tile.source.Width(), tile.source.Height()});
