@@ -94,16 +94,9 @@ bool PartnerWouldFinishItSooner(const TileQueue& queue, const ThreadSide& x, con
 }
 
 DenoiseRequest TileParams(const TileQueue& queue, bool useGpu) {
-  DenoiseRequest params;
-  params.strength = queue.strength;
-  params.strengthChroma = queue.strengthChroma;
-  params.strengthChromaLarge = queue.strengthChromaLarge;
-  params.quality = queue.quality;
-  params.dynamics = queue.dynamics;
-  params.noiseLevels = queue.noiseLevels;
-  params.processInYUV = queue.processInYUV != 0;
+  DenoiseRequest params = queue.request;
   params.useGpu = useGpu;
-  params.medianMode = queue.medianMode;
+  params.fusion = false;
   return params;
 }
 
@@ -228,8 +221,8 @@ TileOutcome RunQueuedTile(TileQueue& queue, TileThread thread, uint32_t index, b
   BeginTileRun(queue, thread, useGpu, threadCount);
   TileProgress progress(queue, thread);
   const StopFlag& stop = SideOf(queue, thread).tile.stop;
-  const bool failed =
-      DenoiseTileOn(queue, *result, *source, useGpu, threadCount, RunControl(&progress, &stop, queue.run.gpu));
+  const bool failed = DenoiseTileOn(queue, *result, *source, useGpu, threadCount,
+                                    RunControl(&progress, &stop, queue.run.gpu));
   if (queue.run.StopRequested()) return TileOutcome::kCancelled;
   if (stop.Requested()) return TileOutcome::kHandedBack;
   if (failed) return TileOutcome::kFailed;
@@ -295,15 +288,8 @@ TileQueue::TileQueue(SBxPicBuf& out, const SBxPicBuf& in, const DenoiseRequest& 
       columns(CeilDiv(in.width, limit)),
       rows(CeilDiv(in.height, limit)),
       footprint(DenoiseFootprint(params)),
-      strength(params.strength),
-      strengthChroma(params.strengthChroma),
-      strengthChromaLarge(params.strengthChromaLarge),
-      quality(params.quality),
-      medianMode(params.medianMode),
-      dynamics(params.dynamics),
+      request(params),
       run(runControl),
-      noiseLevels(params.noiseLevels),
-      processInYUV(params.processInYUV ? 1 : 0),
       tileLimit(limit),
       cpuCount(callerThreads),
       services(std::move(tileServices)) {

@@ -93,16 +93,9 @@ struct TileQueue {
   SBxPicBuf& output;
   int32_t columns;
   int32_t rows;
-  Footprint footprint;  // of the pipeline, which every tile's source covers
-  double strength;
-  double strengthChroma;
-  double strengthChromaLarge;
-  int32_t quality;
-  int32_t medianMode;
-  double dynamics;
+  Footprint footprint;     // of the pipeline, which every tile's source covers
+  DenoiseRequest request;  // the run's values; each tile's run says itself where it runs
   RunControl run;
-  NoiseLevels noiseLevels;
-  uint8_t processInYUV;
   int32_t tileLimit;
   // The caller's CPU thread count, which the worker takes over once the caller has stopped.
   int32_t cpuCount;
