@@ -6,7 +6,6 @@
 // alone on the same rectangle's region. Figures for docs/PERFORMANCE.md.
 //
 //   preview_latency --photo PHOTO [--rounds N]
-#include <stdlib.h>
 #include <time.h>
 
 #include <QApplication>
@@ -15,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -27,6 +27,7 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "profiles/profile_request.h"
+#include "tools/offscreen_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -163,9 +164,9 @@ void Measure(const fs::path& photo, const Setting& setting, int rounds) {
   panel.SetSliderPosition(PanelScale::kStrengthChromaLarge, 200);  // 10
   panel.SetSliderPosition(PanelScale::kDynamics, 100);             // 0
   panel.SetMedianMode(kMedianNone);
-  panel.SetSliderPosition(PanelScale::kSharpTiny, 8);              // 1.6
-  panel.SetSliderPosition(PanelScale::kSharpMedium, 6);            // 1.2
-  panel.SetSliderPosition(PanelScale::kSharpRough, 7);             // 1.4
+  panel.SetSliderPosition(PanelScale::kSharpTiny, 8);    // 1.6
+  panel.SetSliderPosition(PanelScale::kSharpMedium, 6);  // 1.2
+  panel.SetSliderPosition(PanelScale::kSharpRough, 7);   // 1.4
   window.Panel()->PhotoOpened(window.ImageViewWidget()->width(), true);
   WaitForThePreview(window);
 
@@ -184,22 +185,20 @@ void Measure(const fs::path& photo, const Setting& setting, int rounds) {
       {panel.RunValues().m_dSharp1, panel.RunValues().m_dSharp2, panel.RunValues().m_dSharp3},
       source.width, source.height);
   const Latency& median = times[times.size() / 2];
-  std::printf("%-14s %5d x %-5d %2u bits | drag to pixels: best %6.1f ms, median %6.1f ms "
-              "(processor %6.1f ms), worst %6.1f ms | engine alone %6.1f ms | region %d x %d%s\n",
-              setting.name, source.width, source.height, source.bitsPerComponent,
-              times.front().wall, median.wall, median.processor, times.back().wall,
-              EngineAlone(window), region.Width(), region.Height(),
-              shown ? "" : " | THE VIEW DID NOT SHOW THE RESULT");
+  std::printf(
+      "%-14s %5d x %-5d %2u bits | drag to pixels: best %6.1f ms, median %6.1f ms "
+      "(processor %6.1f ms), worst %6.1f ms | engine alone %6.1f ms | region %d x %d%s\n",
+      setting.name, source.width, source.height, source.bitsPerComponent, times.front().wall,
+      median.wall, median.processor, times.back().wall, EngineAlone(window), region.Width(),
+      region.Height(), shown ? "" : " | THE VIEW DID NOT SHOW THE RESULT");
   window.close();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  char configHome[] = "/tmp/stillgrain-preview-latency-XXXXXX";
-  if (!mkdtemp(configHome)) return 1;
-  setenv("XDG_CONFIG_HOME", configHome, 1);
+  const OffscreenSettings offscreen("preview-latency");
+  if (offscreen.Folder().empty()) return 1;
   QApplication application(argc, argv);
   fs::path photo;
   int rounds = 9;
@@ -218,8 +217,8 @@ int main(int argc, char** argv) {
   int status = 0;
   for (const Setting& setting : settings) {
     const fs::path file =
-        fs::path(configHome) / (std::string("photo-") + std::to_string(setting.width) + "-" +
-                                std::to_string(setting.bits) + (setting.bits == 8 ? ".png" : ".tif"));
+        offscreen.Folder() / (std::string("photo-") + std::to_string(setting.width) + "-" +
+                              std::to_string(setting.bits) + (setting.bits == 8 ? ".png" : ".tif"));
     if (!WritePhoto(photo, setting, file)) {
       std::fprintf(stderr, "preview_latency: cannot prepare %s from %s\n", setting.name,
                    photo.c_str());
@@ -229,6 +228,5 @@ int main(int argc, char** argv) {
     Measure(file, setting, rounds);
     fs::remove(file);
   }
-  fs::remove_all(configHome);
   return status;
 }

@@ -4,8 +4,6 @@
 // and profiles it touches live in a temporary folder, never the user's. A crop of the photo with
 // added noise (fixed seed) stands in for a photo taken at high ISO, and keeps the photo's EXIF
 // record.
-#include <stdlib.h>
-
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -35,6 +33,7 @@
 #include "picture/photo_loading.h"
 #include "picture/photo_saving.h"
 #include "theme/application_theme.h"
+#include "tools/offscreen_settings.h"
 #include "widgets/localised_text.h"
 #include "widgets/message_boxes.h"
 
@@ -164,10 +163,8 @@ void GermanScreenshots(const fs::path& noisy) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  char configHome[] = "/tmp/stillgrain-screenshots-XXXXXX";
-  if (!mkdtemp(configHome)) return 1;
-  setenv("XDG_CONFIG_HOME", configHome, 1);
+  const OffscreenSettings settings("screenshots");
+  if (settings.Folder().empty()) return 1;
   QApplication application(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: take_screenshots PHOTO OUTPUT_FOLDER\n");
@@ -176,7 +173,7 @@ int main(int argc, char** argv) {
   const fs::path photo = argv[1];
   outputFolder = argv[2];
   fs::create_directories(outputFolder);
-  const fs::path noisy = fs::path(configHome) / "DSC00042.JPG";
+  const fs::path noisy = settings.Folder() / "DSC00042.JPG";
   if (!fs::exists(photo) || !WriteNoisyCrop(photo, noisy)) {
     std::fprintf(stderr, "take_screenshots: cannot read %s\n", argv[1]);
     return 2;
@@ -237,7 +234,9 @@ int main(int argc, char** argv) {
   auto* bar = window.Panel()->findChild<QProgressBar*>();
   WaitFor([&] { return bar && bar->maximum() > 0 && bar->value() > bar->maximum() / 3; }, 60);
   SaveWidget(window, "full-run-in-progress.png");
-  WaitFor([&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; }, 120);
+  WaitFor(
+      [&] { return !window.RunActive() && window.Panel()->State() == PanelState::kResultShown; },
+      120);
   window.ImageViewWidget()->Zoom100();
   SaveWidget(window, "result-shown.png");
   SaveQuestion(window, "save-question.png");
@@ -261,6 +260,5 @@ int main(int argc, char** argv) {
 
   window.CloseWithoutQuestions();
   GermanScreenshots(noisy);
-  fs::remove_all(configHome);
   return 0;
 }
