@@ -101,11 +101,12 @@ fuzz: photos $(FUZZ_DIR)/build.ninja
 	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(if $(FUZZ_RUNS),runs=$(FUZZ_RUNS),$(FUZZ_SECONDS)) \
 	    $(FUZZ_DIR)/work
 
-# Needs Debian's python3-numpy and python3-pil, which the tests do not: they are not among the
-# project's packages. About 20 minutes on two cores the first time; the sweeps are kept in
+# Needs Debian's python3-numpy and python3-pil, which the build and the tests do not; they are
+# installed here when missing. About 20 minutes on two cores the first time; the sweeps are kept in
 # build/calibration and a second run only fits and checks.
 CALIBRATE_ARGS ?=
 calibrate: build photos
+	scripts/install-deps.sh --calibration
 	/usr/bin/python3 tools/fit_noise_calibration.py --build $(BUILD_DIR) $(CALIBRATE_ARGS)
 
 # Real photos, rendered on Qt's off-screen platform: no display needed.

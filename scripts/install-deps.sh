@@ -2,8 +2,9 @@
 # Installs the Debian packages that Stillgrain's build, tests and benchmarks need, and only those
 # that are missing. Runs as root, or through sudo otherwise. Silent when everything is there.
 #
-#   scripts/install-deps.sh           install what is missing
-#   scripts/install-deps.sh --check   list what is missing; exit 1 when anything is, install nothing
+#   scripts/install-deps.sh                install what is missing
+#   scripts/install-deps.sh --check        list what is missing; exit 1 when anything is, install nothing
+#   scripts/install-deps.sh --calibration  also what the fit of the noise calibration needs
 set -euo pipefail
 
 # Every package the project needs, one per line. A new dependency is added here and nowhere else.
@@ -52,6 +53,12 @@ PACKAGES=(
   libopencv-imgcodecs-dev
 )
 
+# Only for `make calibrate` (tools/fit_noise_calibration.py): the build and the tests do without.
+CALIBRATION_PACKAGES=(
+  python3-numpy
+  python3-pil
+)
+
 log() { echo "install-deps: $*" >&2; }
 die() {
   log "error: $*"
@@ -78,8 +85,9 @@ check_only=false
 case "${1:-}" in
   "") ;;
   --check) check_only=true ;;
+  --calibration) PACKAGES+=("${CALIBRATION_PACKAGES[@]}") ;;
   -h | --help)
-    sed -n '2,6s/^# \{0,1\}//p' "$0"
+    sed -n '2,7s/^# \{0,1\}//p' "$0"
     exit 0
     ;;
   *) die "unknown option '$1' (try --help)" ;;
