@@ -4,6 +4,8 @@
 #include <cctype>
 #include <system_error>
 
+#include "picture/readable_photo_types.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -41,14 +43,6 @@ std::vector<FolderEntry> ListFolder(const fs::path& folder, std::error_code* err
   return entries;
 }
 
-bool HasCountedExtension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return false;
-  const std::string extension = Lower(name.substr(dot));
-  return extension == ".bmp" || extension == ".gif" || extension == ".jpg" ||
-         extension == ".tif" || extension == ".png";
-}
-
 namespace {
 
 uint32_t CountBelow(const fs::path& folder, const fs::path& relativePath, bool includeSubfolders,
@@ -59,7 +53,7 @@ uint32_t CountBelow(const fs::path& folder, const fs::path& relativePath, bool i
         entry.name != kDenoisedFolderName) {
       count += CountBelow(folder / entry.name, relativePath / entry.name, true, shard);
     }
-    if (HasCountedExtension(entry.name) && shard.Holds(relativePath / entry.name)) ++count;
+    if (HasImageExtension(entry.name) && shard.Holds(relativePath / entry.name)) ++count;
   }
   return count;
 }

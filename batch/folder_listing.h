@@ -29,12 +29,9 @@ struct FolderEntry {
 std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder,
                                     std::error_code* error = nullptr);
 
-// True when the name ends, case-insensitively, in one of the batch's photo extensions: ".bmp",
-// ".gif", ".jpg", ".tif", ".png".
-bool HasCountedExtension(const std::string& name);
-
-// Number of photo files below the folder (its own and, with `includeSubfolders`, every real
-// subfolder's, not those of the "denoised" folders, which a run does not enter) that belong to
-// `shard`. It only sizes the progress bar and the time estimate.
+// Number of image files (by the extensions of picture/readable_photo_types.h HasImageExtension)
+// below the folder (its own and, with `includeSubfolders`, every real subfolder's, not those of the
+// "denoised" folders, which a run does not enter) that belong to `shard`. It only sizes the progress
+// bar and the time estimate.
 uint32_t CountBatchImages(const std::filesystem::path& folder, bool includeSubfolders = true,
                           const Shard& shard = {});

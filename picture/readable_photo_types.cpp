@@ -36,13 +36,16 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::vector<std::string> ListExtensions() {
+// The extensions of the formats FreeImage reads; with `photosOnly`, not of those that never open
+// as a photo.
+std::vector<std::string> ListExtensions(bool photosOnly) {
   UseFreeImage();
   std::vector<std::string> extensions;
   for (int index = 0; index < FreeImage_GetFIFCount(); ++index) {
     const auto format = static_cast<FREE_IMAGE_FORMAT>(index);
     const char* list = FreeImage_GetFIFExtensionList(format);
-    if (!FreeImage_FIFSupportsReading(format) || NeverOpensAsPhoto(format) || list == nullptr) {
+    if (!FreeImage_FIFSupportsReading(format) || (photosOnly && NeverOpensAsPhoto(format)) ||
+        list == nullptr) {
       continue;
     }
     std::istringstream items(list);
@@ -55,17 +58,25 @@ std::vector<std::string> ListExtensions() {
   return extensions;
 }
 
+bool HasExtensionAmong(std::string_view name, const std::vector<std::string>& known) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string extension = Lower(std::string(name.substr(dot + 1)));
+  return std::binary_search(known.begin(), known.end(), extension);
+}
+
 }  // namespace
 
 const std::vector<std::string>& ReadablePhotoExtensions() {
-  static const std::vector<std::string> extensions = ListExtensions();
+  static const std::vector<std::string> extensions = ListExtensions(true);
   return extensions;
 }
 
 bool HasReadablePhotoExtension(std::string_view name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  const std::string extension = Lower(std::string(name.substr(dot + 1)));
-  const std::vector<std::string>& known = ReadablePhotoExtensions();
-  return std::binary_search(known.begin(), known.end(), extension);
+  return HasExtensionAmong(name, ReadablePhotoExtensions());
+}
+
+bool HasImageExtension(std::string_view name) {
+  static const std::vector<std::string> extensions = ListExtensions(false);
+  return HasExtensionAmong(name, extensions);
 }

@@ -12,3 +12,7 @@ const std::vector<std::string>& ReadablePhotoExtensions();
 
 // Whether the name ends, in any case, in "." and one of the extensions above.
 bool HasReadablePhotoExtension(std::string_view name);
+
+// Whether the name ends, in any case, in the extension of any format FreeImage reads, photo or not
+// (".gif" too): the files a batch opens and reports, denoised or not.
+bool HasImageExtension(std::string_view name);
