@@ -18,12 +18,15 @@
 //   bestChroma  per luma strength, the chroma strength of the best split PSNR
 //   tuned       PSNR of the pair (strength, bestChroma) sharpened, [strength][gain set]
 // Sharpening is tried only where it can matter: for luma strengths whose best split PSNR is within
-// 1.5 dB of the best of all; the other rows of sweep and tuned are null. The rows and columns
+// 1.5 dB of the best of all, and for the strongest listed strength of 25 or less, the strongest
+// without the engine's pre-blur (attenuated fine detail can stand in for that blur, which costs
+// detailed photos much); the other rows of sweep and tuned are null. The rows and columns
 // follow `strengths`. The run uses one CPU, so that two sweeps can share two cores.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -147,6 +150,11 @@ class Sweep {
     Run(strengths_.size() - 1);
   }
 
+  // The strongest listed strength without the pre-blur: always run, always sharpened.
+  void RunStrongestUnblurred() {
+    if (const std::optional<size_t> i = StrongestUnblurred()) Run(*i);
+  }
+
   void RunNearBest() {
     const auto [luma, chroma] = BestPair();
     for (const double centre : {luma, chroma, 1.5 * luma}) {
@@ -176,7 +184,8 @@ class Sweep {
           static_cast<size_t>(std::max_element(row.begin(), row.end()) - row.begin());
       strengths.push_back(strengths_[done[l]]);
       bestChroma.push_back(strengths_[done[best]]);
-      const bool near = row[best] >= bestOfAll - kSharpenedWithin;
+      const bool near =
+          row[best] >= bestOfAll - kSharpenedWithin || done[l] == StrongestUnblurred();
       tuned.push_back(near ? SharpenedPsnrs(Pair(done[l], done[best]), gains)
                            : std::vector<double>());
       const size_t sweepChroma = NearestDone(std::min(1.5 * strengths_[done[l]], 50.0));
@@ -191,6 +200,17 @@ class Sweep {
  private:
   static constexpr double kNear = 1.23;            // two steps of the fit's list
   static constexpr double kSharpenedWithin = 1.5;  // dB below the best split PSNR
+  static constexpr double kPreBlurAbove = 25.0;     // the engine blurs Y first above this strength
+
+  std::optional<size_t> StrongestUnblurred() const {
+    std::optional<size_t> strongest;
+    for (size_t i = 0; i < strengths_.size(); ++i) {
+      if (strengths_[i] <= kPreBlurAbove && (!strongest || strengths_[i] > strengths_[*strongest])) {
+        strongest = i;
+      }
+    }
+    return strongest;
+  }
 
   void Run(size_t i) {
     if (!runs_[i].empty()) return;
@@ -301,6 +321,7 @@ int main(int argc, char** argv) {
   const Samples reference = SamplesOf(clean.sourcePicture);
   Sweep sweep(noisy, reference, ParseList(argv[3], ','));
   sweep.RunCoarse();
+  sweep.RunStrongestUnblurred();
   sweep.RunNearBest();
   std::printf("{%s}\n", sweep.Results(gains).c_str());
   return 0;

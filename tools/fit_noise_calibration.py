@@ -59,7 +59,7 @@ JPEG_QUALITIES = [85, 90, 95]
 # a strength is a strength of the list too.
 STRENGTHS = [0, 1, 2, 3] + [round(min(4 * 1.5 ** (k / 4), 50), 3) for k in range(26)]
 # Detail gain sets T, M, R: mostly the tiny details, which carry what noise the filter leaves.
-GAIN_SETS = [(t, 1.0, 1.0) for t in (0.4, 0.55, 0.7, 0.85, 1.0, 1.15)] + [
+GAIN_SETS = [(t, 1.0, 1.0) for t in (0.25, 0.4, 0.55, 0.7, 0.85, 1.0, 1.15)] + [
     (0.7, 0.9, 1.0), (0.85, 0.9, 1.0), (1.0, 0.9, 1.0), (1.0, 1.1, 1.0)]
 
 
@@ -134,13 +134,15 @@ def make_noisy(clean, work):
 
 
 def sweep_one(tool, case, folder):
-    # Named by the noisy photo's content as well, so that a changed corpus is swept again.
-    digest = hashlib.sha256(Path(case["noisy"]).read_bytes()).hexdigest()[:12]
+    # Named by the noisy photo's content and the lists as well, so that a changed corpus or a
+    # changed list is swept again.
+    strengths = ",".join(f"{s:g}" for s in STRENGTHS)
+    gains = ";".join(",".join(f"{g:g}" for g in gain) for gain in GAIN_SETS)
+    digest = hashlib.sha256(Path(case["noisy"]).read_bytes() +
+                            f"{strengths}/{gains}".encode()).hexdigest()[:12]
     out = folder / f"{case['name']}-{digest}.json"
     if out.exists():
         return json.loads(out.read_text())
-    strengths = ",".join(f"{s:g}" for s in STRENGTHS)
-    gains = ";".join(",".join(f"{g:g}" for g in gain) for gain in GAIN_SETS)
     result = subprocess.run([str(tool), case["clean"], case["noisy"], strengths, gains],
                             check=True, capture_output=True, text=True)
     out.write_text(result.stdout)
@@ -179,7 +181,7 @@ LUMA_GUARD = (0.9, 4.0)
 CHROMA_GUARD = (0.5, 6.0)
 # The values the fit tries: strengths in steps of 0.5, tiny gains in steps of 0.05.
 STRENGTH_STEPS = np.arange(0.0, 50.01, 0.5)
-TINY_STEPS = np.round(np.arange(0.4, 1.151, 0.05), 2)
+TINY_STEPS = np.round(np.arange(0.25, 1.151, 0.05), 2)
 COARSE_WEIGHTS = [0.0, 0.7, 0.8, 0.9]
 CHROMA_FROM_LUMA = [0.0, 0.3, 0.4, 0.5, 0.6]
 # The fit weighs gaps above this many dB again, squared, so that no photo is left far behind, and
@@ -216,10 +218,12 @@ class Sweep:
         self.gain = np.array([np.interp(steps, [x for x, _ in tuned], at_runs[:, t])
                               for t in range(len(TINY_STEPS))]).T
         # The reference: the best run with strength 4 to 50, chroma 1.5 × strength and any gain
-        # set. A clean photo is best left alone, so its runs at 4 and above are too far below the
-        # best to be sharpened; its reference is the gentlest of them, strength 4 and chroma 6.
+        # set. Only the runs near a photo's best are sharpened (and the strongest without the
+        # pre-blur), so the gentlest of them, strength 4 and chroma 6 unsharpened, stands for the
+        # others; it is the reference of a clean photo, which is best left alone.
+        gentlest = self.split[step_of(4), step_of(6)]
         best = [max(row) for k, row in enumerate(data["sweep"]) if row and strengths[k] >= 4]
-        self.best = max(best) if best else self.split[step_of(4), step_of(6)]
+        self.best = gentlest if self.clean else max(best + [gentlest])
 
     def levels(self, coarse_weight, chroma_from_luma):
         """The levels the table reads, as profiles/noise_calibration.cpp ReadLevels does."""
