@@ -1,5 +1,5 @@
-// Listing a folder for batch denoising: entries in case-insensitive name order, each classified as a
-// folder to enter, a file to try, or something to leave alone.
+// Listing a folder for batch denoising: entries in case-insensitive name order, each classified as
+// a folder to enter, a file to try, or something to leave alone.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +31,7 @@ std::vector<FolderEntry> ListFolder(const std::filesystem::path& folder,
 
 // Number of image files (by the extensions of picture/readable_photo_types.h HasImageExtension)
 // below the folder (its own and, with `includeSubfolders`, every real subfolder's, not those of the
-// "denoised" folders, which a run does not enter) that belong to `shard`. It only sizes the progress
-// bar and the time estimate.
+// "denoised" folders, which a run does not enter) that belong to `shard`. It only sizes the
+// progress bar and the time estimate.
 uint32_t CountBatchImages(const std::filesystem::path& folder, bool includeSubfolders = true,
                           const Shard& shard = {});

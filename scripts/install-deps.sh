@@ -3,7 +3,7 @@
 # that are missing. Runs as root, or through sudo otherwise. Silent when everything is there.
 #
 #   scripts/install-deps.sh                install what is missing
-#   scripts/install-deps.sh --check        list what is missing; exit 1 when anything is, install nothing
+#   scripts/install-deps.sh --check        list what is missing, exit 1 when anything is
 #   scripts/install-deps.sh --calibration  also what the fit of the noise calibration needs
 set -euo pipefail
 

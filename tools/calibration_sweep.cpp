@@ -200,12 +200,13 @@ class Sweep {
  private:
   static constexpr double kNear = 1.23;            // two steps of the fit's list
   static constexpr double kSharpenedWithin = 1.5;  // dB below the best split PSNR
-  static constexpr double kPreBlurAbove = 25.0;     // the engine blurs Y first above this strength
+  static constexpr double kPreBlurAbove = 25.0;    // the engine blurs Y first above this strength
 
   std::optional<size_t> StrongestUnblurred() const {
     std::optional<size_t> strongest;
     for (size_t i = 0; i < strengths_.size(); ++i) {
-      if (strengths_[i] <= kPreBlurAbove && (!strongest || strengths_[i] > strengths_[*strongest])) {
+      if (strengths_[i] <= kPreBlurAbove &&
+          (!strongest || strengths_[i] > strengths_[*strongest])) {
         strongest = i;
       }
     }
