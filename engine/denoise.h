@@ -48,6 +48,13 @@ uint32_t EngineThreadCount();
 // raster with a side of 3 or less.
 double EstimateNoise(const SBxPicBuf& raster);
 
+// The same level as EstimateNoise, of component 0 of an 8-bit raster, read only where the mask
+// straddles a line of a grid of `grid` pixels (a column or row x with x mod grid = grid − 1 or 0,
+// counted from the raster's own origin). JPEG quantises blocks of 8 × 8 pixels apart, so the noise
+// that compression flattens inside a block still shows as steps across the block lines; elsewhere
+// the level is that of EstimateNoise. 0 when no position of the interior lies on a line.
+double EstimateNoiseAcrossGrid(const SBxPicBuf& raster, int32_t grid);
+
 // Luma and chroma noise levels of an 8-bit Y, U, V raster; stores them in the first two fields of
 // `levels` and returns the luma level. Both are 0 for a raster with a side of 3 or less.
 double EstimateNoiseYUV(const SBxPicBuf& raster, NoiseLevels& levels);

@@ -22,8 +22,8 @@ inline int32_t MaskResponse(const SBxPicBuf& r, int32_t x, int32_t y, uint32_t c
   const size_t l = static_cast<size_t>(x - 1) * n;
   const size_t m = static_cast<size_t>(x) * n;
   const size_t rr = static_cast<size_t>(x + 1) * n;
-  return above[l] - 2 * above[m] + above[rr] - 2 * here[l] + 4 * here[m] - 2 * here[rr] +
-         below[l] - 2 * below[m] + below[rr];
+  return above[l] - 2 * above[m] + above[rr] - 2 * here[l] + 4 * here[m] - 2 * here[rr] + below[l] -
+         2 * below[m] + below[rr];
 }
 
 bool HasInterior(const SBxPicBuf& r) { return r.width > 3 && r.height > 3; }
@@ -41,6 +41,24 @@ double EstimateNoise(const SBxPicBuf& raster) {
     for (int32_t x = 1; x < raster.width - 1; ++x) sum += std::abs(MaskResponse(raster, x, y, 0));
   }
   return std::sqrt(sum * kPi / InteriorCount(raster));
+}
+
+double EstimateNoiseAcrossGrid(const SBxPicBuf& raster, int32_t grid) {
+  if (!HasInterior(raster) || grid < 2) return 0.0;
+  const auto onLine = [grid](int32_t position) {
+    const int32_t phase = position % grid;
+    return phase == grid - 1 || phase == 0;
+  };
+  double sum = 0;
+  double count = 0;
+  for (int32_t y = 1; y < raster.height - 1; ++y) {
+    for (int32_t x = 1; x < raster.width - 1; ++x) {
+      if (!onLine(x) && !onLine(y)) continue;
+      sum += std::abs(MaskResponse(raster, x, y, 0));
+      count += 12.0;
+    }
+  }
+  return count > 0 ? std::sqrt(sum * kPi / count) : 0.0;
 }
 
 double EstimateNoiseYUV(const SBxPicBuf& raster, NoiseLevels& levels) {

@@ -100,13 +100,15 @@ CalibratedValues ValuesAt(const NoiseCalibration& table, double lumaLevel, doubl
 }
 
 LevelsRead ReadLevels(const NoiseCalibration& table, const PhotoNoise& noise) {
-  const double luma = std::max(noise.smooth.luma, table.coarseWeight * noise.coarse.luma);
+  const double luma = std::max({noise.smooth.luma, table.gridWeight * noise.gridLuma,
+                                table.coarseWeight * noise.coarse.luma});
   return {luma, std::max(noise.smooth.chroma, table.chromaFromLuma * luma)};
 }
 
 std::string CalibrationProblem(const NoiseCalibration& table) {
   for (const auto& [name, weight] : {std::pair{"CoarseWeight", table.coarseWeight},
-                                     std::pair{"ChromaFromLuma", table.chromaFromLuma}}) {
+                                     std::pair{"ChromaFromLuma", table.chromaFromLuma},
+                                     std::pair{"GridWeight", table.gridWeight}}) {
     if (!(weight >= 0 && weight <= kMaxWeight)) {
       return std::string(name) + " " + Number(weight) + " is not within 0 to " + Number(kMaxWeight);
     }

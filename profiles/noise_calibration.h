@@ -3,11 +3,12 @@
 // tools/fit_noise_calibration.py and shipped as resources/NoiseCalibration.ini
 // (profiles/noise_calibration_file.h reads it); docs/NOISE_CALIBRATION.md tells how it was fitted.
 //
-// The table reads two levels of a photo (profiles/photo_noise.h): the luma level is the larger of
-// the smooth parts' luma level and `coarseWeight` times the half-size copy's (the grey levels for a
-// grey photo), which lifts the level of JPEG-compressed noise; the chroma level is the larger of
-// the smooth parts' chroma level and `chromaFromLuma` times the luma level read, because JPEG keeps
-// little of the chroma noise that the estimator sees yet leaves blotches worth smoothing.
+// The table reads two levels of a photo (profiles/photo_noise.h): the luma level is the largest of
+// the smooth parts' luma level, `gridWeight` times their level across the JPEG grid and
+// `coarseWeight` times the half-size copy's (the grey levels for a grey photo), the two weighted
+// readings lifting the level of JPEG-compressed noise; the chroma level is the larger of the smooth
+// parts' chroma level and `chromaFromLuma` times the luma level read, because JPEG keeps little of
+// the chroma noise that the estimator sees yet leaves blotches worth smoothing.
 //
 // It has two columns of points, each ordered by level: the luma points give the luma strength and
 // the three detail gains for the luma level, the chroma points the chroma and coarse-chroma
@@ -45,6 +46,7 @@ struct NoiseCalibration {
   double chromaFromLuma = 0;        // 0 to 4
   std::vector<LumaPoint> luma;      // at least one point, levels strictly increasing
   std::vector<ChromaPoint> chroma;  // likewise
+  double gridWeight = 0;            // 0 to 4
 
   bool operator==(const NoiseCalibration&) const = default;
 };

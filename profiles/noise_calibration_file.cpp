@@ -128,6 +128,7 @@ std::optional<NoiseCalibration> ParseNoiseCalibration(std::string_view text, std
   if (!error.empty()) return std::nullopt;
   NoiseCalibration table;
   if (!ReadWeight(document, "CoarseWeight", table.coarseWeight, error) ||
+      !ReadWeight(document, "GridWeight", table.gridWeight, error) ||
       !ReadWeight(document, "ChromaFromLuma", table.chromaFromLuma, error)) {
     return std::nullopt;
   }

@@ -1,7 +1,7 @@
 // The calibration file NoiseCalibration.ini, shipped with the program and found like the other
 // resource files (platform/paths.h ResourceFolderFor). An INI document:
 //
-//   [General]   version = 1, CoarseWeight = w, ChromaFromLuma = w
+//   [General]   version = 2, CoarseWeight = w, GridWeight = w, ChromaFromLuma = w
 //   [Luma]      Point1 = level, strength, tiny gain, medium gain, rough gain
 //               Point2 = …                    (as many points as wanted, numbered from 1)
 //   [Chroma]    Point1 = level, strength, large strength
@@ -20,7 +20,7 @@
 #include "profiles/noise_calibration.h"
 
 inline constexpr const char* kNoiseCalibrationFileName = "NoiseCalibration.ini";
-inline constexpr int kNoiseCalibrationVersion = 1;
+inline constexpr int kNoiseCalibrationVersion = 2;
 
 // The table that `text` holds, or nothing with the reason in `error`.
 std::optional<NoiseCalibration> ParseNoiseCalibration(std::string_view text, std::string& error);

@@ -1,6 +1,7 @@
 #include "profiles/photo_noise.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,9 @@ constexpr int32_t kBlockSide = 16;
 constexpr double kSmoothShare = 0.1;
 // Samples this close to black or white may have been clipped, which hides noise.
 constexpr uint8_t kClipMargin = 1;
+// JPEG's blocks: 8 × 8 pixels from the photo's origin, so every block of kBlockSide holds whole
+// JPEG blocks and the grid's lines fall at the same places within each.
+constexpr int32_t kJpegGrid = 8;
 
 bool CopyConverted(SBxPicBuf& copy, const SBxPicBuf& picture, uint32_t components) {
   if (CBxPicBufAPI::ReinitHeap(copy, picture)) return true;
@@ -84,12 +88,33 @@ double SmoothLevel(std::vector<double>& levels, double fallback) {
   return *at;
 }
 
+// The luma (or grey) level read across the JPEG grid over the blocks whose luma level is at most
+// `smoothLuma`: the blocks' levels are squares of mean responses, so their mean square pools the
+// responses of all those blocks.
+double GridLevel(const std::vector<double>& luma, const std::vector<double>& grid,
+                 double smoothLuma) {
+  double squares = 0;
+  int32_t count = 0;
+  for (size_t i = 0; i < luma.size(); ++i) {
+    if (luma[i] > smoothLuma) continue;
+    squares += grid[i] * grid[i];
+    ++count;
+  }
+  return count > 0 ? std::sqrt(squares / count) : smoothLuma;
+}
+
+struct SmoothReading {
+  NoiseLevels levels;
+  double grid;  // the luma level across the JPEG grid in the same blocks
+};
+
 // The estimator over each readable block of the 8-bit `raster` (grey, or Y, U, V), then the level
-// of the smooth share.
-NoiseLevels SmoothLevels(const SBxPicBuf& raster, const std::vector<bool>& readable,
-                         const NoiseLevels& whole) {
+// of the smooth share, and the level across the JPEG grid where the luma is that smooth.
+SmoothReading SmoothLevels(const SBxPicBuf& raster, const std::vector<bool>& readable,
+                           const NoiseLevels& whole) {
   std::vector<double> luma;
   std::vector<double> chroma;
+  std::vector<double> grid;
   const int32_t columns = raster.width / kBlockSide;
   for (size_t i = 0; i < readable.size(); ++i) {
     if (!readable[i]) continue;
@@ -103,8 +128,11 @@ NoiseLevels SmoothLevels(const SBxPicBuf& raster, const std::vector<bool>& reada
       levels.luma = EstimateNoise(block);
     }
     luma.push_back(levels.luma);
+    grid.push_back(EstimateNoiseAcrossGrid(block, kJpegGrid));
   }
-  return {SmoothLevel(luma, whole.luma), SmoothLevel(chroma, whole.chroma), 0};
+  std::vector<double> lumaOrdered = luma;
+  const double smoothLuma = SmoothLevel(lumaOrdered, whole.luma);
+  return {{smoothLuma, SmoothLevel(chroma, whole.chroma), 0}, GridLevel(luma, grid, smoothLuma)};
 }
 
 }  // namespace
@@ -128,7 +156,9 @@ PhotoNoise MeasurePhotoNoiseInDetail(const SBxPicBuf& picture) {
   } else {
     noise.whole.luma = EstimateNoise(*copy);
   }
-  noise.smooth = SmoothLevels(*copy, readable, noise.whole);
-  noise.coarse = SmoothLevels(*half, readableHalf, noise.smooth);
+  const SmoothReading smooth = SmoothLevels(*copy, readable, noise.whole);
+  noise.smooth = smooth.levels;
+  noise.gridLuma = smooth.grid;
+  noise.coarse = SmoothLevels(*half, readableHalf, noise.smooth).levels;
   return noise;
 }

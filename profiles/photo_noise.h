@@ -10,10 +10,15 @@
 // clipping hides noise there.
 //
 // JPEG compression takes the finest part of the noise away where a photo is smooth, and leaves
-// coarser blotches that the filter still removes but the estimator's 3 × 3 mask hardly sees. So the
-// smooth parts are read a second time on a copy of half the width and height (each pixel the mean
-// of four), where that coarser noise is fine again; white noise reads lower there, JPEG noise
-// higher.
+// coarser blotches that the filter still removes but the estimator's 3 × 3 mask hardly sees. Two
+// more readings look for that noise:
+// - across the JPEG grid: in the smoothest blocks, the estimator only where its mask straddles a
+//   line of the 8 × 8 grid. JPEG quantises each block apart, so the noise it flattens inside a
+//   block shows as steps between blocks; texture and white noise read there as anywhere else, so
+//   this reading lifts JPEG noise alone;
+// - coarse: the smooth parts read again on a copy of half the width and height (each pixel the
+//   mean of four), where the blotches are fine again; white noise reads lower there, JPEG noise
+//   higher, but so does texture that is coarser than the mask.
 #pragma once
 
 #include "engine/denoise_request.h"
@@ -23,6 +28,7 @@ struct PhotoNoise {
   NoiseLevels whole{0, 0, 0};   // over the whole photo
   NoiseLevels smooth{0, 0, 0};  // over its smoothest blocks
   NoiseLevels coarse{0, 0, 0};  // over the smoothest blocks of the half-size copy
+  double gridLuma = 0;          // luma (grey) level across the JPEG grid in the smoothest blocks
   bool colour = false;          // chroma levels were measured (a photo of 3 components)
 };
 
@@ -32,5 +38,5 @@ struct PhotoNoise {
 NoiseLevels MeasurePhotoNoise(const SBxPicBuf& picture);
 
 // All the measurements of a photo. A photo without a block that can be read gives the whole photo's
-// levels for the smooth ones, and the smooth levels for the coarse ones.
+// levels for the smooth ones, and the smooth levels for the coarse and grid ones.
 PhotoNoise MeasurePhotoNoiseInDetail(const SBxPicBuf& picture);

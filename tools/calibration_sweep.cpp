@@ -6,7 +6,7 @@
 //     STRENGTHS  comma-separated strengths, e.g. 0,2,4,8,16
 //     GAINS      detail gain sets T,M,R separated by ';', e.g. "1,1,1;0.8,1,1"
 //   calibration_sweep --noise NOISY
-//     only the noise measured on the photo (MeasurePhotoNoiseInDetail), whole, smooth and coarse
+//     only the noise measured on the photo (MeasurePhotoNoiseInDetail): whole, smooth, coarse, grid
 //
 // The engine denoises Y with the luma strength and U, V with the chroma strength, each on its own,
 // so one run per strength serves every pair: a pair's picture takes Y from one run and U, V from
@@ -296,9 +296,9 @@ int NoiseOnly(const char* path) {
   const PhotoNoise noise = MeasurePhotoNoiseInDetail(photo.sourcePicture);
   std::printf(
       "{\"luma\": %.4f, \"chroma\": %.4f, \"smoothLuma\": %.4f, \"smoothChroma\": %.4f, "
-      "\"coarseLuma\": %.4f, \"coarseChroma\": %.4f}\n",
+      "\"coarseLuma\": %.4f, \"coarseChroma\": %.4f, \"gridLuma\": %.4f}\n",
       noise.whole.luma, noise.whole.chroma, noise.smooth.luma, noise.smooth.chroma,
-      noise.coarse.luma, noise.coarse.chroma);
+      noise.coarse.luma, noise.coarse.chroma, noise.gridLuma);
   return 0;
 }
 

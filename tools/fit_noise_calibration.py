@@ -39,7 +39,7 @@ from PIL import Image
 
 ROOT = Path(__file__).resolve().parent.parent
 TABLE_NAME = "NoiseCalibration.ini"
-TABLE_VERSION = 1
+TABLE_VERSION = 2
 
 # name, fetched photo, shrink factor, crop (left, top, right, bottom as fractions) or None, tone
 # ("bright": the night scene lifted into the middle tones, as a daylight photo of much detail would
@@ -183,7 +183,8 @@ CHROMA_GUARD = (0.5, 6.0)
 STRENGTH_STEPS = np.arange(0.0, 50.01, 0.5)
 TINY_STEPS = np.round(np.arange(0.25, 1.151, 0.05), 2)
 COARSE_WEIGHTS = [0.0, 0.7, 0.8, 0.9]
-CHROMA_FROM_LUMA = [0.0, 0.3, 0.4, 0.5, 0.6]
+GRID_WEIGHTS = [0.0, 0.9, 1.0, 1.1]
+CHROMA_FROM_LUMA = [0.3, 0.4, 0.5, 0.6]
 # The fit weighs gaps above this many dB again, squared, so that no photo is left far behind, and
 # a clean photo's loss above CLEAN_LOSS_ALLOWED twenty times so.
 GAP_ALLOWED = 0.8
@@ -225,9 +226,10 @@ class Sweep:
         best = [max(row) for k, row in enumerate(data["sweep"]) if row and strengths[k] >= 4]
         self.best = gentlest if self.clean else max(best + [gentlest])
 
-    def levels(self, coarse_weight, chroma_from_luma):
+    def levels(self, coarse_weight, grid_weight, chroma_from_luma):
         """The levels the table reads, as profiles/noise_calibration.cpp ReadLevels does."""
-        luma = max(self.noise["smoothLuma"], coarse_weight * self.noise["coarseLuma"])
+        luma = max(self.noise["smoothLuma"], grid_weight * self.noise["gridLuma"],
+                   coarse_weight * self.noise["coarseLuma"])
         return luma, max(self.noise["smoothChroma"], chroma_from_luma * luma)
 
 
@@ -240,11 +242,13 @@ class Fit:
     each knot in turn takes the value that lowers the cost most, its neighbours pushed along where
     the table would stop being monotone."""
 
-    def __init__(self, sweeps, coarse_weight, chroma_from_luma):
+    def __init__(self, sweeps, coarse_weight, grid_weight, chroma_from_luma):
         self.sweeps = sweeps
         self.coarse_weight = coarse_weight
+        self.grid_weight = grid_weight
         self.chroma_from_luma = chroma_from_luma
-        levels = np.array([s.levels(coarse_weight, chroma_from_luma) for s in sweeps])
+        levels = np.array([s.levels(coarse_weight, grid_weight, chroma_from_luma)
+                           for s in sweeps])
         self.luma, self.chroma_level = levels[:, 0], levels[:, 1]
         self.split = np.array([s.split for s in sweeps])
         self.gain = np.array([s.gain for s in sweeps])
@@ -308,11 +312,12 @@ def fit_table(sweeps):
     """The weights of the level reading by a search over a grid, each with its fitted values."""
     fits = []
     for coarse_weight in COARSE_WEIGHTS:
-        for chroma_from_luma in CHROMA_FROM_LUMA:
-            fit = Fit(sweeps, coarse_weight, chroma_from_luma)
-            fits.append((fit.run(), fit))
-            log(f"coarse weight {coarse_weight:.2f}, chroma from luma {chroma_from_luma:.2f}: "
-                f"cost {fits[-1][0]:.3f}")
+        for grid_weight in GRID_WEIGHTS:
+            for chroma_from_luma in CHROMA_FROM_LUMA:
+                fit = Fit(sweeps, coarse_weight, grid_weight, chroma_from_luma)
+                fits.append((fit.run(), fit))
+                log(f"coarse weight {coarse_weight:.2f}, grid weight {grid_weight:.2f}, "
+                    f"chroma from luma {chroma_from_luma:.2f}: cost {fits[-1][0]:.3f}")
     return min(fits, key=lambda f: f[0])[1]
 
 def table_text(fit, figures):
@@ -325,6 +330,7 @@ def table_text(fit, figures):
         "[General]",
         f"version = {TABLE_VERSION}",
         f"CoarseWeight = {fit.coarse_weight:.2f}",
+        f"GridWeight = {fit.grid_weight:.2f}",
         f"ChromaFromLuma = {fit.chroma_from_luma:.2f}",
         "",
         "[Luma]",

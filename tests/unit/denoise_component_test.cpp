@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "engine/denoise.h"
 #include "engine/non_local_means.h"
@@ -115,6 +116,32 @@ TEST(NoiseEstimate, MaskCancelsRampsAndStripesButNotACheckerboard) {
   EXPECT_EQ(EstimateNoise(stripes), 0.0);
   // Every interior response of the checkerboard is ±8 · 255.
   EXPECT_NEAR(EstimateNoise(checker), std::sqrt(8 * 255 * 3.14159265359 / 12), 1e-9);
+}
+
+TEST(NoiseEstimate, AcrossTheGridReadsOnlyWhereTheMaskStraddlesABlockLine) {
+  // Blocks of 8 × 8 pixels, each flat at a value of its own, as JPEG leaves flattened noise: the
+  // mask responds only across the block lines, so the level over those positions alone is the
+  // whole level scaled by the share of positions. Interior of 30 × 22: columns 7, 8, 15, 16, 23,
+  // 24 and rows 7, 8, 15, 16 lie on lines, 660 − 24 · 18 = 228 positions.
+  Picture blocks(32, 24, 1, 8);
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int32_t> level(100, 140);
+  for (int32_t by = 0; by < 3; ++by) {
+    for (int32_t bx = 0; bx < 4; ++bx) {
+      const int32_t value = level(random);
+      for (int32_t y = 0; y < 8; ++y) {
+        for (int32_t x = 0; x < 8; ++x) blocks.Set(8 * bx + x, 8 * by + y, 0, value);
+      }
+    }
+  }
+  const double whole = EstimateNoise(blocks);
+  EXPECT_GT(whole, 0.0);
+  EXPECT_NEAR(EstimateNoiseAcrossGrid(blocks, 8), whole * std::sqrt(660.0 / 228.0), 1e-9);
+  // White noise reads alike on and off the lines.
+  const Picture noise = testpics::AddNoise(testpics::Constant(240, 160, 1, 8, 128), 6.0, 4);
+  EXPECT_NEAR(EstimateNoiseAcrossGrid(noise, 8), EstimateNoise(noise), 0.03 * EstimateNoise(noise));
+  EXPECT_EQ(EstimateNoiseAcrossGrid(noise, 1), 0.0);
+  EXPECT_EQ(EstimateNoiseAcrossGrid(testpics::Constant(3, 50, 1, 8, 9), 8), 0.0);
 }
 
 TEST(NoiseEstimate, GrowsWithTheNoiseAndSplitsLumaFromChroma) {

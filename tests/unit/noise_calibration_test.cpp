@@ -11,7 +11,7 @@
 namespace {
 
 const char* const kGoodTable =
-    "[General]\nversion = 1\nCoarseWeight = 0.8\nChromaFromLuma = 0.5\n"
+    "[General]\nversion = 2\nCoarseWeight = 0.8\nGridWeight = 1.1\nChromaFromLuma = 0.5\n"
     "[Luma]\nPoint1 = 0.5, 0, 1, 1, 1\nPoint2 = 2.5, 20, 0.7, 1, 1\n"
     "[Chroma]\nPoint1 = 0.2, 2, 0\nPoint2 = 2, 18.5, 4\n";
 
@@ -30,9 +30,13 @@ TEST(NoiseCalibration, ReadsTheLargerOfTheFineAndTheWeightedLevels) {
   PhotoNoise noise;
   noise.smooth = {1.0, 0.2, 0};
   noise.coarse = {2.0, 9.0, 0};  // JPEG-like: more noise seen at half size
+  noise.gridLuma = 1.0;
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).luma, 1.6);
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).chroma, 0.8);  // half the luma level read
-  noise.coarse = {1.0, 0, 0};                               // white noise reads lower at half size
+  noise.gridLuma = 2.0;                                     // steps across JPEG's block lines
+  EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).luma, 2.2);
+  noise.coarse = {1.0, 0, 0};  // white noise reads lower at half size, and alike across the grid
+  noise.gridLuma = 0.9;
   noise.smooth.chroma = 1.2;
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).luma, 1.0);
   EXPECT_DOUBLE_EQ(ReadLevels(*table, noise).chroma, 1.2);
@@ -55,9 +59,12 @@ TEST(NoiseCalibration, InterpolatesBetweenPointsAndHoldsTheEnds) {
   EXPECT_EQ(above.chromaLarge, 4.0);
 }
 
-// A table with the [General] section of version 1 and `body` after it.
+// A table with the [General] section of version 2 and `body` after it.
 std::string Table(const char* body) {
-  return std::string("[General]\nversion = 1\nCoarseWeight = 1\nChromaFromLuma = 0\n") + body;
+  return std::string(
+             "[General]\nversion = 2\nCoarseWeight = 1\nGridWeight = 1\n"
+             "ChromaFromLuma = 0\n") +
+         body;
 }
 
 TEST(NoiseCalibration, RefusesBadFilesWithTheReason) {
@@ -67,13 +74,18 @@ TEST(NoiseCalibration, RefusesBadFilesWithTheReason) {
     const char* reason;
   } kCases[] = {
       {"", "no version"},
-      {"[General]\nversion = 2\n", "version 2 is not the version this program reads (1)"},
-      {"[General]\nversion = 1\nChromaFromLuma = 0\n", "it has no CoarseWeight"},
-      {"[General]\nversion = 1\nCoarseWeight = 1, 2\n",
+      {"[General]\nversion = 1\nCoarseWeight = 0.8\nChromaFromLuma = 0.5\n",
+       "version 1 is not the version this program reads (2)"},
+      {"[General]\nversion = 2\nChromaFromLuma = 0\n", "it has no CoarseWeight"},
+      {"[General]\nversion = 2\nCoarseWeight = 1, 2\n",
        "[General] CoarseWeight: one number is needed"},
-      {"[General]\nversion = 1\nCoarseWeight = 1\nChromaFromLuma = 5\n[Luma]\n"
-       "Point1 = 0, 1, 1, 1, 1\n[Chroma]\nPoint1 = 0, 1, 0\n",
+      {"[General]\nversion = 2\nCoarseWeight = 1\nChromaFromLuma = 0\n", "it has no GridWeight"},
+      {"[General]\nversion = 2\nCoarseWeight = 1\nGridWeight = 5\nChromaFromLuma = 5\n"
+       "[Luma]\nPoint1 = 0, 1, 1, 1, 1\n[Chroma]\nPoint1 = 0, 1, 0\n",
        "ChromaFromLuma 5 is not within 0 to 4"},
+      {"[General]\nversion = 2\nCoarseWeight = 1\nGridWeight = -1\nChromaFromLuma = 0\n"
+       "[Luma]\nPoint1 = 0, 1, 1, 1, 1\n[Chroma]\nPoint1 = 0, 1, 0\n",
+       "GridWeight -1 is not within 0 to 4"},
       {Table(kChroma), "Luma has no points"},
       {Table("[Luma]\nPoint1 = 0, 1, 1, 1, 1\n"), "Chroma has no points"},
       {Table("[Luma]\nPoint1 = 0, 1, 1, 1\n") + kChroma,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "engine/denoise.h"
@@ -151,6 +153,46 @@ TEST(ProfileDecision, CleanTexturedPhotoIsLeftAloneAndANoisyOneIsNot) {
     EXPECT_GT(AutomaticProfile(table, noisyNoise, 0).m_dStrength, 15.0) << components;
     EXPECT_EQ(noisyNoise.colour, components == 3);
   }
+}
+
+// `scene` with noise as JPEG leaves it where a photo is smooth: in each block of 8 × 8 pixels only
+// the lowest frequencies of the block's transform (i + j < 4), each of deviation σ.
+testpics::Picture WithBlockNoise(const testpics::Picture& scene, double sigma, uint32_t seed) {
+  constexpr double kPi = 3.14159265358979;
+  testpics::Picture noisy(scene);
+  std::mt19937 random(seed);
+  std::normal_distribution<double> amplitude(0.0, sigma);
+  for (int32_t by = 0; by + 8 <= scene.buf().height; by += 8) {
+    for (int32_t bx = 0; bx + 8 <= scene.buf().width; bx += 8) {
+      double a[4][4] = {};
+      for (int32_t i = 0; i < 4; ++i) {
+        for (int32_t j = 0; i + j < 4; ++j) a[i][j] = amplitude(random);
+      }
+      for (int32_t y = 0; y < 8; ++y) {
+        for (int32_t x = 0; x < 8; ++x) {
+          double value = scene.At(bx + x, by + y);
+          for (int32_t i = 0; i < 4; ++i) {
+            for (int32_t j = 0; i + j < 4; ++j) {
+              value +=
+                  a[i][j] * std::cos(kPi * i * (x + 0.5) / 8) * std::cos(kPi * j * (y + 0.5) / 8);
+            }
+          }
+          noisy.Set(bx + x, by + y, 0, std::clamp(std::round(value), 0.0, 255.0));
+        }
+      }
+    }
+  }
+  return noisy;
+}
+
+TEST(ProfileDecision, NoiseThatJpegFlattenedIsReadAcrossItsBlockLines) {
+  // Inside the blocks such noise reads as little, across their lines more; white noise reads alike
+  // on and off the lines.
+  const testpics::Picture scene = testpics::SmoothScene(192, 128, 1, 8);
+  const PhotoNoise blocky = MeasurePhotoNoiseInDetail(WithBlockNoise(scene, 6.0, 7));
+  EXPECT_GT(blocky.gridLuma, 1.25 * blocky.smooth.luma);
+  const PhotoNoise white = MeasurePhotoNoiseInDetail(testpics::AddNoise(scene, 6.0, 2));
+  EXPECT_NEAR(white.gridLuma, white.smooth.luma, 0.15 * white.smooth.luma);
 }
 
 TEST(ProfileDecision, SixteenBitPhotosAreReadOnTheEightBitScale) {
