@@ -22,8 +22,8 @@ inline int32_t MaskResponse(const SBxPicBuf& r, int32_t x, int32_t y, uint32_t c
   const size_t l = static_cast<size_t>(x - 1) * n;
   const size_t m = static_cast<size_t>(x) * n;
   const size_t rr = static_cast<size_t>(x + 1) * n;
-  return above[l] - 2 * above[m] + above[rr] - 2 * here[l] + 4 * here[m] - 2 * here[rr] + below[l] -
-         2 * below[m] + below[rr];
+  return above[l] - 2 * above[m] + above[rr] - 2 * here[l] + 4 * here[m] - 2 * here[rr] +
+         below[l] - 2 * below[m] + below[rr];
 }
 
 bool HasInterior(const SBxPicBuf& r) { return r.width > 3 && r.height > 3; }
