@@ -105,13 +105,14 @@ double GridLevel(const std::vector<double>& luma, const std::vector<double>& gri
 
 struct SmoothReading {
   NoiseLevels levels;
-  double grid;  // the luma level across the JPEG grid in the same blocks
+  double grid;  // the luma level across the JPEG grid in the same blocks, when asked for
 };
 
 // The estimator over each readable block of the 8-bit `raster` (grey, or Y, U, V), then the level
-// of the smooth share, and the level across the JPEG grid where the luma is that smooth.
+// of the smooth share, and with `acrossGrid` the level across the JPEG grid where the luma is that
+// smooth (only the full-size photo keeps JPEG's grid).
 SmoothReading SmoothLevels(const SBxPicBuf& raster, const std::vector<bool>& readable,
-                           const NoiseLevels& whole) {
+                           const NoiseLevels& whole, bool acrossGrid) {
   std::vector<double> luma;
   std::vector<double> chroma;
   std::vector<double> grid;
@@ -128,11 +129,12 @@ SmoothReading SmoothLevels(const SBxPicBuf& raster, const std::vector<bool>& rea
       levels.luma = EstimateNoise(block);
     }
     luma.push_back(levels.luma);
-    grid.push_back(EstimateNoiseAcrossGrid(block, kJpegGrid));
+    if (acrossGrid) grid.push_back(EstimateNoiseAcrossGrid(block, kJpegGrid));
   }
   std::vector<double> lumaOrdered = luma;
   const double smoothLuma = SmoothLevel(lumaOrdered, whole.luma);
-  return {{smoothLuma, SmoothLevel(chroma, whole.chroma), 0}, GridLevel(luma, grid, smoothLuma)};
+  return {{smoothLuma, SmoothLevel(chroma, whole.chroma), 0},
+          acrossGrid ? GridLevel(luma, grid, smoothLuma) : smoothLuma};
 }
 
 }  // namespace
@@ -156,9 +158,9 @@ PhotoNoise MeasurePhotoNoiseInDetail(const SBxPicBuf& picture) {
   } else {
     noise.whole.luma = EstimateNoise(*copy);
   }
-  const SmoothReading smooth = SmoothLevels(*copy, readable, noise.whole);
+  const SmoothReading smooth = SmoothLevels(*copy, readable, noise.whole, true);
   noise.smooth = smooth.levels;
   noise.gridLuma = smooth.grid;
-  noise.coarse = SmoothLevels(*half, readableHalf, noise.smooth).levels;
+  noise.coarse = SmoothLevels(*half, readableHalf, noise.smooth, false).levels;
   return noise;
 }
