@@ -18,11 +18,14 @@
 //   bestChroma  per luma strength, the chroma strength of the best split PSNR
 //   tuned       PSNR of the pair (strength, bestChroma) sharpened, [strength][gain set]
 // Sharpening is tried only where it can matter: for luma strengths whose best split PSNR is within
-// 1.5 dB of the best of all, and for the strongest listed strength of 25 or less, the strongest
-// without the engine's pre-blur (attenuated fine detail can stand in for that blur, which costs
-// detailed photos much); the other rows of sweep and tuned are null. The rows and columns
-// follow `strengths`. The run uses one CPU, so that two sweeps can share two cores.
+// 1.5 dB of the best of all, and for the two strengths on either side of the engine's pre-blur
+// (the strongest listed strength of 25 or less and the gentlest above it): the results jump there,
+// so the fit must never interpolate across it, and attenuated fine detail just below it can stand
+// in for the blur, which costs detailed photos much. The other rows of sweep and tuned are null.
+// The rows and columns follow `strengths`. The run uses one CPU, so that two sweeps can share two
+// cores.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -150,9 +153,11 @@ class Sweep {
     Run(strengths_.size() - 1);
   }
 
-  // The strongest listed strength without the pre-blur: always run, always sharpened.
-  void RunStrongestUnblurred() {
-    if (const std::optional<size_t> i = StrongestUnblurred()) Run(*i);
+  // The listed strengths on either side of the pre-blur: always run, always sharpened.
+  void RunAroundPreBlur() {
+    for (const std::optional<size_t> i : AroundPreBlur()) {
+      if (i) Run(*i);
+    }
   }
 
   void RunNearBest() {
@@ -184,8 +189,9 @@ class Sweep {
           static_cast<size_t>(std::max_element(row.begin(), row.end()) - row.begin());
       strengths.push_back(strengths_[done[l]]);
       bestChroma.push_back(strengths_[done[best]]);
+      const auto [below, above] = AroundPreBlur();
       const bool near =
-          row[best] >= bestOfAll - kSharpenedWithin || done[l] == StrongestUnblurred();
+          row[best] >= bestOfAll - kSharpenedWithin || done[l] == below || done[l] == above;
       tuned.push_back(near ? SharpenedPsnrs(Pair(done[l], done[best]), gains)
                            : std::vector<double>());
       const size_t sweepChroma = NearestDone(std::min(1.5 * strengths_[done[l]], 50.0));
@@ -202,15 +208,16 @@ class Sweep {
   static constexpr double kSharpenedWithin = 1.5;  // dB below the best split PSNR
   static constexpr double kPreBlurAbove = 25.0;    // the engine blurs Y first above this strength
 
-  std::optional<size_t> StrongestUnblurred() const {
-    std::optional<size_t> strongest;
+  // The strongest listed strength without the pre-blur and the gentlest with it, where listed.
+  std::array<std::optional<size_t>, 2> AroundPreBlur() const {
+    std::array<std::optional<size_t>, 2> around;
+    auto& [below, above] = around;
     for (size_t i = 0; i < strengths_.size(); ++i) {
-      if (strengths_[i] <= kPreBlurAbove &&
-          (!strongest || strengths_[i] > strengths_[*strongest])) {
-        strongest = i;
-      }
+      const double s = strengths_[i];
+      if (s <= kPreBlurAbove && (!below || s > strengths_[*below])) below = i;
+      if (s > kPreBlurAbove && (!above || s < strengths_[*above])) above = i;
     }
-    return strongest;
+    return around;
   }
 
   void Run(size_t i) {
@@ -322,7 +329,7 @@ int main(int argc, char** argv) {
   const Samples reference = SamplesOf(clean.sourcePicture);
   Sweep sweep(noisy, reference, ParseList(argv[3], ','));
   sweep.RunCoarse();
-  sweep.RunStrongestUnblurred();
+  sweep.RunAroundPreBlur();
   sweep.RunNearBest();
   std::printf("{%s}\n", sweep.Results(gains).c_str());
   return 0;

@@ -56,8 +56,11 @@ NOISE_MODELS = ["gauss", "poisson", "gauss-jpeg", "poisson-jpeg"]
 SIGMAS = [1.5, 3, 5, 8, 12, 17, 24]
 JPEG_QUALITIES = [85, 90, 95]
 # Strengths 0 to 3 for nearly clean photos, then steps of 1.5^(1/4) from 4 to 50, so that 1.5 ×
-# a strength is a strength of the list too.
-STRENGTHS = [0, 1, 2, 3] + [round(min(4 * 1.5 ** (k / 4), 50), 3) for k in range(26)]
+# a strength is a strength of the list too, and 25 and 25.5 on either side of the engine's pre-blur,
+# where the results jump: the fit interpolates between the strengths run, never across the jump.
+PRE_BLUR_ABOVE = 25.0
+STRENGTHS = sorted([0, 1, 2, 3, 25, 25.5] + [round(min(4 * 1.5 ** (k / 4), 50), 3)
+                                            for k in range(26)])
 # Detail gain sets T, M, R: mostly the tiny details, which carry what noise the filter leaves.
 GAIN_SETS = [(t, 1.0, 1.0) for t in (0.25, 0.4, 0.55, 0.7, 0.85, 1.0, 1.15)] + [
     (0.7, 0.9, 1.0), (0.85, 0.9, 1.0), (1.0, 0.9, 1.0), (1.0, 1.1, 1.0)]
@@ -172,7 +175,7 @@ def run_sweeps(build, cases, work, jobs):
 
 
 # The knots of the table: measured levels where the fit places a point.
-LUMA_KNOTS = [0.0, 0.6, 0.9, 1.1, 1.3, 1.5, 1.7, 2.0, 2.3, 2.6, 3.0, 3.4, 3.9, 4.5]
+LUMA_KNOTS = [0.0, 0.6, 0.9, 1.1, 1.3, 1.5, 1.7, 2.0, 2.3, 2.6, 3.0, 3.4, 3.9, 4.5, 5.2, 6.0]
 CHROMA_KNOTS = [0.0, 0.3, 0.5, 0.7, 0.9, 1.1, 1.4, 1.7, 2.0, 2.4, 2.8, 3.3, 3.9]
 # The clean-photo guard: clean photos, detailed ones included, read luma levels up to about 0.9 and
 # chroma levels up to about 0.5 (their own faint noise and the quantisation to 8 bits); there the
@@ -219,9 +222,9 @@ class Sweep:
         self.gain = np.array([np.interp(steps, [x for x, _ in tuned], at_runs[:, t])
                               for t in range(len(TINY_STEPS))]).T
         # The reference: the best run with strength 4 to 50, chroma 1.5 × strength and any gain
-        # set. Only the runs near a photo's best are sharpened (and the strongest without the
-        # pre-blur), so the gentlest of them, strength 4 and chroma 6 unsharpened, stands for the
-        # others; it is the reference of a clean photo, which is best left alone.
+        # set. Only the runs near a photo's best are sharpened (and the two on either side of
+        # the pre-blur), so the gentlest of them, strength 4 and chroma 6 unsharpened, stands for
+        # the others; it is the reference of a clean photo, which is best left alone.
         gentlest = self.split[step_of(4), step_of(6)]
         best = [max(row) for k, row in enumerate(data["sweep"]) if row and strengths[k] >= 4]
         self.best = gentlest if self.clean else max(best + [gentlest])
@@ -233,8 +236,17 @@ class Sweep:
         return luma, max(self.noise["smoothChroma"], chroma_from_luma * luma)
 
 
+def steps_of(strengths):
+    """The nearest steps of STRENGTH_STEPS on the same side of the pre-blur: the engine blurs at
+    any strength above 25, so 25.2 runs like 25.5, not like 25."""
+    strengths = np.asarray(strengths, dtype=float)
+    steps = np.clip(np.round(strengths / 0.5).astype(int), 0, len(STRENGTH_STEPS) - 1)
+    return np.where((strengths > PRE_BLUR_ABOVE) & (STRENGTH_STEPS[steps] <= PRE_BLUR_ABOVE),
+                    steps + 1, steps)
+
+
 def step_of(strength):
-    return int(np.clip(np.round(np.asarray(strength) / 0.5), 0, len(STRENGTH_STEPS) - 1))
+    return int(steps_of(strength))
 
 
 class Fit:
@@ -266,8 +278,7 @@ class Fit:
 
     def gaps(self):
         strength, chroma, tiny = self.values()
-        s = np.clip(np.round(strength / 0.5).astype(int), 0, len(STRENGTH_STEPS) - 1)
-        c = np.clip(np.round(chroma / 0.5).astype(int), 0, len(STRENGTH_STEPS) - 1)
+        s, c = steps_of(strength), steps_of(chroma)
         t = np.clip(np.round((tiny - TINY_STEPS[0]) / 0.05).astype(int), 0, len(TINY_STEPS) - 1)
         n = np.arange(len(self.sweeps))
         return self.best - (self.split[n, s, c] + self.gain[n, s, t])
