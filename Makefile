@@ -102,7 +102,7 @@ fuzz: photos $(FUZZ_DIR)/build.ninja
 	    $(FUZZ_DIR)/work
 
 # Needs Debian's python3-numpy and python3-pil, which the build and the tests do not; they are
-# installed here when missing. About 7 minutes on two cores the first time; the sweeps are kept in
+# installed here when missing. About 8 minutes on two cores the first time; the sweeps are kept in
 # build/calibration and a second run only fits and checks.
 CALIBRATE_ARGS ?=
 calibrate: build photos
