@@ -183,13 +183,13 @@ class Sweep {
       split.push_back(row);
     }
     const double bestOfAll = Best(split);
+    const auto [below, above] = AroundPreBlur();
     for (size_t l = 0; l < done.size(); ++l) {
       const auto& row = split[l];
       const size_t best =
           static_cast<size_t>(std::max_element(row.begin(), row.end()) - row.begin());
       strengths.push_back(strengths_[done[l]]);
       bestChroma.push_back(strengths_[done[best]]);
-      const auto [below, above] = AroundPreBlur();
       const bool near =
           row[best] >= bestOfAll - kSharpenedWithin || done[l] == below || done[l] == above;
       tuned.push_back(near ? SharpenedPsnrs(Pair(done[l], done[best]), gains)
