@@ -5,6 +5,7 @@
 #   scripts/install-deps.sh                install what is missing
 #   scripts/install-deps.sh --check        list what is missing, exit 1 when anything is
 #   scripts/install-deps.sh --calibration  also what the fit of the noise calibration needs
+#   scripts/install-deps.sh --held-out     that, and the pictures of the fit's held-out check
 set -euo pipefail
 
 # Every package the project needs, one per line. A new dependency is added here and nowhere else.
@@ -58,6 +59,10 @@ CALIBRATION_PACKAGES=(
   python3-numpy
   python3-pil
 )
+# Only for `make calibrate CALIBRATE_ARGS=--held-out`: scikit-image ships the test pictures.
+HELD_OUT_PACKAGES=(
+  python3-skimage
+)
 
 log() { echo "install-deps: $*" >&2; }
 die() {
@@ -86,8 +91,9 @@ case "${1:-}" in
   "") ;;
   --check) check_only=true ;;
   --calibration) PACKAGES+=("${CALIBRATION_PACKAGES[@]}") ;;
+  --held-out) PACKAGES+=("${CALIBRATION_PACKAGES[@]}" "${HELD_OUT_PACKAGES[@]}") ;;
   -h | --help)
-    sed -n '2,7s/^# \{0,1\}//p' "$0"
+    sed -n '2,8s/^# \{0,1\}//p' "$0"
     exit 0
     ;;
   *) die "unknown option '$1' (try --help)" ;;
