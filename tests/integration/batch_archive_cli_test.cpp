@@ -240,7 +240,14 @@ TEST_F(BatchArchiveCliTest, JobsGiveTheResultsOfOneJobAndAnInterruptStopsEveryWo
 
   const pid_t run = testcli::Start(STILLGRAIN_CLI_PATH, work_.path(),
                                    {"batch", "tree", "--jobs", "2", "--report", "stopped.jsonl"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // Interrupted once its first photo is reported, not after a fixed time: on a loaded machine the
+  // signal could otherwise arrive before the program has set up its handling.
+  const fs::path report = work_ / "stopped.jsonl";
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!(fs::exists(report) && fs::file_size(report) > 0) &&
+         std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   kill(run, SIGINT);
   EXPECT_EQ(testcli::Wait(run), 130);
   EXPECT_TRUE(GroupEndsWithin(run, std::chrono::seconds(1))) << "a worker outlived the batch";
