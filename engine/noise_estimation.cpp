@@ -32,15 +32,27 @@ double InteriorCount(const SBxPicBuf& r) {
   return 12.0 * (r.width - 2) * static_cast<double>(r.height - 2);
 }
 
+// The level of component 0 over the interior positions (x, y) that `counted` accepts; 0 where it
+// accepts none.
+template <typename Counted>
+double LevelWhere(const SBxPicBuf& r, Counted counted) {
+  double sum = 0;
+  double count = 0;
+  for (int32_t y = 1; y < r.height - 1; ++y) {
+    for (int32_t x = 1; x < r.width - 1; ++x) {
+      if (!counted(x, y)) continue;
+      sum += std::abs(MaskResponse(r, x, y, 0));
+      count += 12.0;
+    }
+  }
+  return count > 0 ? std::sqrt(sum * kPi / count) : 0.0;
+}
+
 }  // namespace
 
 double EstimateNoise(const SBxPicBuf& raster) {
   if (!HasInterior(raster)) return 0.0;
-  double sum = 0;
-  for (int32_t y = 1; y < raster.height - 1; ++y) {
-    for (int32_t x = 1; x < raster.width - 1; ++x) sum += std::abs(MaskResponse(raster, x, y, 0));
-  }
-  return std::sqrt(sum * kPi / InteriorCount(raster));
+  return LevelWhere(raster, [](int32_t, int32_t) { return true; });
 }
 
 double EstimateNoiseAcrossGrid(const SBxPicBuf& raster, int32_t grid) {
@@ -49,16 +61,7 @@ double EstimateNoiseAcrossGrid(const SBxPicBuf& raster, int32_t grid) {
     const int32_t phase = position % grid;
     return phase == grid - 1 || phase == 0;
   };
-  double sum = 0;
-  double count = 0;
-  for (int32_t y = 1; y < raster.height - 1; ++y) {
-    for (int32_t x = 1; x < raster.width - 1; ++x) {
-      if (!onLine(x) && !onLine(y)) continue;
-      sum += std::abs(MaskResponse(raster, x, y, 0));
-      count += 12.0;
-    }
-  }
-  return count > 0 ? std::sqrt(sum * kPi / count) : 0.0;
+  return LevelWhere(raster, [&](int32_t x, int32_t y) { return onLine(x) || onLine(y); });
 }
 
 double EstimateNoiseYUV(const SBxPicBuf& raster, NoiseLevels& levels) {
