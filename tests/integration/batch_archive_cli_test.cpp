@@ -91,13 +91,19 @@ bool GroupRuns(pid_t group) {
   return false;
 }
 
-bool GroupEndsWithin(pid_t group, std::chrono::milliseconds limit) {
+// Whether `done` holds within `limit`, asked every few milliseconds.
+template <typename Done>
+bool Within(std::chrono::milliseconds limit, Done done) {
   const auto end = std::chrono::steady_clock::now() + limit;
-  while (GroupRuns(group)) {
+  while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
+}
+
+bool GroupEndsWithin(pid_t group, std::chrono::milliseconds limit) {
+  return Within(limit, [group] { return !GroupRuns(group); });
 }
 
 class BatchArchiveCliTest : public ::testing::Test {
@@ -243,11 +249,7 @@ TEST_F(BatchArchiveCliTest, JobsGiveTheResultsOfOneJobAndAnInterruptStopsEveryWo
   // Interrupted once its first photo is reported, not after a fixed time: on a loaded machine the
   // signal could otherwise arrive before the program has set up its handling.
   const fs::path report = work_ / "stopped.jsonl";
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!(fs::exists(report) && fs::file_size(report) > 0) &&
-         std::chrono::steady_clock::now() < giveUp) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  Within(std::chrono::seconds(30), [&] { return fs::exists(report) && fs::file_size(report) > 0; });
   kill(run, SIGINT);
   EXPECT_EQ(testcli::Wait(run), 130);
   EXPECT_TRUE(GroupEndsWithin(run, std::chrono::seconds(1))) << "a worker outlived the batch";
