@@ -48,10 +48,9 @@ std::map<std::string, std::vector<std::string>> PhotoStatuses(const std::vector<
   return statuses;
 }
 
-// The results below `root` by their photo's path below it, with their bytes; temporary files of
-// saves go into `leftovers`.
-// The finished results below `root`. Can be read while a run writes there: a result is renamed into
-// place whole, and a listing that meets a change ends early, to be read again.
+// The finished results below `root` by their photo's path below it, with their bytes; temporary
+// files of saves go into `leftovers`. Can be read while a run writes there: a result is renamed
+// into place whole, and a listing that meets a change ends early, to be read again.
 std::map<std::string, std::vector<uint8_t>> Results(const fs::path& root,
                                                     std::vector<fs::path>* leftovers = nullptr) {
   std::map<std::string, std::vector<uint8_t>> results;
